@@ -1,0 +1,65 @@
+// The game's two Board pairs (the real game and the private what-if copy) and
+// the operations through which every change of a position goes. The game
+// window derives from GamePosition and so owns these operations and fields.
+#pragma once
+
+#include <cstdint>
+
+#include "game/board.h"
+
+namespace tessaro {
+
+class GamePosition {
+ public:
+  GamePosition() = default;
+  virtual ~GamePosition() = default;
+  GamePosition(const GamePosition&) = delete;
+  GamePosition& operator=(const GamePosition&) = delete;
+
+  // ---- Operations ----------------------------------------------------------
+
+  // Writes `value` into (x, y) of `board`, appends the record to `moveList`,
+  // refreshes the marks and repaints. Always the real pair, also in
+  // simulation mode. Checks nothing: callers have decided that the placement
+  // is allowed; the point must be on the board.
+  void PlaceMove(int16_t x, int16_t y, uint32_t value);
+
+  // Removes the last record of `moveList` and empties its cell of `board`,
+  // then refreshes the marks. Nothing happens on an empty list.
+  void TakeBack();
+
+  // Recomputes the marks of the current pair (the simulation pair while
+  // `simulationMode` is on): old marks go; an empty list resets the board
+  // (every cell 4 but the centre 0); more than 6 records judge every point.
+  // Then repaints.
+  void RefreshMarks();
+
+  // WhiteFiveAt on `board`, whatever `simulationMode` says.
+  bool WhiteFiveAt(int16_t x, int16_t y) const;
+
+  // Copies `board` (marks included) into `simBoard` and `moveList` into
+  // `simMoveList`. Nothing is ever copied back.
+  void CopyToSimulation();
+
+  // Empties the list of the current pair and refreshes, which resets its board.
+  void ResetPosition();
+
+  // The pair that `simulationMode` selects.
+  Board& CurrentBoard() { return simulationMode ? simBoard : board; }
+  MoveList& CurrentMoveList() { return simulationMode ? simMoveList : moveList; }
+
+ protected:
+  // Called whenever the position changed and the board must be painted again
+  // (the window invalidates its client area with background erase).
+  virtual void InvalidateBoard() {}
+
+ public:
+  // ---- State ---------------------------------------------------------------
+  Board board;
+  Board simBoard;
+  MoveList moveList;
+  MoveList simMoveList;
+  uint32_t simulationMode = 0;
+};
+
+}  // namespace tessaro
