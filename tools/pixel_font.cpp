@@ -1,0 +1,91 @@
+#include "tools/pixel_font.h"
+
+#include <array>
+#include <cstddef>
+
+namespace tessaro::tools {
+
+namespace {
+
+struct Glyph {
+  char c;
+  // kGlyphRows rows of equal width; '#' is ink. Unused rows are "".
+  std::array<const char*, kGlyphRows> rows;
+};
+
+// clang-format off
+constexpr std::array<Glyph, 25> kGlyphs = {{
+    {'0', {"###", "#.#", "#.#", "#.#", "###", ""}},
+    {'1', {".#",  "##",  ".#",  ".#",  ".#",  ""}},
+    {'2', {"###", "..#", "###", "#..", "###", ""}},
+    {'3', {"###", "..#", ".##", "..#", "###", ""}},
+    {'4', {"#.#", "#.#", "###", "..#", "..#", ""}},
+    {'5', {"###", "#..", "###", "..#", "###", ""}},
+    {'6', {"###", "#..", "###", "#.#", "###", ""}},
+    {'7', {"###", "..#", "..#", "..#", "..#", ""}},
+    {'8', {"###", "#.#", "###", "#.#", "###", ""}},
+    {'9', {"###", "#.#", "###", "..#", "###", ""}},
+    {'a', {"....",  ".###",  "#..#",  "#..#",  ".###",  ""}},
+    {'b', {"#...",  "###.",  "#..#",  "#..#",  "###.",  ""}},
+    {'c', {"....",  ".###",  "#...",  "#...",  ".###",  ""}},
+    {'d', {"...#",  ".###",  "#..#",  "#..#",  ".###",  ""}},
+    {'e', {"....",  ".##.",  "####",  "#...",  ".###",  ""}},
+    {'f', {".##",   "#..",   "###",   "#..",   "#..",   ""}},
+    {'g', {"....",  ".###",  "#..#",  ".###",  "...#",  ".##."}},
+    {'h', {"#...",  "###.",  "#..#",  "#..#",  "#..#",  ""}},
+    {'i', {"#",     ".",     "#",     "#",     "#",     ""}},
+    {'j', {"..#",   "...",   "..#",   "..#",   "..#",   "##."}},
+    {'k', {"#...",  "#..#",  "#.#.",  "###.",  "#..#",  ""}},
+    {'l', {"#.",    "#.",    "#.",    "#.",    ".#",    ""}},
+    {'m', {".....", "####.", "#.#.#", "#.#.#", "#.#.#", ""}},
+    {'n', {"....",  "###.",  "#..#",  "#..#",  "#..#",  ""}},
+    {'o', {"....",  ".##.",  "#..#",  "#..#",  ".##.",  ""}},
+}};
+// clang-format on
+
+const Glyph* Find(char c) {
+  for (const Glyph& g : kGlyphs) {
+    if (g.c == c) return &g;
+  }
+  return nullptr;
+}
+
+int Width(const Glyph& g) {
+  return static_cast<int>(std::string_view(g.rows[0]).size());
+}
+
+}  // namespace
+
+int TextWidth(std::string_view text) {
+  int width = 0;
+  int glyphs = 0;
+  for (char c : text) {
+    if (const Glyph* g = Find(c)) {
+      width += Width(*g);
+      ++glyphs;
+    }
+  }
+  return glyphs == 0 ? 0 : width + (glyphs - 1) * kGlyphGap;
+}
+
+int DrawText(Raster& image, int left, int top, std::string_view text, Colour colour) {
+  int x = left;
+  bool first = true;
+  for (char c : text) {
+    const Glyph* g = Find(c);
+    if (g == nullptr) continue;
+    if (!first) x += kGlyphGap;
+    first = false;
+    for (size_t row = 0; row < g->rows.size(); ++row) {
+      const std::string_view line = g->rows[row];
+      for (size_t col = 0; col < line.size(); ++col) {
+        if (line[col] == '#')
+          image.Set(x + static_cast<int>(col), top + static_cast<int>(row), colour);
+      }
+    }
+    x += Width(*g);
+  }
+  return x;
+}
+
+}  // namespace tessaro::tools
