@@ -1,0 +1,190 @@
+#include "host/host.h"
+
+#include <ctime>
+#include <utility>
+
+#include "host/icq_protocol.h"
+#include "host/module_loader.h"
+#include "host/plugin_link.h"
+
+namespace tessaro::host {
+
+namespace {
+
+// The one host of the process, for the C functions of PLUGINLINK.
+Host* current_host = nullptr;
+
+constexpr char kUserNameKey[] = "user_name";
+
+uint32_t SystemClock() {
+  return static_cast<uint32_t>(std::time(nullptr));
+}
+
+}  // namespace
+
+// ---- Life ----
+
+std::unique_ptr<Host> Host::Create(UiQueue& queue, HostOptions options, std::string* error) {
+  if (current_host != nullptr) {
+    *error = "a host already runs in this process";
+    return nullptr;
+  }
+  std::unique_ptr<Database> db = Database::Open(options.profile_path, error);
+  if (!db) return nullptr;
+  std::function<uint32_t()> clock = options.clock ? std::move(options.clock) : SystemClock;
+  std::unique_ptr<Host> host(new Host(queue, std::move(db), std::move(clock)));
+  current_host = host.get();
+  return host;
+}
+
+Host::Host(UiQueue& queue, std::unique_ptr<Database> db, std::function<uint32_t()> clock)
+    : queue_(queue), clock_(std::move(clock)), db_(std::move(db)), link_(MakePluginLink()) {
+  for (ContactRecord& contact : db_->Contacts()) {
+    contacts_[contact.handle] = Contact{std::move(contact.name), std::move(contact.protocol)};
+    contact_order_.push_back(contact.handle);
+  }
+  user_name_ = db_->Setting(kUserNameKey).value_or(kDefaultUserName);
+  icq_ = std::make_unique<IcqProtocol>(*this, queue_);
+  modules_ = std::make_unique<ModuleLoader>(
+      &link_, kHostVersion, [this](const void* base) { services_.RemoveOwnedBy(base); });
+  RegisterCoreServices();
+}
+
+Host::~Host() {
+  // Modules go first, while every service of the host still works: their Unload and
+  // the static destructors that run when they are closed may call it.
+  modules_.reset();
+  icq_.reset();
+  services_.Clear();
+  current_host = nullptr;
+}
+
+Host* Host::Current() {
+  return current_host;
+}
+
+INT_PTR Host::CallService(const char* name, WPARAM wParam, LPARAM lParam) {
+  return name == nullptr ? CALLSERVICE_NOTFOUND : services_.Call(name, wParam, lParam);
+}
+
+// ---- Modules ----
+
+bool Host::LoadModule(const std::string& path, std::string* error) {
+  return modules_->Load(path, error);
+}
+
+std::vector<std::string> Host::ModuleNames() const {
+  std::vector<std::string> names;
+  for (const LoadedModule& module : modules_->modules())
+    names.push_back(module.short_name);
+  return names;
+}
+
+// ---- Contacts ----
+
+HANDLE Host::AddContact(std::string_view name, std::string_view protocol) {
+  HANDLE contact = db_->AddContact(name, protocol);
+  if (contact == nullptr) return nullptr;
+  contacts_[contact] = Contact{std::string(name), std::string(protocol)};
+  contact_order_.push_back(contact);
+  return contact;
+}
+
+bool Host::RenameContact(HANDLE contact, std::string_view name) {
+  auto it = contacts_.find(contact);
+  if (it == contacts_.end() || !db_->RenameContact(contact, name)) return false;
+  it->second.name = std::string(name);
+  return true;
+}
+
+bool Host::SetUserName(std::string_view name) {
+  if (!db_->SetSetting(kUserNameKey, name)) return false;
+  user_name_ = std::string(name);
+  return true;
+}
+
+const char* Host::DisplayName(HANDLE contact) const {
+  if (contact == nullptr) return user_name_.c_str();
+  auto it = contacts_.find(contact);
+  return it == contacts_.end() ? kUnknownContactName : it->second.name.c_str();
+}
+
+std::optional<std::string> Host::ProtocolOf(HANDLE contact) const {
+  auto it = contacts_.find(contact);
+  if (it == contacts_.end()) return std::nullopt;
+  return it->second.protocol;
+}
+
+std::vector<HANDLE> Host::Contacts() const {
+  return contact_order_;
+}
+
+HANDLE Host::FindContact(std::string_view name) const {
+  for (HANDLE contact : contact_order_) {
+    if (contacts_.at(contact).name == name) return contact;
+  }
+  return nullptr;
+}
+
+// ---- Contact menu ----
+
+std::vector<MenuItem> Host::MenuItemsFor(HANDLE contact) const {
+  auto it = contacts_.find(contact);
+  if (it == contacts_.end()) return {};
+  return menu_.ItemsFor(it->second.protocol);
+}
+
+bool Host::InvokeMenuItem(HANDLE contact, HANDLE item) {
+  const MenuItem* found = menu_.Find(item);
+  if (found == nullptr) return false;
+  std::optional<std::string> protocol = ProtocolOf(contact);
+  if (!protocol || (found->owner && *found->owner != *protocol)) return false;
+  // Copied: the service may add menu items, which moves the stored ones.
+  const std::string service = found->service;
+  if (!services_.Exists(service)) return false;
+  services_.Call(service, reinterpret_cast<WPARAM>(contact), 0);
+  return true;
+}
+
+// ---- Events ----
+
+HANDLE Host::AddEvent(EventRecord event) {
+  if (event.contact != nullptr && contacts_.count(event.contact) == 0) return nullptr;
+  HANDLE handle = db_->AddEvent(event);
+  if (handle == nullptr) return nullptr;
+  services_.Notify(event_added_, reinterpret_cast<WPARAM>(event.contact),
+                   reinterpret_cast<LPARAM>(handle));
+  return handle;
+}
+
+std::optional<EventRecord> Host::Event(HANDLE event) const {
+  return db_->Event(event);
+}
+
+std::vector<EventRecord> Host::EventsOf(HANDLE contact, ReadFilter filter) const {
+  return db_->EventsOf(contact, filter);
+}
+
+std::optional<uint32_t> Host::MarkRead(HANDLE contact, HANDLE event) {
+  std::optional<EventRecord> stored = db_->Event(event);
+  if (!stored || stored->contact != contact) return std::nullopt;
+  return db_->AddFlags(event, DBEF_READ);
+}
+
+char* Host::InternModuleName(const std::string& name) {
+  auto it = module_names_.insert(name).first;
+  // Handed out as DBEVENTINFO.szModule, which readers treat as read-only.
+  return const_cast<char*>(it->c_str());
+}
+
+// ---- Protocol "ICQ" ----
+
+void Host::SetTransport(std::unique_ptr<Transport> transport) {
+  icq_->SetTransport(std::move(transport));
+}
+
+MessageSink& Host::IncomingSink() {
+  return *icq_;
+}
+
+}  // namespace tessaro::host

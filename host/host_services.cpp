@@ -1,0 +1,115 @@
+// The services the host itself provides to modules. Each one checks what a module
+// passes in before it uses it: a NULL record, a wrong cbSize or an unknown handle
+// gets the documented failure value and changes nothing.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "host/host.h"
+#include "host/icq_protocol.h"
+
+namespace tessaro::host {
+
+namespace {
+
+HANDLE AsHandle(UINT_PTR value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+HANDLE AsHandle(INT_PTR value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+
+// The failure value of services that answer 0 on success.
+constexpr INT_PTR kRefused = 1;
+
+}  // namespace
+
+void Host::RegisterCoreServices() {
+  event_added_ = services_.CreateEvent(ME_DB_EVENT_ADDED);
+  const struct {
+    const char* name;
+    INT_PTR (Host::*method)(WPARAM, LPARAM);
+  } services[] = {
+      {MS_DB_EVENT_GET, &Host::ServiceEventGet},
+      {MS_DB_EVENT_GETBLOBSIZE, &Host::ServiceEventGetBlobSize},
+      {MS_DB_EVENT_MARKREAD, &Host::ServiceEventMarkRead},
+      {MS_DB_EVENT_ADD, &Host::ServiceEventAdd},
+      {MS_CLIST_GETCONTACTDISPLAYNAME, &Host::ServiceGetDisplayName},
+      {MS_CLIST_ADDCONTACTMENUITEM, &Host::ServiceAddContactMenuItem},
+      {MS_PROTO_CALLCONTACTSERVICE, &Host::ServiceCallContactService},
+  };
+  for (const auto& service : services) {
+    services_.CreateService(service.name, [this, method = service.method](WPARAM w, LPARAM l) {
+      return (this->*method)(w, l);
+    });
+  }
+  services_.CreateService(std::string(kIcqProtocol) + PSS_MESSAGE,
+                          [this](WPARAM w, LPARAM l) { return icq_->SendMessage(w, l); });
+}
+
+// ---- Event database ----
+
+INT_PTR Host::ServiceEventGet(WPARAM wParam, LPARAM lParam) {
+  auto* info = reinterpret_cast<DBEVENTINFO*>(lParam);
+  if (info == nullptr || info->cbSize != static_cast<int>(sizeof(DBEVENTINFO))) return kRefused;
+  if (info->pBlob == nullptr && info->cbBlob != 0) return kRefused;
+  std::optional<EventRecord> event = db_->Event(AsHandle(wParam));
+  if (!event) return kRefused;
+  info->szModule = InternModuleName(event->module);
+  info->timestamp = event->timestamp;
+  info->flags = event->flags;
+  info->eventType = event->type;
+  // Never past the caller's buffer; cbBlob tells how much of the blob is there.
+  const std::size_t copied = std::min<std::size_t>(info->cbBlob, event->blob.size());
+  if (copied != 0) std::memcpy(info->pBlob, event->blob.data(), copied);
+  info->cbBlob = static_cast<DWORD>(copied);
+  return 0;
+}
+
+INT_PTR Host::ServiceEventGetBlobSize(WPARAM wParam, LPARAM) {
+  std::optional<uint32_t> size = db_->BlobSize(AsHandle(wParam));
+  return size ? static_cast<INT_PTR>(*size) : -1;
+}
+
+INT_PTR Host::ServiceEventMarkRead(WPARAM wParam, LPARAM lParam) {
+  std::optional<uint32_t> flags = MarkRead(AsHandle(wParam), AsHandle(lParam));
+  return flags ? static_cast<INT_PTR>(*flags) : -1;
+}
+
+INT_PTR Host::ServiceEventAdd(WPARAM wParam, LPARAM lParam) {
+  const auto* info = reinterpret_cast<const DBEVENTINFO*>(lParam);
+  if (info == nullptr || info->cbSize != static_cast<int>(sizeof(DBEVENTINFO))) return 0;
+  if (info->szModule == nullptr || (info->pBlob == nullptr && info->cbBlob != 0)) return 0;
+  EventRecord event;
+  event.contact = AsHandle(wParam);
+  event.module = info->szModule;
+  event.timestamp = info->timestamp;
+  event.flags = info->flags;
+  event.type = info->eventType;
+  if (info->cbBlob != 0)
+    event.blob.assign(reinterpret_cast<const char*>(info->pBlob), info->cbBlob);
+  return reinterpret_cast<INT_PTR>(AddEvent(std::move(event)));
+}
+
+// ---- Contact list ----
+
+INT_PTR Host::ServiceGetDisplayName(WPARAM wParam, LPARAM) {
+  return reinterpret_cast<INT_PTR>(DisplayName(AsHandle(wParam)));
+}
+
+INT_PTR Host::ServiceAddContactMenuItem(WPARAM, LPARAM lParam) {
+  return reinterpret_cast<INT_PTR>(menu_.Add(reinterpret_cast<const CLISTMENUITEM*>(lParam)));
+}
+
+// ---- Protocols ----
+
+INT_PTR Host::ServiceCallContactService(WPARAM, LPARAM lParam) {
+  const auto* ccs = reinterpret_cast<const CCSDATA*>(lParam);
+  if (ccs == nullptr || ccs->szProtoService == nullptr) return CALLSERVICE_NOTFOUND;
+  std::optional<std::string> protocol = ProtocolOf(ccs->hContact);
+  if (!protocol) return CALLSERVICE_NOTFOUND;
+  // The protocol's service reads the contact and its own arguments from the record.
+  return services_.Call(*protocol + ccs->szProtoService, 0, lParam);
+}
+
+}  // namespace tessaro::host

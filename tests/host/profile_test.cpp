@@ -1,0 +1,124 @@
+// The profile: a file keeps the user's name, contacts and history across hosts,
+// and a file that is not a profile of this host is refused with a clear message.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "host_fixture.h"
+
+namespace tessaro::host::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+class ProfileTest : public HostTest {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::path(::testing::TempDir()) /
+          ("host_profile_" +
+           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    path = (dir / "profile.db").string();
+  }
+  void TearDown() override {
+    host.reset();
+    std::filesystem::remove_all(dir);
+  }
+
+  std::filesystem::path dir;
+  std::string path;
+};
+
+TEST_F(ProfileTest, FileKeepsUserNameContactsAndHistoryAcrossHosts) {
+  HANDLE alice = nullptr, bob = nullptr, event = nullptr;
+  {
+    host = MakeHost(path);
+    ASSERT_NE(host, nullptr);
+    ASSERT_TRUE(host->SetUserName("Zed"));
+    alice = host->AddContact("Alice");
+    bob = host->AddContact("Bob", "MSN");
+    ASSERT_TRUE(host->RenameContact(bob, "Robert"));
+    event =
+        host->AddEvent(EventRecord{nullptr, alice, "ICQ", 77, DBEF_SENT, 0, std::string("hi", 3)});
+    ASSERT_NE(event, nullptr);
+    host->AddEvent(EventRecord{nullptr, alice, "ICQ", 78, 0, 0, std::string("yo", 3)});
+    ASSERT_TRUE(host->MarkRead(alice, event).has_value());
+    host.reset();
+  }
+  host = MakeHost(path);
+  ASSERT_NE(host, nullptr);
+  EXPECT_STREQ(host->DisplayName(nullptr), "Zed");
+  EXPECT_EQ(host->Contacts(), (std::vector<HANDLE>{alice, bob}));
+  EXPECT_STREQ(host->DisplayName(alice), "Alice");
+  EXPECT_STREQ(host->DisplayName(bob), "Robert");
+  EXPECT_EQ(host->ProtocolOf(bob), "MSN");
+  const std::vector<EventRecord> history = host->EventsOf(alice);
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].handle, event);
+  EXPECT_EQ(history[0].timestamp, 77u);
+  EXPECT_EQ(history[0].flags, static_cast<uint32_t>(DBEF_SENT | DBEF_READ));
+  EXPECT_EQ(history[0].blob, std::string("hi", 3));
+  EXPECT_EQ(history[1].flags, 0u);
+  // Handles are never reused: a new contact gets a new one.
+  HANDLE carol = host->AddContact("Carol");
+  EXPECT_NE(carol, alice);
+  EXPECT_NE(carol, bob);
+}
+
+TEST_F(ProfileTest, MemoryProfileStartsEmptyEveryTime) {
+  host = MakeHost("");
+  host->AddContact("Alice");
+  host->SetUserName("Zed");
+  host.reset();
+  host = MakeHost("");
+  EXPECT_TRUE(host->Contacts().empty());
+  EXPECT_STREQ(host->DisplayName(nullptr), kDefaultUserName);
+}
+
+TEST_F(ProfileTest, UnusableProfilesAreRefusedWithTheirPath) {
+  const std::string garbage = (dir / "garbage.db").string();
+  if (FILE* file = std::fopen(garbage.c_str(), "w")) {
+    std::fputs("this is not a database, just some text that is long enough to matter", file);
+    std::fclose(file);
+  }
+  const std::string newer = (dir / "newer.db").string();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(newer.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "PRAGMA user_version = 9", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {garbage, "not a database"},
+      {newer, "newer host"},
+      {(dir / "missing" / "profile.db").string(), "cannot open profile"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string error;
+    ManualQueue other;
+    EXPECT_EQ(Host::Create(other, HostOptions{c.path, {}}, &error), nullptr);
+    EXPECT_THAT(error, HasSubstr("'" + c.path + "'"));
+    EXPECT_THAT(error, HasSubstr(c.reason));
+    EXPECT_EQ(Host::Current(), nullptr);
+  }
+}
+
+TEST_F(ProfileTest, OnlyOneHostPerProcess) {
+  host = MakeHost("");
+  std::string error;
+  ManualQueue other;
+  EXPECT_EQ(Host::Create(other, HostOptions{}, &error), nullptr);
+  EXPECT_THAT(error, HasSubstr("already"));
+  EXPECT_EQ(Host::Current(), host.get());
+}
+
+}  // namespace
+}  // namespace tessaro::host::testing
