@@ -1,0 +1,216 @@
+// How the standard controls look: a plain flat style in the built-in font, so
+// that screenshots show every control and its text.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/bitmap_font.h"
+#include "framework/gdi.h"
+#include "framework/platform.h"
+#include "framework/surface.h"
+
+namespace tessaro {
+namespace {
+
+constexpr uint32_t kFace = Argb(192, 192, 192);
+constexpr uint32_t kShadow = Argb(128, 128, 128);
+constexpr uint32_t kBlack = Argb(0, 0, 0);
+constexpr uint32_t kWhite = Argb(255, 255, 255);
+constexpr uint32_t kHighlight = Argb(0, 0, 128);
+
+bool IsBold(const CFont* font) {
+  LOGFONT lf;
+  return font && font->GetLogFont(&lf) && lf.lfWeight >= 600;
+}
+
+// Splits text into lines: at line feeds, and at blanks where a line would be
+// wider than `width` (when width > 0). Carriage returns are dropped.
+std::vector<std::string> Lines(const std::string& text, int width, const TextOptions& o) {
+  std::vector<std::string> out(1);
+  for (char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n') {
+      out.emplace_back();
+      continue;
+    }
+    out.back() += c;
+    if (width > 0 && TextWidth(out.back(), o) > width) {
+      const size_t blank = out.back().find_last_of(' ');
+      if (blank != std::string::npos && blank > 0) {
+        std::string rest = out.back().substr(blank + 1);
+        out.back().resize(blank);
+        out.push_back(std::move(rest));
+      }
+    }
+  }
+  return out;
+}
+
+void DrawStatic(const WindowRecord& r, Surface& s, bool enabled, const Platform& p) {
+  const CRect box(0, 0, r.rect.Width(), r.rect.Height());
+  FillRect(s, box, kFace);
+  const DWORD type = r.style & SS_TYPEMASK;
+  if (type == SS_ICON) {
+    const IconImages* images = p.IconImagesOf(r.staticIcon);
+    if (const Image* img = images ? images->Pick(GetSystemMetrics(SM_CXICON)) : nullptr)
+      Blit(s, CPoint(0, 0), *img, CRect(0, 0, img->width, img->height), true);
+    return;
+  }
+  TextOptions o;
+  o.color = enabled ? kBlack : kShadow;
+  o.prefix = !(r.style & SS_NOPREFIX);
+  o.bold = IsBold(r.font.get());
+  const int lineHeight = LineHeightOf(r.font.get());
+  const bool wrap = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
+  const std::vector<std::string> lines = Lines(r.text, wrap ? box.Width() : 0, o);
+  int y = 0;
+  if ((r.style & SS_CENTERIMAGE) && lines.size() == 1) y = (box.Height() - kGlyphRows) / 2;
+  for (const std::string& line : lines) {
+    const int w = TextWidth(line, o);
+    int x = 0;
+    if (type == SS_CENTER) x = (box.Width() - w) / 2;
+    if (type == SS_RIGHT || (r.exStyle & WS_EX_RIGHT)) x = box.Width() - w;
+    DrawTextLine(s, x, y, line, o);
+    y += lineHeight;
+  }
+}
+
+void DrawButton(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
+  CRect box(0, 0, r.rect.Width(), r.rect.Height());
+  FillRect(s, box, kFace);
+  if (r.exStyle & WS_EX_STATICEDGE) {
+    FrameRect(s, box, kShadow);
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  FrameRect(s, box, kBlack);
+  if ((r.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+    FrameRect(s, CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1), kBlack);
+  }
+  TextOptions o;
+  o.color = enabled ? kBlack : kShadow;
+  o.prefix = true;
+  o.bold = IsBold(r.font.get());
+  const int w = TextWidth(r.text, o);
+  DrawTextLine(s, box.left + (box.Width() - w) / 2, box.top + (box.Height() - kGlyphRows) / 2,
+               r.text, o);
+  if (focused) {
+    const CRect f(box.left + 3, box.top + 3, box.right - 3, box.bottom - 3);
+    for (int x = f.left; x < f.right; x += 2) {
+      PutPixel(s, x, f.top, kBlack);
+      PutPixel(s, x, f.bottom - 1, kBlack);
+    }
+    for (int y = f.top; y < f.bottom; y += 2) {
+      PutPixel(s, f.left, y, kBlack);
+      PutPixel(s, f.right - 1, y, kBlack);
+    }
+  }
+}
+
+void DrawScrollBars(const WindowRecord& r, Surface& s, const CRect& inner) {
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  if (r.style & WS_VSCROLL) {
+    const CRect v(inner.right - bar, inner.top, inner.right,
+                  inner.bottom - ((r.style & WS_HSCROLL) ? bar : 0));
+    FillRect(s, v, kFace);
+    FrameRect(s, v, kShadow);
+  }
+  if (r.style & WS_HSCROLL) {
+    const CRect h(inner.left, inner.bottom - bar, inner.right - ((r.style & WS_VSCROLL) ? bar : 0),
+                  inner.bottom);
+    FillRect(s, h, kFace);
+    FrameRect(s, h, kShadow);
+  }
+  if ((r.style & WS_VSCROLL) && (r.style & WS_HSCROLL))
+    FillRect(s, CRect(inner.right - bar, inner.bottom - bar, inner.right, inner.bottom), kFace);
+}
+
+void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
+  CRect box(0, 0, r.rect.Width(), r.rect.Height());
+  const bool readOnly = (r.style & ES_READONLY) != 0;
+  const bool plainReadOnly = readOnly && r.kind == WindowKind::Edit;
+  FillRect(s, box, plainReadOnly || !enabled ? kFace : kWhite);
+  if ((r.style & WS_BORDER) || (r.exStyle & WS_EX_CLIENTEDGE)) {
+    FrameRect(s, box, kShadow);
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  DrawScrollBars(r, s, box);
+  const EditLayout layout = LayoutEdit(r);
+  Surface inner = s;
+  CRect clipArea = layout.text;
+  clipArea.OffsetRect(s.origin.x, s.origin.y);
+  inner.clip.IntersectWith(clipArea);
+
+  TextOptions o;
+  o.color = enabled ? kBlack : kShadow;
+  o.bold = IsBold(r.font.get());
+  const int from = std::min(r.selStart, r.selEnd);
+  const int to = std::max(r.selStart, r.selEnd);
+  const bool showSelection = focused || (r.style & ES_NOHIDESEL);
+  const bool multi = (r.style & ES_MULTILINE) != 0;
+
+  // Where each character goes: line and column, then the pixel position.
+  int line = 0, column = 0;
+  int firstColumn = 0;
+  if (!multi) {
+    // A single line scrolls sideways to keep the caret in view.
+    const int fit = std::max(1, layout.text.Width() / kGlyphAdvance);
+    firstColumn = std::max(0, r.selEnd - fit + 1);
+  }
+  const int top =
+      multi ? layout.text.top : layout.text.top + (layout.text.Height() - kGlyphRows) / 2;
+  CPoint caret(layout.text.left, top);
+  for (int i = 0; i <= static_cast<int>(r.text.size()); ++i) {
+    const int x = layout.text.left + (column - firstColumn) * kGlyphAdvance;
+    const int y = top + (line - r.firstLine) * layout.lineHeight;
+    if (i == r.selEnd) caret = CPoint(x, y);
+    if (i == static_cast<int>(r.text.size())) break;
+    const char c = r.text[static_cast<size_t>(i)];
+    if (c == '\r') continue;
+    if (c == '\n' && multi) {
+      ++line;
+      column = 0;
+      continue;
+    }
+    const bool selected = showSelection && i >= from && i < to;
+    if (selected) FillRect(inner, CRect(x, y - 1, x + kGlyphAdvance, y + kGlyphRows), kHighlight);
+    TextOptions co = o;
+    if (selected) co.color = kWhite;
+    const char shown = (r.style & ES_PASSWORD) ? '*' : c;
+    DrawTextLine(inner, x, y, std::string_view(&shown, 1), co);
+    ++column;
+  }
+  if (focused && from == to) {
+    FillRect(inner, CRect(caret.x - 1, caret.y - 1, caret.x, caret.y + kGlyphRows), kBlack);
+  }
+}
+
+}  // namespace
+
+void PaintControl(HWND hwnd) {
+  Platform* p = Platform::Current();
+  WindowRecord* rec = p ? p->Find(hwnd) : nullptr;
+  if (!rec || !rec->object) return;
+  CPaintDC dc(rec->object);
+  rec = p->Find(hwnd);  // erasing may have run a handler
+  if (!rec) return;
+  const bool enabled = p->IsEnabled(hwnd);
+  const bool focused = p->Focus() == hwnd;
+  // A control always draws all of itself; the paint context clips it to what
+  // was invalid.
+  switch (rec->kind) {
+    case WindowKind::Static:
+      DrawStatic(*rec, dc.Surface(), enabled, *p);
+      break;
+    case WindowKind::Button:
+      DrawButton(*rec, dc.Surface(), enabled, focused);
+      break;
+    case WindowKind::Edit:
+    case WindowKind::RichEdit:
+      DrawEdit(*rec, dc.Surface(), enabled, focused);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace tessaro

@@ -1,0 +1,257 @@
+// The standard controls' behaviour: edit typing and selection, button clicks,
+// and the control classes' methods.
+#include "framework/controls.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "framework/bitmap_font.h"
+#include "framework/platform.h"
+
+using tessaro::Platform;
+using tessaro::WindowKind;
+using tessaro::WindowRecord;
+
+namespace tessaro {
+namespace {
+
+WindowRecord* Rec(HWND h) {
+  Platform* p = Platform::Current();
+  return p ? p->Find(h) : nullptr;
+}
+
+bool IsEdit(const WindowRecord& r) {
+  return r.kind == WindowKind::Edit || r.kind == WindowKind::RichEdit;
+}
+
+void Notify(HWND hwnd, UINT code) {
+  Platform* p = Platform::Current();
+  const WindowRecord* r = p->Find(hwnd);
+  if (!r || !r->child) return;
+  p->SendMessage(r->parent, WM_COMMAND, MAKEWPARAM(static_cast<UINT>(r->id), code),
+                 reinterpret_cast<LPARAM>(hwnd));
+}
+
+int CaretLine(const std::string& text, int pos) {
+  return static_cast<int>(std::count(text.begin(), text.begin() + pos, '\n'));
+}
+
+void ScrollToCaret(WindowRecord& r) {
+  if (!(r.style & ES_MULTILINE)) return;
+  const EditLayout layout = LayoutEdit(r);
+  const int line = CaretLine(r.text, r.selEnd);
+  if (line < r.firstLine) r.firstLine = line;
+  if (line >= r.firstLine + layout.visibleLines) r.firstLine = line - layout.visibleLines + 1;
+}
+
+}  // namespace
+
+std::optional<WindowKind> ControlKindOf(std::string_view className) {
+  std::string upper(className);
+  for (char& c : upper)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "EDIT") return WindowKind::Edit;
+  if (upper == "BUTTON") return WindowKind::Button;
+  if (upper == "STATIC") return WindowKind::Static;
+  if (upper == "RICHEDIT" || upper == "RICHEDIT20A" || upper == "RICHEDIT20W" ||
+      upper == "RICHEDIT50W")
+    return WindowKind::RichEdit;
+  return std::nullopt;
+}
+
+int LineHeightOf(const CFont* font) {
+  LOGFONT lf;
+  if (!font || !font->GetLogFont(&lf)) return kLineHeight;
+  return std::max(kLineHeight, static_cast<int>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight));
+}
+
+EditLayout LayoutEdit(const WindowRecord& rec) {
+  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
+  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  if (rec.style & WS_VSCROLL) box.right -= GetSystemMetrics(SM_CXVSCROLL);
+  if (rec.style & WS_HSCROLL) box.bottom -= GetSystemMetrics(SM_CYHSCROLL);
+  EditLayout layout;
+  layout.text = CRect(box.left + 2, box.top + 1, box.right - 2, box.bottom - 1);
+  layout.lineHeight = LineHeightOf(rec.font.get());
+  layout.visibleLines = std::max(1, layout.text.Height() / layout.lineHeight);
+  return layout;
+}
+
+void SetEditSelection(HWND hwnd, int start, int end, bool scroll) {
+  WindowRecord* r = Rec(hwnd);
+  if (!r || !IsEdit(*r)) return;
+  const int length = static_cast<int>(r->text.size());
+  if (end < 0 || end > length) end = length;
+  if (start < 0) start = end;
+  start = std::min(start, length);
+  r->selStart = start;
+  r->selEnd = end;
+  if (scroll) ScrollToCaret(*r);
+  Platform::Current()->Invalidate(hwnd, nullptr, false);
+}
+
+void ReplaceEditSelection(HWND hwnd, std::string_view text) {
+  WindowRecord* r = Rec(hwnd);
+  if (!r || !IsEdit(*r)) return;
+  const int from = std::min(r->selStart, r->selEnd);
+  const int to = std::max(r->selStart, r->selEnd);
+  r->text.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), text);
+  r->selStart = r->selEnd = from + static_cast<int>(text.size());
+  ScrollToCaret(*r);
+  Platform::Current()->Invalidate(hwnd, nullptr, false);
+  Notify(hwnd, EN_CHANGE);
+}
+
+LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Platform* p = Platform::Current();
+  WindowRecord* r = p ? p->Find(hwnd) : nullptr;
+  if (!r) return 0;
+  if (r->kind == WindowKind::Button) {
+    if (message == WM_LBUTTONDOWN) p->SetFocus(hwnd);
+    const bool click = message == WM_LBUTTONUP || (message == WM_KEYDOWN && wParam == VK_SPACE);
+    if (click && p->IsEnabled(hwnd)) Notify(hwnd, BN_CLICKED);
+    return 0;
+  }
+  if (!IsEdit(*r)) return 0;
+  const bool readOnly = (r->style & ES_READONLY) != 0;
+  const int length = static_cast<int>(r->text.size());
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      p->SetFocus(hwnd);
+      return 0;
+    case WM_CHAR: {
+      if (readOnly) return 0;
+      const unsigned c = static_cast<unsigned>(wParam);
+      if (c == '\b') {
+        if (r->selStart == r->selEnd && r->selEnd > 0) r->selStart = r->selEnd - 1;
+        ReplaceEditSelection(hwnd, "");
+      } else if (c == '\r' && (r->style & ES_MULTILINE)) {
+        ReplaceEditSelection(hwnd, "\r\n");
+      } else if (c >= 0x20 && c != 0x7F && c <= 0xFF) {
+        ReplaceEditSelection(hwnd, std::string(1, static_cast<char>(c)));
+      }
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_DELETE && !readOnly) {
+        if (r->selStart == r->selEnd && r->selEnd < length) r->selEnd = r->selEnd + 1;
+        ReplaceEditSelection(hwnd, "");
+      } else if (wParam == VK_LEFT || wParam == VK_RIGHT) {
+        const int step = wParam == VK_LEFT ? -1 : 1;
+        const int caret = std::clamp(r->selEnd + step, 0, length);
+        SetEditSelection(hwnd, caret, caret, true);
+      }
+      return 0;
+    case EM_SETSEL:
+      SetEditSelection(hwnd, static_cast<int>(static_cast<INT_PTR>(wParam)),
+                       static_cast<int>(lParam), true);
+      return 0;
+    case EM_GETSEL: {
+      const DWORD start = static_cast<DWORD>(std::min(r->selStart, r->selEnd));
+      const DWORD end = static_cast<DWORD>(std::max(r->selStart, r->selEnd));
+      if (wParam) *reinterpret_cast<DWORD*>(wParam) = start;
+      if (lParam) *reinterpret_cast<DWORD*>(lParam) = end;
+      return static_cast<LRESULT>(MAKEWPARAM(start, end));
+    }
+    case EM_REPLACESEL:
+      ReplaceEditSelection(hwnd, lParam ? reinterpret_cast<const char*>(lParam) : "");
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace tessaro
+
+// ---- Control classes ----
+
+namespace {
+
+void GetSelection(HWND h, long& start, long& end) {
+  const WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(h) : nullptr;
+  start = r ? std::min(r->selStart, r->selEnd) : 0;
+  end = r ? std::max(r->selStart, r->selEnd) : 0;
+}
+
+int LineCount(HWND h) {
+  const WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(h) : nullptr;
+  return r ? static_cast<int>(std::count(r->text.begin(), r->text.end(), '\n')) + 1 : 0;
+}
+
+int FirstVisibleLine(HWND h) {
+  const WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(h) : nullptr;
+  return r ? r->firstLine : 0;
+}
+
+}  // namespace
+
+void CEdit::SetSel(int nStartChar, int nEndChar, BOOL bNoScroll) {
+  tessaro::SetEditSelection(m_hWnd, nStartChar, nEndChar, bNoScroll == FALSE);
+}
+void CEdit::GetSel(int& nStartChar, int& nEndChar) const {
+  long s = 0, e = 0;
+  GetSelection(m_hWnd, s, e);
+  nStartChar = static_cast<int>(s);
+  nEndChar = static_cast<int>(e);
+}
+void CEdit::ReplaceSel(const char* lpszNewText, BOOL) {
+  tessaro::ReplaceEditSelection(m_hWnd, lpszNewText ? lpszNewText : "");
+}
+void CEdit::SetReadOnly(BOOL bReadOnly) {
+  if (WindowRecord* r =
+          tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(m_hWnd) : nullptr) {
+    r->style = bReadOnly ? (r->style | ES_READONLY) : (r->style & ~ES_READONLY);
+    Invalidate(TRUE);
+  }
+}
+int CEdit::GetLineCount() const {
+  return LineCount(m_hWnd);
+}
+int CEdit::GetFirstVisibleLine() const {
+  return FirstVisibleLine(m_hWnd);
+}
+
+void CRichEditCtrl::SetSel(long nStartChar, long nEndChar) {
+  tessaro::SetEditSelection(m_hWnd, static_cast<int>(nStartChar), static_cast<int>(nEndChar), true);
+}
+void CRichEditCtrl::GetSel(long& nStartChar, long& nEndChar) const {
+  GetSelection(m_hWnd, nStartChar, nEndChar);
+}
+void CRichEditCtrl::ReplaceSel(const char* lpszNewText, BOOL) {
+  tessaro::ReplaceEditSelection(m_hWnd, lpszNewText ? lpszNewText : "");
+}
+long CRichEditCtrl::GetTextLength() const {
+  return GetWindowTextLength();
+}
+int CRichEditCtrl::GetLineCount() const {
+  return LineCount(m_hWnd);
+}
+int CRichEditCtrl::GetFirstVisibleLine() const {
+  return FirstVisibleLine(m_hWnd);
+}
+
+HICON CStatic::SetIcon(HICON hIcon) {
+  WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(m_hWnd) : nullptr;
+  if (!r) return nullptr;
+  const HICON previous = r->staticIcon;
+  r->staticIcon = hIcon;
+  Invalidate(TRUE);
+  return previous;
+}
+
+HICON CStatic::GetIcon() const {
+  const WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(m_hWnd) : nullptr;
+  return r ? r->staticIcon : nullptr;
+}
+
+BOOL AfxInitRichEdit() {
+  Platform* p = Platform::Current();
+  return p && p->GetDriver().RichEditAvailable() ? TRUE : FALSE;
+}

@@ -1,0 +1,93 @@
+// What the framework keeps for each window. Internal to the framework and its
+// backends; plug-in code uses CWnd.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/gdi.h"
+#include "framework/image.h"
+#include "framework/menu.h"
+#include "framework/region.h"
+#include "framework/win_types.h"
+
+class CWnd;
+
+namespace tessaro {
+
+enum class WindowKind : uint8_t { Plain, Dialog, Edit, RichEdit, Static, Button };
+
+struct WindowRecord {
+  HWND hwnd = nullptr;
+  CWnd* object = nullptr;             // null while the object is being torn down
+  std::unique_ptr<CWnd> ownedObject;  // controls the framework made from a template
+  WindowKind kind = WindowKind::Plain;
+  std::string className;
+  HWND parent = nullptr;  // a child's parent, or a pop-up's owner
+  bool child = false;
+  std::vector<HWND> children;  // creation order, which is also the tab order
+  int id = 0;
+  DWORD style = 0;  // WS_VISIBLE and WS_DISABLED are kept in `visible` and `enabled`
+  DWORD exStyle = 0;
+  CRect rect;  // a child's client rectangle in its parent's client coordinates;
+               // a top-level window's client area on the screen
+  std::string text;
+  bool visible = false;
+  bool iconic = false;
+  bool enabled = true;
+  bool destroying = false;
+
+  // Painting.
+  Region invalid;  // client coordinates
+  bool erasePending = false;
+  std::shared_ptr<Image> canvas;  // top-level windows only; children draw into it
+
+  // Decorations.
+  HICON bigIcon = nullptr;
+  HICON smallIcon = nullptr;
+  std::unique_ptr<CFont> font;
+  std::unique_ptr<CMenu> menu;
+  std::unique_ptr<CMenu> systemMenu;
+  HWND lastFocus = nullptr;  // top-level: the child to focus when activated
+  int defaultId = 0;         // dialogs: the default push button (0: IDOK)
+
+  // Controls.
+  HICON staticIcon = nullptr;
+  int selStart = 0;
+  int selEnd = 0;
+  int firstLine = 0;  // the first visible line of a multi-line edit
+};
+
+// The control kind of a window class name ("EDIT", "BUTTON", "STATIC", the
+// rich edit classes; case does not matter), or nothing for another class.
+std::optional<WindowKind> ControlKindOf(std::string_view className);
+
+// The default processing of a message for any window: the dialog manager,
+// the controls' own behaviour, painting and the system commands.
+LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the standard controls do with messages (typing, clicks, EM_*).
+LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Draws a control into its part of the canvas (its paint handling).
+void PaintControl(HWND hwnd);
+// Sets an edit control's selection as EM_SETSEL does (-1 start: no selection,
+// -1 end: to the end); the caret is at `end`. With `scroll`, a multi-line edit
+// scrolls so that the caret's line is visible.
+void SetEditSelection(HWND hwnd, int start, int end, bool scroll);
+// Replaces an edit control's selection with text, as typing does.
+void ReplaceEditSelection(HWND hwnd, std::string_view text);
+
+// The layout of an edit control's text: the area inside border and scroll
+// bars, the line height of its font and how many lines fit.
+struct EditLayout {
+  CRect text;
+  int lineHeight = 0;
+  int visibleLines = 1;
+};
+EditLayout LayoutEdit(const WindowRecord& rec);
+int LineHeightOf(const CFont* font);
+
+}  // namespace tessaro

@@ -1,0 +1,303 @@
+// Dialogs from templates: controls and their pixel rectangles, the dialog
+// manager's keys, closing a modeless dialog, data exchange, the system menu,
+// icons and flashing.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace tessaro::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Shaped like the game window: a modeless dialog on template 200 whose OK
+// does not close it and whose keys and system commands are recorded.
+class GameLike : public CDialog {
+ public:
+  GameLike() : CDialog(200) {}
+  Strings log;
+  std::string chat;  // exchanged with edit 1008
+  std::string pane;  // exchanged with the rich edit 1007
+
+  BOOL OnInitDialog() override {
+    log.push_back("init");
+    CDialog::OnInitDialog();
+    if (CMenu* menu = GetSystemMenu(FALSE)) {
+      menu->AppendMenu(MF_SEPARATOR);
+      menu->AppendMenu(MF_STRING, 0x0010, LoadString(101).c_str());
+    }
+    return FALSE;
+  }
+  void DoDataExchange(CDataExchange* pDX) override {
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, 1008, chat);
+    DDX_Text(pDX, 1007, pane);
+  }
+  void OnOK() override { log.push_back("ok"); }
+
+  const AFX_MSGMAP* GetMessageMap() const override { return GetThisMessageMap(); }
+  static const AFX_MSGMAP* GetThisMessageMap() {
+    static constexpr AFX_MSGMAP_ENTRY kEntries[] = {
+        OnMessage<WM_SYSCOMMAND, &GameLike::OnSysCommand>(),
+        OnMessage<WM_KEYDOWN, &GameLike::OnKeyDown>(),
+        OnMessage<WM_CLOSE, &GameLike::OnClose>(),
+        OnNotify<BN_CLICKED, 1009, &GameLike::OnSim>(),
+        OnCommand<32773, &GameLike::OnExit>(),
+    };
+    static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
+    return &kMap;
+  }
+
+ protected:
+  afx_msg void OnSysCommand(UINT id, LPARAM l) {
+    if ((id & 0xFFF0) == 0x0010) {
+      log.push_back("about");
+    } else {
+      CDialog::OnSysCommand(id, l);
+    }
+  }
+  afx_msg void OnKeyDown(UINT key, UINT repeat, UINT flags) {
+    log.push_back("key " + std::to_string(key));
+    CDialog::OnKeyDown(key, repeat, flags);
+  }
+  afx_msg void OnClose() {
+    log.push_back("close");
+    CDialog::OnClose();
+  }
+  afx_msg void OnSim() { log.push_back("sim"); }
+  afx_msg void OnExit() { SendMessage(WM_CLOSE); }
+};
+
+class DialogTest : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dlg.Create(200));
+    os.RunUntilIdle();
+  }
+  CRect RectOf(int id) {
+    CWnd* c = dlg.GetDlgItem(id);
+    EXPECT_NE(c, nullptr) << id;
+    return c ? os.platform().Find(c->m_hWnd)->rect : CRect();
+  }
+
+  GameLike dlg;
+};
+
+TEST_F(DialogTest, TemplateGivesControlsAtTheirPixelRectangles) {
+  EXPECT_EQ(dlg.log, Strings{"init"});  // OnInitDialog ran inside Create
+  RECT client;
+  dlg.GetClientRect(&client);
+  EXPECT_EQ(CRect(client), CRect(0, 0, 522, 300));
+  EXPECT_TRUE(dlg.IsWindowVisible());  // WS_VISIBLE in the template
+  std::string caption;
+  dlg.GetWindowText(caption);
+  EXPECT_EQ(caption, "test");
+  // Dialog units 6 x 13 per 4 x 8: each edge converted and cut to a pixel.
+  EXPECT_EQ(RectOf(1008), CRect(10, 273, 421, 295));
+  EXPECT_EQ(RectOf(1007), CRect(271, 6, 511, 266));
+  EXPECT_EQ(RectOf(1009), CRect(481, 269, 511, 297));
+  EXPECT_EQ(RectOf(1000), CRect(430, 269, 474, 284));
+  EXPECT_EQ(RectOf(1001), CRect(430, 282, 474, 297));
+  // Each control is an object of its class.
+  EXPECT_NE(dynamic_cast<CEdit*>(dlg.GetDlgItem(1008)), nullptr);
+  EXPECT_NE(dynamic_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007)), nullptr);
+  EXPECT_NE(dynamic_cast<CButton*>(dlg.GetDlgItem(1009)), nullptr);
+  EXPECT_NE(dynamic_cast<CStatic*>(dlg.GetDlgItem(1000)), nullptr);
+  EXPECT_EQ(dlg.GetDlgItem(4242), nullptr);
+  std::string sec;
+  dlg.GetDlgItemText(1000, sec);
+  EXPECT_EQ(sec, "sec");
+  EXPECT_EQ(dlg.GetDlgItem(1001)->GetExStyle(), WS_EX_RIGHT);
+  ASSERT_NE(dlg.GetMenu(), nullptr);
+  EXPECT_EQ(dlg.GetMenu()->Items().at(0).text, "&Game");
+}
+
+TEST_F(DialogTest, TemplatesThatCannotBeMadeGiveFalse) {
+  const UINT ids[] = {999, 203, 204};  // missing; missing menu; unknown class
+  for (UINT id : ids) {
+    CDialog d;
+    EXPECT_FALSE(d.Create(id)) << id;
+    EXPECT_EQ(d.m_hWnd, nullptr) << id;
+  }
+  os.driver().SetRichEditAvailable(false);
+  EXPECT_FALSE(AfxInitRichEdit());
+  GameLike other;
+  EXPECT_FALSE(other.Create(200));
+  os.driver().SetRichEditAvailable(true);
+  EXPECT_TRUE(AfxInitRichEdit());
+}
+
+TEST_F(DialogTest, EscapeCloseAndExitHideTheModelessDialogWhichStaysAlive) {
+  struct Way {
+    const char* name;
+    std::function<void()> close;
+  };
+  const Way ways[] = {
+      {"Escape", [&] { ASSERT_TRUE(os.KeyDown(VK_ESCAPE)); }},
+      {"WM_CLOSE", [&] { dlg.SendMessage(WM_CLOSE); }},
+      {"close box", [&] { ASSERT_TRUE(os.SysCommand(dlg, SC_CLOSE)); }},
+      {"Exit", [&] { ASSERT_TRUE(os.ChooseMenu(dlg, 32773)); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    dlg.ShowWindow(SW_SHOW);
+    os.RunUntilIdle();
+    ASSERT_TRUE(dlg.IsWindowVisible());
+    way.close();
+    os.RunUntilIdle();
+    EXPECT_FALSE(dlg.IsWindowVisible());
+    EXPECT_TRUE(IsWindow(dlg.m_hWnd));
+  }
+  // The hidden dialog still exchanges data and takes posted messages.
+  dlg.PostMessage(WM_INITDIALOG);
+  os.RunUntilIdle();
+  EXPECT_EQ(dlg.log.back(), "init");
+}
+
+TEST_F(DialogTest, EnterCallsOnOKAndSpaceReachesTheDialogWhenItHasTheFocus) {
+  // OnInitDialog returned FALSE: the dialog itself has the focus.
+  EXPECT_EQ(CWnd::GetFocus(), &dlg);
+  ASSERT_TRUE(os.KeyDown(VK_SPACE));
+  ASSERT_TRUE(os.KeyDown(VK_RETURN));
+  EXPECT_EQ(dlg.log, (Strings{"init", "key 32", "ok"}));
+  EXPECT_TRUE(dlg.IsWindowVisible());
+
+  // In the chat edit, Space types a blank and Enter still means OK.
+  ASSERT_TRUE(os.TypeText(dlg, 1008, "hi"));
+  ASSERT_TRUE(os.KeyDown(VK_SPACE));
+  ASSERT_TRUE(os.KeyDown(VK_RETURN));
+  std::string chat;
+  dlg.GetDlgItemText(1008, chat);
+  EXPECT_EQ(chat, "hi ");
+  EXPECT_EQ(dlg.log, (Strings{"init", "key 32", "ok", "ok"}));
+}
+
+TEST_F(DialogTest, ButtonClicksAndMenuCommandsReachTheMap) {
+  ASSERT_TRUE(os.PressButton(dlg, 1009));
+  ASSERT_TRUE(os.ChooseMenu(dlg, 32778));   // in the menu, not in the map: nothing
+  EXPECT_FALSE(os.ChooseMenu(dlg, 32790));  // grayed
+  EXPECT_FALSE(os.ChooseMenu(dlg, 4711));   // no such item
+  EXPECT_EQ(dlg.log, (Strings{"init", "sim"}));
+}
+
+TEST_F(DialogTest, DataExchangeGoesBothWays) {
+  dlg.pane = "line 1\nline 2";
+  dlg.chat = "draft";
+  EXPECT_TRUE(dlg.UpdateData(FALSE));
+  std::string text;
+  dlg.GetDlgItemText(1007, text);
+  EXPECT_EQ(text, "line 1\nline 2");
+  dlg.GetDlgItemText(1008, text);
+  EXPECT_EQ(text, "draft");
+
+  dlg.SetDlgItemText(1008, "");
+  ASSERT_TRUE(os.TypeText(dlg, 1008, "typed"));
+  EXPECT_TRUE(dlg.UpdateData(TRUE));
+  EXPECT_EQ(dlg.chat, "typed");
+  EXPECT_EQ(dlg.pane, "line 1\nline 2");
+}
+
+TEST_F(DialogTest, DataExchangeWithAMissingControlFails) {
+  struct Broken : CDialog {
+    std::string value = "kept";
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Text(pDX, 77, value); }
+  } broken;
+  ASSERT_TRUE(broken.Create(202));
+  EXPECT_FALSE(broken.UpdateData(TRUE));
+  EXPECT_EQ(broken.value, "kept");
+}
+
+TEST_F(DialogTest, SystemMenuHasTheStandardItemsAndTheAppendedOnes) {
+  CMenu* menu = dlg.GetSystemMenu(FALSE);
+  ASSERT_NE(menu, nullptr);
+  const auto& items = menu->Items();
+  ASSERT_EQ(items.size(), 9u);
+  EXPECT_EQ(items[6].id, SC_CLOSE);
+  EXPECT_EQ(items[7].flags, MF_SEPARATOR);
+  EXPECT_EQ(items[8].id, 0x0010u);
+  EXPECT_EQ(items[8].text, "&About test...");
+  EXPECT_EQ(menu->GetMenuState(SC_MINIMIZE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+  EXPECT_NE(menu->GetMenuState(SC_MAXIMIZE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+
+  ASSERT_TRUE(os.SysCommand(dlg, 0x0010));
+  EXPECT_EQ(dlg.log.back(), "about");
+  EXPECT_FALSE(os.SysCommand(dlg, SC_MAXIMIZE));  // grayed: nobody can choose it
+  ASSERT_TRUE(os.SysCommand(dlg, SC_MINIMIZE));
+  EXPECT_TRUE(dlg.IsIconic());
+  EXPECT_EQ(dlg.GetSystemMenu(TRUE), nullptr);
+  EXPECT_EQ(dlg.GetSystemMenu(FALSE)->Items().size(), 7u);
+}
+
+TEST_F(DialogTest, IconsAndFlashesAreRecorded) {
+  const HICON icon = LoadIcon(600);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(LoadIcon(600), icon);  // one handle per resource
+  EXPECT_EQ(LoadIcon(601), nullptr);
+  dlg.SetIcon(icon, TRUE);
+  EXPECT_EQ(dlg.SetIcon(icon, FALSE), nullptr);
+  EXPECT_EQ(dlg.GetIcon(FALSE), icon);
+  const std::vector<IconRecord> icons = os.driver().Icons(dlg.m_hWnd);
+  ASSERT_EQ(icons.size(), 2u);
+  EXPECT_TRUE(icons[0].big);
+  EXPECT_FALSE(icons[1].big);
+  EXPECT_EQ(icons[1].resourceId, 600u);
+
+  dlg.FlashWindow(TRUE);
+  dlg.FlashWindow(FALSE);
+  EXPECT_EQ(os.driver().Flashes(dlg.m_hWnd), (std::vector<BOOL>{TRUE, FALSE}));
+}
+
+TEST_F(DialogTest, RichEditSelectionScrollsToTheCaret) {
+  auto* log = static_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007));
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += "line " + std::to_string(i) + "\n";
+  log->SetWindowText(text);
+  EXPECT_EQ(log->GetFirstVisibleLine(), 0);
+  const long n = log->GetTextLength();
+  log->SetSel(n, n);
+  long s = 0, e = 0;
+  log->GetSel(s, e);
+  EXPECT_EQ(s, n);
+  EXPECT_EQ(e, n);
+  // 260 pixels high less border, scroll bar and margin: 240 pixels, 21 lines
+  // of 11; the caret on line 40 is the last one shown.
+  EXPECT_EQ(log->GetFirstVisibleLine(), 40 - 240 / 11 + 1);
+  // Read-only: typing does nothing.
+  ASSERT_TRUE(os.TypeText(dlg, 1007, "x"));
+  log->GetWindowText(text);
+  EXPECT_EQ(static_cast<long>(text.size()), n);
+}
+
+TEST_F(DialogTest, EditTypingReplacesTheSelectionAndNotifiesTheParent) {
+  auto* edit = static_cast<CEdit*>(dlg.GetDlgItem(1008));
+  edit->SetWindowText("hello world");
+  edit->SetSel(0, 5);
+  ASSERT_TRUE(os.TypeText(dlg, 1008, "howdy"));
+  std::string text;
+  edit->GetWindowText(text);
+  EXPECT_EQ(text, "howdy world");
+  ASSERT_TRUE(os.KeyDown(VK_BACK));
+  edit->GetWindowText(text);
+  EXPECT_EQ(text, "howd world");
+  edit->SetSel(-1, -1);
+  edit->ReplaceSel("!");
+  edit->GetWindowText(text);
+  EXPECT_EQ(text, "howd world!");
+}
+
+TEST_F(DialogTest, DestroyingTheDialogTakesItsControlsAlong) {
+  CWnd* edit = dlg.GetDlgItem(1008);
+  const HWND editHandle = edit->m_hWnd;
+  dlg.SetTimer(0, 1000);
+  EXPECT_TRUE(dlg.DestroyWindow());
+  EXPECT_FALSE(IsWindow(editHandle));
+  EXPECT_EQ(dlg.m_hWnd, nullptr);
+  EXPECT_FALSE(dlg.DestroyWindow());
+  os.AdvanceClock(2000);
+  // The object can make its window again.
+  EXPECT_TRUE(dlg.Create(200));
+}
+
+}  // namespace
+}  // namespace tessaro::test
