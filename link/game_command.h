@@ -14,6 +14,7 @@
 namespace tessaro {
 
 class GameWindow;
+class GameLink;
 
 // ---- Command codes ---------------------------------------------------------
 
@@ -80,6 +81,15 @@ class GameCommand {
   // The bytes as they travel: code (4 bytes LE), data length (4 bytes LE),
   // then the data.
   std::vector<uint8_t> packet() const;
+
+  // ---- Transport (the game window's link) ----------------------------------
+
+  // Lays out the packet and sends it as one frame through `link`.
+  void send(GameLink& link) const;
+  // Decodes what `link` has received and dispatches every command to the
+  // owner, reusing this object for each; reports a damaged frame with the box
+  // "Receive error 0x01" and a reply to the peer.
+  void receive(GameLink& link);
 
   // ---- Fields --------------------------------------------------------------
   int32_t code = CmdReset;

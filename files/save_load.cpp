@@ -1,0 +1,84 @@
+// Save Game and Load Game of the game window.
+#include <cstdio>
+
+#include "files/file_io.h"
+#include "files/lib_file.h"
+#include "window/game_window.h"
+
+namespace tessaro {
+
+namespace {
+
+inline constexpr const char* kLibFilter = "LIB files|*.lib||";
+inline constexpr const char* kLibExtension = "lib";
+inline constexpr DWORD kLibDialogFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+
+}  // namespace
+
+void GameWindow::SaveGame() {
+  const MoveList& source = simulationMode ? simMoveList : moveList;
+  if (source.empty()) return;
+  CFileDialog dialog(FALSE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter);
+  if (dialog.DoModal() != IDOK) return;
+  saveFile = dialog.GetPathName();
+
+  char title[1024];
+  if (simulationMode) {
+    std::snprintf(title, sizeof title, "Simulation by %s", myName.c_str());
+  } else {
+    std::snprintf(title, sizeof title, "%s vs %s", myName.c_str(), peerName.c_str());
+  }
+  // The source is read again: the dialog's nested loop may have let a stone in.
+  const std::vector<uint8_t> content =
+      EncodeLibFile(simulationMode ? simMoveList : moveList, title);
+  // The old file is replaced only once the new one is completely on disk.
+  std::string error;
+  if (!WriteFileAtomically(saveFile, content, error)) AfxMessageBox("Failed to save!", MB_OK);
+}
+
+void GameWindow::LoadGame() {
+  CFileDialog dialog(TRUE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter);
+  if (dialog.DoModal() != IDOK) return;
+  saveFile = dialog.GetPathName();
+
+  std::vector<uint8_t> content;
+  std::string error;
+  if (!ReadLibFile(saveFile, content, error)) {
+    AfxMessageBox("Load failed", MB_OK);
+    return;
+  }
+  // Only moves on the board come back; a line ends at a record off the board.
+  const LibLine line = DecodeLibFile(content);
+
+  Board& targetBoard = simulationMode ? simBoard : board;
+  MoveList& targetList = simulationMode ? simMoveList : moveList;
+  targetList.clear();
+  targetBoard.cells.fill(Empty);
+  for (const LibMove& move : line.moves) {
+    targetList.push_back(Move{move.x, move.y, move.colour});
+    targetBoard.at(move.x, move.y) = move.colour;
+  }
+
+  const bool black = MessageBox("Are you BLACK?", "Choose your side", MB_YESNO) == IDYES;
+  myColor = black ? Black : White;
+  const uint32_t peerColour = black ? White : Black;
+  GameCommand command(this);
+  command.setSide(static_cast<int32_t>(peerColour));
+  SendCommand(command);
+  command.setGame(targetList);
+  SendCommand(command);
+  Invalidate(TRUE);
+
+  if (targetList.empty()) return;
+  myTurn = targetList.back().value == myColor ? 0 : 1;
+}
+
+void GameWindow::OnSaveGame() {
+  SaveGame();
+}
+
+void GameWindow::OnLoadGame() {
+  LoadGame();
+}
+
+}  // namespace tessaro

@@ -1,0 +1,231 @@
+// What a game window does with each command it receives.
+//
+// The receiving side judges the stones it gets (white judges black's stones,
+// black judges white's), announces a result to both logs and stops the
+// clocks; the mover never judges its own stone. Nothing on this side tests the
+// peer's word beyond what keeps the board sound: stones, sides and take-backs
+// are applied as received.
+#include <cstdio>
+
+#include "game/judge.h"
+#include "window/game_window.h"
+
+namespace tessaro {
+
+namespace {
+
+inline constexpr const char* kBlackFive = "BLACK win, 5 in row";
+inline constexpr const char* kWhiteByForbidden = "WHITE win, forbidden move";
+inline constexpr const char* kWhiteFive = "WHITE win, 5 in row";
+
+const char* ColourWord(uint32_t colour) {
+  return colour == White ? "WHITE" : "BLACK";
+}
+
+}  // namespace
+
+void GameWindow::Dispatch(GameCommand& command) {
+  if (m_hWnd != nullptr) FlashWindow(TRUE);
+  switch (static_cast<uint32_t>(command.code)) {
+    case CmdMove:
+      DispatchMove(command);
+      break;
+    case CmdReset:
+      ResetGame();
+      break;
+    case CmdText: {
+      std::string text;
+      if (command.getText(text)) AppendLog(text);
+      break;
+    }
+    case CmdSide:
+      DispatchSide(command);
+      break;
+    case CmdTakeBack:
+      TakeBack();
+      myTurn = 0;
+      break;
+    case CmdGame:
+      DispatchGame(command);
+      break;
+    case CmdClock:
+      command.getClock(peerClock);
+      break;
+    case CmdGameOver:
+      myClock = 0;
+      break;
+    default:
+      AfxMessageBox("Unknown command received", MB_OK);
+      break;
+  }
+}
+
+// One game over: CmdGameOver and the result to the peer, the result into the
+// own log, and the own clock stopped.
+void GameWindow::Announce(const std::string& text) {
+  GameCommand command(this);
+  command.setGameOver();
+  SendCommand(command);
+  command.setText(text);
+  SendCommand(command);
+  AppendLog(text);
+  myClock = 0;
+}
+
+void GameWindow::DispatchMove(GameCommand& command) {
+  Move move;
+  // A move off the board can only come from a damaged or hostile peer; it
+  // never reaches the board.
+  if (!command.getMove(move) || !MoveOnBoard(move)) return;
+
+  if (firstStoneClash) {
+    firstStoneClash = false;
+    if (move.value == Black && moveList.size() == 1) {
+      ResolveFirstStoneClash(move);
+      return;
+    }
+  }
+
+  // Judge on the board as it stands before the stone.
+  if (myColor == White && move.value == Black) {
+    if (JudgePoint(board, move.x, move.y)) {
+      Announce(kBlackFive);
+    } else if (board.at(move.x, move.y) == ForbiddenMark) {
+      Announce(kWhiteByForbidden);
+    }
+  } else if (myColor == Black && move.value == White) {
+    if (tessaro::WhiteFiveAt(board, move.x, move.y)) Announce(kWhiteFive);
+  }
+
+  PlaceMove(move.x, move.y, move.value);
+
+  // Whose turn: R1 always, then the first of R2 to R5 that applies.
+  const size_t n = moveList.size();
+  myTurn = (myColor == White && n < 3) ? 0 : 1;
+  if (myColor == White && n == 3) {
+    // The three opening stones are down: white may take black instead.
+    if (MessageBox("Do you want to play as BLACK?", "Swap sides?", MB_YESNO) == IDYES) {
+      myColor = Black;
+      GameCommand reply(this);
+      reply.setSide(White);
+      SendCommand(reply);
+      myTurn = 0;
+      reply.setText(myName + " is BLACK now");
+      SendCommand(reply);
+    }
+  } else if (myColor == Black && n == 4) {
+    proposingFifth = 1;
+    myTurn = 1;
+  } else if (myColor == White && move.value == Proposal && n == 5) {
+    myTurn = 0;  // wait for the second proposal
+  } else if (myColor == Black && move.value == Black) {
+    // White chose a proposal: take the other one away on both boards.
+    GameCommand removal(this);
+    for (int16_t x = 0; x < kBoardSize; ++x) {
+      for (int16_t y = 0; y < kBoardSize; ++y) {
+        if (board.at(x, y) != Proposal) continue;
+        PlaceMove(x, y, Empty);
+        removal.setMove(Move{x, y, Empty});
+        SendCommand(removal);
+      }
+    }
+    myTurn = 0;
+  }
+}
+
+void GameWindow::DispatchSide(GameCommand& command) {
+  int32_t side = 0;
+  const bool valid = command.getSide(side);
+  // Both players placed a first stone before either CmdSide arrived: each
+  // claims black. Wait for the peer's stone to settle it (see
+  // ResolveFirstStoneClash) instead of letting both turn white.
+  if (valid && side == White && myColor == Black && moveList.size() == 1 &&
+      moveList.front().value == Black && !firstStoneClash) {
+    firstStoneClash = true;
+    return;
+  }
+  firstStoneClash = false;
+  if (valid) myColor = static_cast<uint32_t>(side);
+  const size_t n = moveList.size();
+  if (myColor == White) {
+    if (n == 3) myTurn = 1;  // after a swap the new white plays the fourth stone
+  } else if (n == 0) {
+    myTurn = 0;
+  }
+  LogSides();
+  DrawBoard();
+}
+
+// The sides sentence into the own log and to the peer, so both logs carry it.
+void GameWindow::LogSides() {
+  const uint32_t peerColour = myColor == White ? Black : White;
+  char sentence[1024];
+  std::snprintf(sentence, sizeof sentence, "%s plays %s; %s plays %s", myName.c_str(),
+                ColourWord(myColor), peerName.c_str(), ColourWord(peerColour));
+  AppendLog(sentence);
+  GameCommand reply(this);
+  reply.setText(sentence);
+  SendCommand(reply);
+}
+
+// Both sides run this with the same two stones and reach the same result: the
+// stone nearer the top of the board (then nearer the left) stays black; with
+// both on one point, the player whose name sorts first keeps black. The other
+// stone is taken off, so both boards hold one black stone and black keeps the
+// turn. Nothing is sent: each side works it out alone.
+void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
+  const Move own = moveList.front();
+  const int ownKey = own.y * kBoardSize + own.x;
+  const int peerKey = peerStone.y * kBoardSize + peerStone.x;
+  if (ownKey == peerKey && myName == peerName) {
+    // Nothing tells the two sides apart: start again from an empty board.
+    ResetPosition();
+    myColor = Empty;
+    myTurn = 1;
+    AppendLog("Both players placed the first stone at once; place it again");
+    return;
+  }
+  const bool ownStays = ownKey != peerKey ? ownKey < peerKey : myName < peerName;
+  moveList.assign(1, ownStays ? own : Move{peerStone.x, peerStone.y, Black});
+  Replay(board, moveList);
+  RefreshMarks();
+  myColor = ownStays ? Black : White;
+  myTurn = ownStays ? 1 : 0;
+  const uint32_t peerColour = ownStays ? White : Black;
+  char sentence[1024];
+  std::snprintf(sentence, sizeof sentence, "%s plays %s; %s plays %s", myName.c_str(),
+                ColourWord(myColor), peerName.c_str(), ColourWord(peerColour));
+  AppendLog("Both players placed a first stone at once; the one nearer the top stays");
+  AppendLog(sentence);
+  DrawBoard();
+}
+
+void GameWindow::DispatchGame(GameCommand& command) {
+  MoveList moves;
+  // A byte naming row or column 15 cannot be a point: the whole game is
+  // refused and the board stays as it was.
+  if (!command.getGame(moves)) return;
+  firstStoneClash = false;
+  simulationMode = 0;
+  board.cells.fill(Empty);
+  moveList = std::move(moves);
+  for (const Move& move : moveList)
+    board.at(move.x, move.y) = move.value;
+  AppendLog("Game loaded");
+  if (moveList.empty()) return;
+  std::string text;
+  if (moveList.back().value == myColor) {
+    myTurn = 0;
+    text = peerName + "'s move";
+  } else {
+    text = myName + "'s move";
+    myTurn = 1;
+  }
+  AppendLog(text);
+  GameCommand reply(this);
+  reply.setText(text);
+  SendCommand(reply);
+  RefreshMarks();
+}
+
+}  // namespace tessaro

@@ -1,0 +1,128 @@
+#include "two_players.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "game/text_board.h"
+
+namespace tessaro::testing {
+
+void TwoPlayers::SetUp() {
+  // Each test works in a folder of its own: windows write a test file and
+  // games are saved into the current folder.
+  char buffer[4096];
+  oldDirectory = getcwd(buffer, sizeof buffer) ? buffer : ".";
+  char pattern[] = "/tmp/tessaro-plugin-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  workDirectory = pattern;
+  ASSERT_EQ(chdir(workDirectory.c_str()), 0);
+
+  std::string error;
+  host = host::Host::Create(queue, {}, &error);
+  ASSERT_NE(host, nullptr) << error;
+  host->SetUserName("Me");
+  bob = host->AddContact("Bob");
+  alice = host->AddContact("Alice");
+  auto loopback = std::make_unique<host::LoopbackTransport>(host->IncomingSink());
+  ASSERT_TRUE(loopback->Pair(bob, alice));
+  host->SetTransport(std::move(loopback));
+  app = std::make_unique<PluginApp>();
+  ASSERT_TRUE(app->resourcesLoaded());
+  ASSERT_EQ(app->Load(host->link()), 0);
+}
+
+void TwoPlayers::TearDown() {
+  app.reset();
+  host.reset();
+  ui.RunUntilIdle();
+  if (!oldDirectory.empty()) (void)chdir(oldDirectory.c_str());
+  std::error_code ignored;
+  if (!workDirectory.empty()) std::filesystem::remove_all(workDirectory, ignored);
+}
+
+void TwoPlayers::OpenBoth() {
+  app->OpenGameWindow(bob);
+  app->OpenGameWindow(alice);
+  black = &WindowFor(bob);
+  white = &WindowFor(alice);
+  Settle();
+}
+
+void TwoPlayers::ClickPoint(GameWindow& window, int x, int y) {
+  ASSERT_TRUE(ui.Click(window, CPoint(12 + 17 * x + 7, 8 + 17 * y + 7)));
+  Settle();
+}
+
+std::vector<std::string> TwoPlayers::LogLines(const GameWindow& window) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : window.logText) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> TwoPlayers::SentFrames(HANDLE contact) const {
+  std::vector<std::string> frames;
+  for (const host::EventRecord& event : host->EventsOf(contact)) {
+    if (!(event.flags & DBEF_SENT)) continue;
+    std::string text = event.blob;
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    frames.push_back(text);
+  }
+  return frames;
+}
+
+std::string TwoPlayers::BoardText(const Board& board) {
+  return FormatBoard(board);
+}
+
+void TwoPlayers::Deliver(HANDLE contact, const std::string& text) {
+  host::EventRecord event;
+  event.contact = contact;
+  event.module = "ICQ";
+  event.timestamp = host->Now();
+  event.type = EVENTTYPE_MESSAGE;
+  event.blob = text;
+  event.blob.push_back('\0');
+  ASSERT_NE(host->AddEvent(std::move(event)), nullptr);
+}
+
+std::string TwoPlayers::FrameOf(int32_t code, const std::string& data) {
+  std::string bytes;
+  const auto length = static_cast<uint32_t>(data.size());
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes.push_back(static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF));
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes.push_back(static_cast<char>((length >> shift) & 0xFF));
+  bytes += data;
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string frame = "#RQ";
+  for (unsigned char byte : bytes) {
+    frame.push_back(kDigits[byte >> 4]);
+    frame.push_back(kDigits[byte & 0x0F]);
+  }
+  return frame;
+}
+
+void TwoPlayers::PlayThroughChoice() {
+  OpenBoth();
+  ClickPoint(*black, 7, 7);
+  ClickPoint(*black, 7, 8);
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  ClickPoint(*black, 8, 8);
+  ClickPoint(*white, 6, 6);
+  ClickPoint(*black, 9, 9);
+  ClickPoint(*black, 6, 9);
+  ClickPoint(*white, 9, 9);
+}
+
+}  // namespace tessaro::testing

@@ -1,0 +1,68 @@
+// Two game windows playing each other through the host's loopback, on the
+// headless backend: contact "Bob" and contact "Alice" are mirrors, so what
+// the window for Bob sends arrives at the window for Alice and back.
+//
+// `black` is the window for Bob, `white` the window for Alice, once a game has
+// been opened with OpenBoth(); the names say who places the first stone in
+// most tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/platform_queue.h"
+#include "framework/headless/headless.h"
+#include "host/host.h"
+#include "host/transport.h"
+#include "plugin/plugin_app.h"
+
+namespace tessaro::testing {
+
+class TwoPlayers : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Opens both contacts' windows from the contact menu.
+  void OpenBoth();
+  // The window of a contact, made on first use.
+  GameWindow& WindowFor(HANDLE contact) { return *app->FindOrCreateWindow(contact); }
+  void Settle() { ASSERT_TRUE(ui.RunUntilIdle()); }
+
+  // A click on point (x, y) of a window's board, then everything that follows.
+  void ClickPoint(GameWindow& window, int x, int y);
+  // The log's lines, without the line feeds.
+  static std::vector<std::string> LogLines(const GameWindow& window);
+  // The frames a window sent, in order (the host stores them as sent events).
+  std::vector<std::string> SentFrames(HANDLE contact) const;
+  // The text of the board in the judge tool's format.
+  static std::string BoardText(const Board& board);
+
+  // A game message from `contact` stored as the host stores a received one;
+  // the hook queues it for the contact's window at once, and the window takes
+  // it up at its next paint (nothing is run here).
+  void Deliver(HANDLE contact, const std::string& text);
+  // The frame of one command, built byte by byte: for frames a test sends and
+  // for the frames it expects on the wire.
+  static std::string FrameOf(int32_t code, const std::string& data);
+  // The opening with the swap declined: black (7,7), (7,8) as white, (8,8);
+  // white (6,6); black's proposals (9,9) and (6,9); white chooses (9,9). Both
+  // windows then hold 8 records and white has the turn.
+  void PlayThroughChoice();
+
+  Headless ui;
+  PlatformQueue queue;
+  std::unique_ptr<host::Host> host;
+  std::unique_ptr<PluginApp> app;
+  HANDLE bob = nullptr;
+  HANDLE alice = nullptr;
+  GameWindow* black = nullptr;  // the window for Bob
+  GameWindow* white = nullptr;  // the window for Alice
+  std::string oldDirectory;
+  std::string workDirectory;
+};
+
+}  // namespace tessaro::testing

@@ -1,0 +1,170 @@
+#include "window/game_window.h"
+
+#include <cstdio>
+
+namespace tessaro {
+
+namespace {
+
+inline constexpr const char* kWriteTestFile = "duvex.tmp";
+
+}  // namespace
+
+GameWindow::GameWindow() : CDialog(kGameDialogId, nullptr) {
+  logView.clear();
+  hIcon = ::LoadIcon(kPluginIconId);
+  myClock = 0;
+  peerClock = 0;
+  clockSetting = 0;
+}
+
+GameWindow::~GameWindow() {
+  // The dialog window goes before the members it draws from.
+  if (m_hWnd != nullptr) DestroyWindow();
+}
+
+// ---- Message map ----
+
+const AFX_MSGMAP* GameWindow::GetMessageMap() const {
+  return GetThisMessageMap();
+}
+
+const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
+  static constexpr AFX_MSGMAP_ENTRY kEntries[] = {
+      OnMessage<WM_SYSCOMMAND, &GameWindow::OnSysCommand>(),
+      OnMessage<WM_PAINT, &GameWindow::OnPaint>(),
+      OnMessage<WM_TIMER, &GameWindow::OnTimer>(),
+      OnMessage<WM_QUERYDRAGICON, &GameWindow::OnQueryDragIcon>(),
+      OnCommand<kCmdExit, &GameWindow::OnExit>(),
+      OnCommand<kCmdReset, &GameWindow::OnReset>(),
+      OnCommand<kCmdSetTimer, &GameWindow::OnSetTimer>(),
+      OnCommand<kCmdAbout, &GameWindow::OnAbout>(),
+      OnMessage<WM_LBUTTONDOWN, &GameWindow::OnLButtonDown>(),
+      OnMessage<WM_KEYDOWN, &GameWindow::OnKeyDown>(),
+      OnCommand<kCmdSaveGame, &GameWindow::OnSaveGame>(),
+      OnMessage<WM_CLOSE, &GameWindow::OnClose>(),
+      OnNotify<BN_CLICKED, kSimButton, &GameWindow::OnSim>(),
+      OnCommand<kCmdLoadGame, &GameWindow::OnLoadGame>(),
+      OnCommand<kCmdClearLog, &GameWindow::OnClearLog>(),
+  };
+  static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
+  return &kMap;
+}
+
+// ---- Life of the window ----
+
+int GameWindow::CreateModeless() {
+  if (!Create(kGameDialogId, nullptr)) return -1;
+  return 0;
+}
+
+BOOL GameWindow::OnInitDialog() {
+  CDialog::OnInitDialog();
+  if (CMenu* systemMenu = GetSystemMenu(FALSE); systemMenu != nullptr && !aboutItemAdded) {
+    const std::string about = LoadString(kAboutStringId);
+    if (!about.empty()) {
+      systemMenu->AppendMenu(MF_SEPARATOR);
+      systemMenu->AppendMenu(MF_STRING, kSysCmdAbout, about.c_str());
+      aboutItemAdded = true;
+    }
+  }
+  SetIcon(hIcon, TRUE);
+  SetIcon(hIcon, FALSE);
+  return FALSE;
+}
+
+void GameWindow::InitWindow() {
+  // The games are saved next to where the host runs; say so at once when that
+  // folder cannot be written.
+  if (std::FILE* file = std::fopen(kWriteTestFile, "w"); file != nullptr) {
+    std::fclose(file);
+    std::remove(kWriteTestFile);
+  } else {
+    AfxMessageBox("ERROR: no write permission", MB_OK);
+    SendMessage(WM_CLOSE, 0, 0);
+  }
+  myTurn = 1;
+  proposingFifth = 0;
+  myColor = Empty;
+  simulationMode = 0;
+  saveFile = "SaveFile";
+  RefreshMarks();
+  if (logFont.GetSafeHandle() == nullptr) {
+    logFont.CreateFont(16, 0, 0, 0, 400, FALSE, FALSE, FALSE, 204, 0, 0, 0, 32, "Courier New");
+    if (CWnd* pane = GetDlgItem(kLogPane)) pane->SetFont(&logFont, TRUE);
+  }
+  if (m_hWnd != nullptr) SetWindowText(peerName);
+}
+
+void GameWindow::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Text(pDX, kLogPane, logView);
+}
+
+void GameWindow::InvalidateBoard() {
+  if (m_hWnd != nullptr) Invalidate(TRUE);
+}
+
+// ---- Painting ----
+
+void GameWindow::OnPaint() {
+  DrainInbox();
+  if (m_hWnd == nullptr) return;
+  if (IsIconic()) {
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    CRect client;
+    GetClientRect(&client);
+    const int x = (client.Width() - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.Height() - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, hIcon);
+    return;
+  }
+  DrawBoard();
+  UpdateData(TRUE);
+  if (auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane))) {
+    const long end = static_cast<long>(logText.size());
+    pane->SetSel(end, end);
+  }
+  SetDlgItemText(kOwnClockLabel, std::to_string(myClock));
+  SetDlgItemText(kPeerClockLabel, std::to_string(peerClock));
+  Default();
+}
+
+HCURSOR GameWindow::OnQueryDragIcon() {
+  return static_cast<HCURSOR>(hIcon);
+}
+
+// ---- Menu commands and closing ----
+
+void GameWindow::OnSysCommand(UINT nID, LPARAM lParam) {
+  if ((nID & 0xFFF0) == kSysCmdAbout) {
+    OnAbout();
+    return;
+  }
+  Default();
+  (void)lParam;
+}
+
+void GameWindow::OnAbout() {
+  CDialog about(kAboutDialogId, nullptr);
+  about.DoModal();
+}
+
+void GameWindow::OnExit() {
+  SendMessage(WM_CLOSE, 0, 0);
+}
+
+// The dialog manager turns WM_CLOSE into IDCANCEL, and OnCancel of a modeless
+// dialog hides it: the game, the clocks and the log stay.
+void GameWindow::OnClose() {
+  Default();
+}
+
+void GameWindow::OnClearLog() {
+  logText.clear();
+  logView.clear();
+  UpdateData(FALSE);
+}
+
+}  // namespace tessaro
