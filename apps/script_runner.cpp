@@ -1,0 +1,360 @@
+#include "apps/script_runner.h"
+
+#include <cstdlib>
+#include <istream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+#include "apps/platform_queue.h"
+#include "framework/afx.h"
+#include "framework/headless/headless.h"
+#include "host/host.h"
+#include "host/transport.h"
+
+namespace tessaro {
+
+namespace {
+
+inline constexpr UINT kGameDialog = 102;
+inline constexpr UINT kInputBox = 131;
+inline constexpr int kInputEdit = 1001;
+inline constexpr int kChatLine = 1008;
+inline constexpr int kLogPane = 1007;
+inline constexpr char kMenuItemName[] = "&Tessaro";
+
+// A script line that failed, with what was seen.
+struct Failure {
+  std::string message;
+};
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return std::string();
+  const size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// Splits off the first word of `rest`.
+std::string NextWord(std::string& rest) {
+  rest = Trim(rest);
+  const size_t end = rest.find_first_of(" \t");
+  std::string word = rest.substr(0, end);
+  rest = end == std::string::npos ? std::string() : Trim(rest.substr(end));
+  return word;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// "h8" (column letter, row number from the bottom) or "7,7".
+std::optional<CPoint> ParsePoint(const std::string& text) {
+  if (const size_t comma = text.find(','); comma != std::string::npos) {
+    char* end = nullptr;
+    const long x = std::strtol(text.c_str(), &end, 10);
+    if (end != text.c_str() + comma) return std::nullopt;
+    const long y = std::strtol(text.c_str() + comma + 1, &end, 10);
+    if (*end != '\0' || x < 0 || x > 14 || y < 0 || y > 14) return std::nullopt;
+    return CPoint(static_cast<int>(x), static_cast<int>(y));
+  }
+  if (text.size() < 2 || text[0] < 'a' || text[0] > 'o') return std::nullopt;
+  char* end = nullptr;
+  const long row = std::strtol(text.c_str() + 1, &end, 10);
+  if (*end != '\0' || row < 1 || row > 15) return std::nullopt;
+  return CPoint(text[0] - 'a', static_cast<int>(15 - row));
+}
+
+std::string Unwrapped(std::string log) {
+  std::string text;
+  for (char c : log) {
+    if (c != '\n' && c != '\r') text += c;
+  }
+  return text;
+}
+
+class ScriptRunner {
+ public:
+  ScriptRunner(const ScriptOptions& options, std::ostream& out) : options_(options), out_(out) {}
+  ~ScriptRunner() {
+    host_.reset();  // unloads the module and with it every game window
+  }
+
+  void Start();
+  void Run(const std::string& line);
+  void Finish();
+
+ private:
+  void Settle();
+  HANDLE Contact(const std::string& name);
+  CWnd& Window(const std::string& title);
+  CWnd* FindWindow(const std::string& title);
+  UINT MenuCommand(CWnd& window, const std::string& item);
+  void Expect(std::string rest);
+  std::string CellAt(CWnd& window, CPoint point);
+
+  ScriptOptions options_;
+  std::ostream& out_;
+  Headless ui_;
+  PlatformQueue queue_;
+  std::unique_ptr<host::Host> host_;
+  host::LoopbackTransport* loopback_ = nullptr;
+  size_t boxesSeen_ = 0;
+};
+
+void ScriptRunner::Start() {
+  std::string error;
+  host_ = host::Host::Create(queue_, {}, &error);
+  if (!host_) throw Failure{"the host did not start: " + error};
+  auto loopback = std::make_unique<host::LoopbackTransport>(host_->IncomingSink());
+  loopback_ = loopback.get();
+  host_->SetTransport(std::move(loopback));
+  if (!host_->LoadModule(options_.modulePath, &error)) throw Failure{error};
+  Settle();
+}
+
+void ScriptRunner::Settle() {
+  if (!ui_.RunUntilIdle()) throw Failure{"the windows did not come to rest"};
+}
+
+HANDLE ScriptRunner::Contact(const std::string& name) {
+  HANDLE contact = host_->FindContact(name);
+  if (contact == nullptr) throw Failure{"no contact named \"" + name + "\""};
+  return contact;
+}
+
+CWnd* ScriptRunner::FindWindow(const std::string& title) {
+  for (HWND hwnd : ui_.platform().Windows()) {
+    auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(hwnd));
+    if (dialog == nullptr || dialog->GetTemplateId() != kGameDialog) continue;
+    std::string text;
+    dialog->GetWindowText(text);
+    if (text == title) return dialog;
+  }
+  return nullptr;
+}
+
+CWnd& ScriptRunner::Window(const std::string& title) {
+  CWnd* window = FindWindow(title);
+  if (window == nullptr) throw Failure{"no game window titled \"" + title + "\""};
+  return *window;
+}
+
+UINT ScriptRunner::MenuCommand(CWnd& window, const std::string& item) {
+  char* end = nullptr;
+  const unsigned long id = std::strtoul(item.c_str(), &end, 10);
+  if (!item.empty() && *end == '\0') return static_cast<UINT>(id);
+  CMenu* bar = window.GetMenu();
+  for (UINT i = 0; bar != nullptr && i < bar->GetMenuItemCount(); ++i) {
+    CMenu* popup = bar->GetSubMenu(static_cast<int>(i));
+    for (UINT j = 0; popup != nullptr && j < popup->GetMenuItemCount(); ++j) {
+      const UINT command = popup->GetMenuItemID(static_cast<int>(j));
+      std::string text;
+      popup->GetMenuString(j, text, MF_BYPOSITION);
+      std::string plain;
+      for (char c : text) {
+        if (c != '&') plain += c;
+      }
+      if (Lower(plain) == Lower(item)) return command;
+    }
+  }
+  throw Failure{"the window has no menu item \"" + item + "\""};
+}
+
+// What a person sees a little off the crossing of a point: the stone's body
+// (outside the last-move ring), the red cross of a mark, or the board.
+std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
+  const COLORREF pixel = ui_.Pixel(window, 19 + 17 * point.x + 3, 15 + 17 * point.y + 3);
+  switch (pixel) {
+    case RGB(0, 0, 0): return "black";
+    case RGB(255, 255, 255): return "white";
+    case RGB(255, 255, 0): return "simwhite";
+    case RGB(0, 128, 0): return "proposal";
+    case RGB(255, 0, 0): return "forbidden";
+    default: return "empty";
+  }
+}
+
+void ScriptRunner::Run(const std::string& line) {
+  std::string rest = line;
+  const std::string command = NextWord(rest);
+  if (command == "user") {
+    host_->SetUserName(rest);
+  } else if (command == "contact") {
+    const std::string name = NextWord(rest);
+    const std::string protocol = rest.empty() ? "ICQ" : NextWord(rest);
+    if (name.empty() || host_->AddContact(name, protocol) == nullptr) {
+      throw Failure{"cannot add the contact"};
+    }
+  } else if (command == "pair") {
+    const std::string first = NextWord(rest);
+    const std::string second = NextWord(rest);
+    if (!loopback_->Pair(Contact(first), Contact(second))) throw Failure{"cannot pair them"};
+  } else if (command == "open") {
+    const HANDLE contact = Contact(rest);
+    bool opened = false;
+    for (const host::MenuItem& item : host_->MenuItemsFor(contact)) {
+      if (item.name == kMenuItemName) opened = host_->InvokeMenuItem(contact, item.handle);
+    }
+    if (!opened) throw Failure{"the contact menu offers no \"&Tessaro\""};
+    Settle();
+  } else if (command == "click" || command == "clickpx") {
+    CWnd& window = Window(NextWord(rest));
+    CPoint at;
+    if (command == "click") {
+      const auto point = ParsePoint(NextWord(rest));
+      if (!point) throw Failure{"not a board point"};
+      at = CPoint(19 + 17 * point->x, 15 + 17 * point->y);
+    } else {
+      at.x = std::atoi(NextWord(rest).c_str());
+      at.y = std::atoi(NextWord(rest).c_str());
+    }
+    if (!ui_.Click(window, at)) throw Failure{"the window cannot be clicked (hidden?)"};
+    Settle();
+  } else if (command == "menu") {
+    CWnd& window = Window(NextWord(rest));
+    if (!ui_.ChooseMenu(window, MenuCommand(window, rest))) throw Failure{"menu refused"};
+    Settle();
+  } else if (command == "key") {
+    CWnd& window = Window(NextWord(rest));
+    const std::string key = Lower(rest);
+    const UINT vk = key == "space" ? VK_SPACE : key == "enter" ? VK_RETURN : key == "escape" ? VK_ESCAPE : 0;
+    if (vk == 0) throw Failure{"unknown key"};
+    if (!ui_.Focus(window) || !ui_.KeyDown(vk)) throw Failure{"the key did not reach the window"};
+    Settle();
+  } else if (command == "chat") {
+    CWnd& window = Window(NextWord(rest));
+    if (!ui_.TypeText(window, kChatLine, rest) || !ui_.KeyDown(VK_RETURN)) {
+      throw Failure{"cannot type into the chat line"};
+    }
+    Settle();
+  } else if (command == "button") {
+    CWnd& window = Window(NextWord(rest));
+    if (!ui_.PressButton(window, std::atoi(rest.c_str()))) throw Failure{"cannot press it"};
+    Settle();
+  } else if (command == "answer") {
+    const std::string kind = Lower(NextWord(rest));
+    if (kind == "input") {
+      if (Lower(rest) == "cancel") {
+        ui_.AnswerDialog(DialogScript{kInputBox, {}, IDCANCEL, {}});
+      } else {
+        ui_.AnswerDialog(DialogScript{kInputBox, {{kInputEdit, rest}}, IDOK, {}});
+      }
+    } else if (kind == "file") {
+      ui_.AnswerFileDialog(Lower(rest) == "cancel" ? std::nullopt : std::optional(rest));
+    } else {
+      const std::map<std::string, int> answers = {
+          {"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL}};
+      const auto found = answers.find(kind);
+      if (found == answers.end()) throw Failure{"answer what?"};
+      ui_.AnswerMessageBox(found->second, {}, rest);
+    }
+  } else if (command == "advance") {
+    const double seconds = std::atof(rest.c_str());
+    if (seconds <= 0) throw Failure{"advance how far?"};
+    ui_.AdvanceClock(static_cast<uint64_t>(seconds * 1000));
+    Settle();
+  } else if (command == "expect") {
+    Expect(rest);
+  } else if (command == "png") {
+    CWnd& window = Window(NextWord(rest));
+    Settle();
+    if (!ui_.SavePng(window, rest)) throw Failure{"cannot write " + rest};
+  } else if (command == "print") {
+    if (NextWord(rest) != "log") throw Failure{"print what?"};
+    CWnd& window = Window(rest);
+    std::string log;
+    window.GetDlgItemText(kLogPane, log);
+    out_ << "== log of the window \"" << rest << "\" ==\n" << log;
+    if (!log.empty() && log.back() != '\n') out_ << '\n';
+  } else {
+    throw Failure{"unknown command \"" + command + "\""};
+  }
+}
+
+void ScriptRunner::Expect(std::string rest) {
+  const std::string what = NextWord(rest);
+  if (what == "box") {
+    const auto& shown = ui_.driver().Shown();
+    for (size_t i = boxesSeen_; i < shown.size(); ++i) {
+      if (shown[i].kind == ShownKind::MessageBox && shown[i].text.find(rest) != std::string::npos) {
+        boxesSeen_ = i + 1;
+        return;
+      }
+    }
+    std::string seen;
+    for (size_t i = boxesSeen_; i < shown.size(); ++i) seen += " \"" + shown[i].text + "\"";
+    throw Failure{"no such box; shown since:" + (seen.empty() ? std::string(" none") : seen)};
+  }
+  CWnd& window = Window(NextWord(rest));
+  Settle();
+  if (what == "log" || what == "nolog") {
+    std::string log;
+    window.GetDlgItemText(kLogPane, log);
+    const bool found = Unwrapped(log).find(rest) != std::string::npos;
+    if (found != (what == "log")) throw Failure{"the log reads:\n" + log};
+  } else if (what == "cell") {
+    const auto point = ParsePoint(NextWord(rest));
+    if (!point) throw Failure{"not a board point"};
+    const std::string seen = CellAt(window, *point);
+    if (seen != rest) throw Failure{"the point shows " + seen};
+  } else if (what == "text") {
+    const int id = std::atoi(NextWord(rest).c_str());
+    std::string text;
+    window.GetDlgItemText(id, text);
+    if (text != rest) throw Failure{"the control reads \"" + text + "\""};
+  } else if (what == "visible") {
+    const bool visible = window.IsWindowVisible();
+    if (visible != (Lower(rest) == "yes")) throw Failure{visible ? "it is visible" : "it is hidden"};
+  } else if (what == "side") {
+    const auto icons = ui_.driver().Icons(window.GetSafeHwnd());
+    UINT id = 0;
+    for (const IconRecord& icon : icons) {
+      if (!icon.big) id = icon.resourceId;
+    }
+    const std::string seen = id == 161 ? "black" : id == 162 ? "white" : "none";
+    if (seen != Lower(rest)) throw Failure{"the icon shows " + seen};
+  } else {
+    throw Failure{"expect what?"};
+  }
+}
+
+void ScriptRunner::Finish() {
+  Settle();
+  if (const size_t unanswered = ui_.driver().UnansweredCount(); unanswered != 0) {
+    std::string texts;
+    for (const ShownRecord& record : ui_.driver().Shown()) {
+      if (!record.answered) texts += " \"" + (record.text.empty() ? record.caption : record.text) + "\"";
+    }
+    throw Failure{"the script answered no box for" + texts};
+  }
+  if (ui_.driver().PendingScripts() != 0) throw Failure{"an answer was given but no box came"};
+}
+
+}  // namespace
+
+int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
+              std::ostream& out, std::ostream& err) {
+  ScriptRunner runner(options, out);
+  size_t number = 0;
+  std::string line;
+  try {
+    runner.Start();
+    while (std::getline(in, line)) {
+      ++number;
+      const std::string text = Trim(line);
+      if (text.empty() || text[0] == '#') continue;
+      runner.Run(text);
+    }
+    line = "(end of script)";
+    runner.Finish();
+  } catch (const Failure& failure) {
+    err << name << ":" << number << ": " << Trim(line) << "\n  " << failure.message << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tessaro

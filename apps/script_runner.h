@@ -1,0 +1,54 @@
+// Plays a script of what people do at a messenger with the game plug-in, and
+// checks what they should see. The host loads the real plug-in module; the
+// window framework runs headless with virtual time.
+//
+// A script is one command a line; '#' starts a comment. Windows are named by
+// their title, which is the contact's display name. Board points are written
+// as on the board (a..o, 1..15 from the bottom, e.g. h8) or as "x,y".
+//
+//   user NAME                   the user's own display name
+//   contact NAME [PROTOCOL]     a contact (protocol ICQ unless given)
+//   pair NAME NAME              the two contacts are mirrors: what is sent to
+//                               one arrives as received from the other
+//   open NAME                   choose "&Tessaro" in NAME's contact menu
+//   click WINDOW POINT          a left click on a board point
+//   clickpx WINDOW X Y          a left click at a client pixel
+//   menu WINDOW ITEM            a menu command, by its text ("Set Timer") or id
+//   key WINDOW space|enter|escape
+//   chat WINDOW TEXT            type TEXT into the chat line and press Enter
+//   button WINDOW ID            press a control (1009 is "&sim")
+//   answer yes|no|ok|cancel [TEXT]   the answer to the next message box (whose
+//                               text must contain TEXT, when given)
+//   answer input TEXT|cancel    the answer to the next input box
+//   answer file PATH|cancel     the answer to the next file dialog
+//   advance SECONDS             let the clock run
+//   expect log WINDOW TEXT      the log holds TEXT (line breaks of the wrap ignored)
+//   expect nolog WINDOW TEXT    ... and does not
+//   expect cell WINDOW POINT black|white|proposal|forbidden|empty|simwhite
+//   expect text WINDOW ID TEXT  a control's text
+//   expect box TEXT             a message box with TEXT was shown (in order)
+//   expect visible WINDOW yes|no
+//   expect side WINDOW none|black|white   the window's icon
+//   png WINDOW FILE             a picture of the window
+//   print log WINDOW            the window's log on standard output
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+
+struct ScriptOptions {
+  std::string modulePath;  // the plug-in module to load
+};
+
+// Runs the script read from `in` (named `name` in messages). Output and
+// "print" go to `out`; failures, one line each naming the script line and
+// what was seen, to `err`. Returns 0 when every line ran and every
+// expectation held, 1 otherwise.
+int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
+              std::ostream& out, std::ostream& err);
+
+}  // namespace tessaro
