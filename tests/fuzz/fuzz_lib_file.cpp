@@ -1,0 +1,21 @@
+// Game files from anywhere: nothing off the board may come out of them.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "files/lib_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tessaro;
+  const LibLine line = DecodeLibFile(std::span<const uint8_t>(data, size));
+  MoveList moves;
+  for (const LibMove& move : line.moves) {
+    if (!OnBoard(move.x, move.y) || (move.colour != Black && move.colour != White)) std::abort();
+    moves.push_back(Move{move.x, move.y, move.colour});
+  }
+  // What we read back we can write, and it reads back the same.
+  const LibLine again = DecodeLibFile(EncodeLibFile(moves, line.title));
+  if (again.moves.size() != line.moves.size()) std::abort();
+  return 0;
+}
