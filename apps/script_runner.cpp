@@ -46,7 +46,8 @@ std::string NextWord(std::string& rest) {
 }
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -168,12 +169,18 @@ UINT ScriptRunner::MenuCommand(CWnd& window, const std::string& item) {
 std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
   const COLORREF pixel = ui_.Pixel(window, 19 + 17 * point.x + 3, 15 + 17 * point.y + 3);
   switch (pixel) {
-    case RGB(0, 0, 0): return "black";
-    case RGB(255, 255, 255): return "white";
-    case RGB(255, 255, 0): return "simwhite";
-    case RGB(0, 128, 0): return "proposal";
-    case RGB(255, 0, 0): return "forbidden";
-    default: return "empty";
+    case RGB(0, 0, 0):
+      return "black";
+    case RGB(255, 255, 255):
+      return "white";
+    case RGB(255, 255, 0):
+      return "simwhite";
+    case RGB(0, 128, 0):
+      return "proposal";
+    case RGB(255, 0, 0):
+      return "forbidden";
+    default:
+      return "empty";
   }
 }
 
@@ -220,7 +227,10 @@ void ScriptRunner::Run(const std::string& line) {
   } else if (command == "key") {
     CWnd& window = Window(NextWord(rest));
     const std::string key = Lower(rest);
-    const UINT vk = key == "space" ? VK_SPACE : key == "enter" ? VK_RETURN : key == "escape" ? VK_ESCAPE : 0;
+    const UINT vk = key == "space"    ? VK_SPACE
+                    : key == "enter"  ? VK_RETURN
+                    : key == "escape" ? VK_ESCAPE
+                                      : 0;
     if (vk == 0) throw Failure{"unknown key"};
     if (!ui_.Focus(window) || !ui_.KeyDown(vk)) throw Failure{"the key did not reach the window"};
     Settle();
@@ -285,7 +295,8 @@ void ScriptRunner::Expect(std::string rest) {
       }
     }
     std::string seen;
-    for (size_t i = boxesSeen_; i < shown.size(); ++i) seen += " \"" + shown[i].text + "\"";
+    for (size_t i = boxesSeen_; i < shown.size(); ++i)
+      seen += " \"" + shown[i].text + "\"";
     throw Failure{"no such box; shown since:" + (seen.empty() ? std::string(" none") : seen)};
   }
   CWnd& window = Window(NextWord(rest));
@@ -307,7 +318,8 @@ void ScriptRunner::Expect(std::string rest) {
     if (text != rest) throw Failure{"the control reads \"" + text + "\""};
   } else if (what == "visible") {
     const bool visible = window.IsWindowVisible();
-    if (visible != (Lower(rest) == "yes")) throw Failure{visible ? "it is visible" : "it is hidden"};
+    if (visible != (Lower(rest) == "yes"))
+      throw Failure{visible ? "it is visible" : "it is hidden"};
   } else if (what == "side") {
     const auto icons = ui_.driver().Icons(window.GetSafeHwnd());
     UINT id = 0;
@@ -326,7 +338,8 @@ void ScriptRunner::Finish() {
   if (const size_t unanswered = ui_.driver().UnansweredCount(); unanswered != 0) {
     std::string texts;
     for (const ShownRecord& record : ui_.driver().Shown()) {
-      if (!record.answered) texts += " \"" + (record.text.empty() ? record.caption : record.text) + "\"";
+      if (!record.answered)
+        texts += " \"" + (record.text.empty() ? record.caption : record.text) + "\"";
     }
     throw Failure{"the script answered no box for" + texts};
   }

@@ -14,6 +14,7 @@
 #include "framework/win_types.h"
 
 class CDialog;
+class CMenu;
 
 namespace tessaro {
 
@@ -69,6 +70,9 @@ class Driver {
   virtual void RunModalDialog(CDialog& dialog) = 0;
   // True with `path` set when the user chose a file; false when cancelled.
   virtual bool RunFileDialog(const FileDialogRequest& request, std::string& path) = 0;
+  // A pop-up menu at a client point of `owner`; returns the command chosen, or
+  // 0 when the user dismissed it or the backend cannot show one.
+  virtual UINT RunPopupMenu(const CMenu& /*menu*/, HWND /*owner*/, CPoint /*client*/) { return 0; }
 
   // Whether the rich edit control can be offered.
   virtual bool RichEditAvailable() const { return true; }

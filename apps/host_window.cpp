@@ -1,0 +1,178 @@
+#include "apps/host_window.h"
+
+namespace tessaro {
+namespace {
+
+constexpr int kContactsLabel = 902;
+constexpr COLORREF kListFace = RGB(255, 255, 255);
+constexpr COLORREF kSelectedFace = RGB(0, 0, 128);
+constexpr COLORREF kGrayText = RGB(96, 96, 96);
+constexpr int kProtocolColumn = 140;  // pixels from the list's left edge
+
+ControlTemplate Control(const char* className, const char* text, int id, DWORD style, int x, int y,
+                        int cx, int cy) {
+  ControlTemplate c;
+  c.className = className;
+  c.text = text;
+  c.id = id;
+  c.style = WS_CHILD | WS_VISIBLE | style;
+  c.x = x;
+  c.y = y;
+  c.cx = cx;
+  c.cy = cy;
+  return c;
+}
+
+}  // namespace
+
+void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
+  DialogTemplate t;
+  t.id = kTemplateId;
+  // Pixels to dialog units of the template's font (base units 6 x 13).
+  t.x = topLeft.x * 4 / 6;
+  t.y = (topLeft.y * 8 + 12) / 13;
+  t.cx = 140;
+  t.cy = 152;
+  t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  t.caption = "Contacts";
+  t.font.points = 8;
+  t.font.face = "MS Sans Serif";
+  t.controls.push_back(Control("STATIC", "You:", -1, SS_LEFT, 7, 6, 22, 9));
+  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 103, 9));
+  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 126, 9));
+  t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
+                               BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
+  module.AddDialog(std::move(t));
+}
+
+const AFX_MSGMAP* HostWindow::GetThisMessageMap() {
+  static constexpr AFX_MSGMAP_ENTRY kEntries[] = {
+      OnMessage<WM_CLOSE, &HostWindow::OnClose>(),
+      OnMessage<WM_PAINT, &HostWindow::OnPaint>(),
+      OnMessage<WM_LBUTTONDOWN, &HostWindow::OnLButtonDown>(),
+      OnMessage<WM_RBUTTONDOWN, &HostWindow::OnRButtonDown>(),
+      OnNotify<BN_CLICKED, kMenuButton, &HostWindow::OnMenuButton>(),
+  };
+  static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
+  return &kMap;
+}
+
+const AFX_MSGMAP* HostWindow::GetMessageMap() const {
+  return GetThisMessageMap();
+}
+
+HostWindow::HostWindow(host::Host& host) : host_(host) {}
+
+bool HostWindow::Open() {
+  if (!Create(kTemplateId, nullptr)) return false;
+  ShowWindow(SW_SHOW);
+  return true;
+}
+
+BOOL HostWindow::OnInitDialog() {
+  CDialog::OnInitDialog();
+  Refresh();
+  return TRUE;
+}
+
+void HostWindow::Refresh() {
+  const std::string user = host_.DisplayName(nullptr);
+  SetDlgItemText(kUserName, user);
+  SetWindowText("Contacts - " + user);
+  rows_ = host_.Contacts();
+  if (rows_.size() > static_cast<size_t>(kVisibleRows)) rows_.resize(kVisibleRows);
+  if (selected_ >= static_cast<int>(rows_.size())) selected_ = -1;
+  if (selected_ < 0 && !rows_.empty()) selected_ = 0;
+  Invalidate(FALSE);
+}
+
+// Closing the messenger's main window ends the program; Escape, which the
+// dialog manager also turns into a cancel, must not.
+void HostWindow::OnCancel() {}
+
+void HostWindow::OnClose() {
+  ShowWindow(SW_HIDE);
+  PostQuitMessage(0);
+}
+
+int HostWindow::RowAt(CPoint client) const {
+  if (client.x < kListLeft || client.x >= kListRight || client.y < kListTop) return -1;
+  const int row = (client.y - kListTop) / kRowHeight;
+  return row < static_cast<int>(rows_.size()) ? row : -1;
+}
+
+std::vector<host::MenuItem> HostWindow::MenuFor(HANDLE contact) const {
+  return host_.MenuItemsFor(contact);
+}
+
+bool HostWindow::Choose(HANDLE contact, size_t index) {
+  const std::vector<host::MenuItem> items = MenuFor(contact);
+  return index < items.size() && host_.InvokeMenuItem(contact, items[index].handle);
+}
+
+// ---- Painting: the list is drawn here; the controls draw themselves ----
+
+void HostWindow::OnPaint() {
+  {
+    CPaintDC dc(this);
+    const int bottom = kListTop + kVisibleRows * kRowHeight;
+    CRect frame(kListLeft - 1, kListTop - 1, kListRight + 1, bottom + 1);
+    dc.FillSolidRect(&frame, RGB(128, 128, 128));
+    dc.FillSolidRect(kListLeft, kListTop, kListRight - kListLeft, bottom - kListTop, kListFace);
+    dc.SetBkMode(TRANSPARENT);
+    for (size_t i = 0; i < rows_.size(); ++i) {
+      const int y = kListTop + static_cast<int>(i) * kRowHeight;
+      const bool selected = static_cast<int>(i) == selected_;
+      if (selected)
+        dc.FillSolidRect(kListLeft, y, kListRight - kListLeft, kRowHeight, kSelectedFace);
+      dc.SetTextColor(selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
+      dc.TextOut(kListLeft + 4, y + 2, host_.DisplayName(rows_[i]));
+      dc.SetTextColor(selected ? RGB(255, 255, 255) : kGrayText);
+      dc.TextOut(kListLeft + kProtocolColumn, y + 2, host_.ProtocolOf(rows_[i]).value_or("?"));
+    }
+  }
+  Default();
+}
+
+// ---- Input ----
+
+void HostWindow::OnLButtonDown(UINT, CPoint point) {
+  const int row = RowAt(point);
+  if (row < 0 || row == selected_) return;
+  selected_ = row;
+  Invalidate(FALSE);
+}
+
+void HostWindow::OnRButtonDown(UINT, CPoint point) {
+  const int row = RowAt(point);
+  if (row < 0) return;
+  selected_ = row;
+  Invalidate(FALSE);
+  UpdateWindow();
+  OpenMenu(row, point);
+}
+
+void HostWindow::OnMenuButton() {
+  if (selected_ < 0) return;
+  const CPoint below(kListLeft, kListTop + (selected_ + 1) * kRowHeight);
+  OpenMenu(selected_, below);
+}
+
+void HostWindow::OpenMenu(int row, CPoint at) {
+  Platform* platform = Platform::Current();
+  if (!platform || row < 0 || row >= static_cast<int>(rows_.size())) return;
+  const HANDLE contact = rows_[static_cast<size_t>(row)];
+  const std::vector<host::MenuItem> items = MenuFor(contact);
+  CMenu menu;
+  menu.CreatePopupMenu();
+  for (size_t i = 0; i < items.size(); ++i) {
+    menu.AppendMenu(MF_STRING, kFirstMenuCommand + i, items[i].name.c_str());
+  }
+  if (items.empty()) menu.AppendMenu(MF_STRING | MF_GRAYED, kFirstMenuCommand, "(nothing to do)");
+  const UINT chosen = platform->GetDriver().RunPopupMenu(menu, m_hWnd, at);
+  if (chosen >= kFirstMenuCommand && chosen < kFirstMenuCommand + items.size()) {
+    Choose(contact, chosen - kFirstMenuCommand);
+  }
+}
+
+}  // namespace tessaro

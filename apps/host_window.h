@@ -1,0 +1,72 @@
+// The messenger's main window: the user's own name, the contact list (name and
+// protocol, one contact a row) and each contact's menu, which offers the items
+// modules registered for the contact's protocol. A right click on a row, or the
+// "Contact Menu" button for the selected row, opens it; choosing an item calls
+// its service for that contact. Closing the window ends the program.
+//
+// The window is a dialog made from a template of the host's own resource
+// module, so it works on every backend.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "framework/afx.h"
+#include "framework/resources.h"
+#include "host/host.h"
+
+namespace tessaro {
+
+class HostWindow : public CDialog {
+ public:
+  static constexpr UINT kTemplateId = 900;
+  static constexpr int kUserName = 901;
+  static constexpr int kMenuButton = 903;
+  static constexpr UINT kFirstMenuCommand = 0x7000;
+  // Pixel geometry of the list, in the window's client coordinates.
+  static constexpr int kListLeft = 10;
+  static constexpr int kListTop = 52;
+  static constexpr int kListRight = 200;
+  static constexpr int kRowHeight = 16;
+  static constexpr int kVisibleRows = 8;
+
+  // Adds the window's template to `module`, placed at a screen pixel.
+  static void AddResources(ResourceModule& module, CPoint topLeft = CPoint(0, 0));
+
+  explicit HostWindow(host::Host& host);
+  // Creates and shows the window; false when its template is missing.
+  bool Open();
+  // Re-reads the user's name and the contacts.
+  void Refresh();
+
+  // ---- What a person sees and does ----
+  const std::vector<HANDLE>& Rows() const { return rows_; }
+  int Selected() const { return selected_; }
+  // The row at a client point, or -1.
+  int RowAt(CPoint client) const;
+  // The items the contact menu offers for a contact, in menu order.
+  std::vector<host::MenuItem> MenuFor(HANDLE contact) const;
+  // Calls the index-th item of the contact's menu; false when there is none.
+  bool Choose(HANDLE contact, size_t index);
+
+  const AFX_MSGMAP* GetMessageMap() const override;
+  static const AFX_MSGMAP* GetThisMessageMap();
+
+ protected:
+  BOOL OnInitDialog() override;
+  void OnCancel() override;
+
+ private:
+  afx_msg void OnClose();
+  afx_msg void OnPaint();
+  afx_msg void OnLButtonDown(UINT flags, CPoint point);
+  afx_msg void OnRButtonDown(UINT flags, CPoint point);
+  afx_msg void OnMenuButton();
+  void OpenMenu(int row, CPoint at);
+
+  host::Host& host_;
+  std::vector<HANDLE> rows_;
+  int selected_ = -1;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,363 @@
+#include "framework/desktop/frame_window.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <algorithm>
+#include <cstring>
+
+#include "framework/menu.h"
+
+namespace tessaro {
+namespace {
+
+void MenuChosen(Fl_Widget* widget, void* data) {
+  auto* strip = static_cast<MenuStrip*>(widget);
+  FrameWindow* frame = strip ? static_cast<FrameWindow*>(strip->window()) : nullptr;
+  if (!frame) return;
+  const auto id = static_cast<UINT>(reinterpret_cast<uintptr_t>(data));
+  frame->platform().PostMessage(frame->hwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+Fl_Menu_Item EmptyItem() {
+  Fl_Menu_Item item;
+  std::memset(&item, 0, sizeof item);
+  return item;
+}
+
+void AddItems(const CMenu& menu, std::vector<Fl_Menu_Item>& out, std::deque<std::string>& labels) {
+  for (const CMenu::Item& source : menu.Items()) {
+    if (source.flags & MF_SEPARATOR || source.text.empty()) {
+      // A separator (or an empty column break) becomes a line under the item before.
+      if (!out.empty() && out.back().text) out.back().flags |= FL_MENU_DIVIDER;
+      continue;
+    }
+    // The accelerator after a tab is the platform's business, not a label.
+    labels.push_back(source.text.substr(0, source.text.find('\t')));
+    Fl_Menu_Item item = EmptyItem();
+    item.text = labels.back().c_str();
+    if (source.flags & (MF_GRAYED | MF_DISABLED)) item.flags |= FL_MENU_INACTIVE;
+    if ((source.flags & MF_POPUP) && source.popup) {
+      item.flags |= FL_SUBMENU;
+      out.push_back(item);
+      AddItems(*source.popup, out, labels);
+      out.push_back(EmptyItem());
+    } else {
+      item.callback_ = MenuChosen;
+      item.user_data_ = reinterpret_cast<void*>(static_cast<uintptr_t>(source.id));
+      out.push_back(item);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Fl_Menu_Item> BuildMenuItems(const CMenu& menu, std::deque<std::string>& labels) {
+  std::vector<Fl_Menu_Item> items;
+  AddItems(menu, items, labels);
+  items.push_back(EmptyItem());
+  return items;
+}
+
+UINT VirtualKeyOf(int key) {
+  switch (key) {
+    case FL_BackSpace:
+      return VK_BACK;
+    case FL_Tab:
+      return VK_TAB;
+    case FL_Enter:
+    case FL_KP_Enter:
+      return VK_RETURN;
+    case FL_Escape:
+      return VK_ESCAPE;
+    case ' ':
+      return VK_SPACE;
+    case FL_Left:
+      return VK_LEFT;
+    case FL_Up:
+      return VK_UP;
+    case FL_Right:
+      return VK_RIGHT;
+    case FL_Down:
+      return VK_DOWN;
+    case FL_Delete:
+      return VK_DELETE;
+    default:
+      break;
+  }
+  if (key >= 'a' && key <= 'z') return static_cast<UINT>(key - 'a' + 'A');
+  if (key >= '0' && key <= '9') return static_cast<UINT>(key);
+  return 0;
+}
+
+// ---- CanvasView ----
+
+CanvasView::CanvasView(FrameWindow& frame, int x, int y, int w, int h)
+    : Fl_Widget(x, y, w, h), frame_(frame) {}
+
+void CanvasView::draw() {
+  const WindowRecord* rec = frame_.platform().Find(frame_.hwnd());
+  if (!rec || !rec->canvas || rec->canvas->width <= 0 || rec->canvas->height <= 0) {
+    fl_rectf(x(), y(), w(), h(), FL_BACKGROUND_COLOR);
+    return;
+  }
+  const Image& canvas = *rec->canvas;
+  rgb_.resize(canvas.pixels.size() * 3);
+  for (size_t i = 0; i < canvas.pixels.size(); ++i) {
+    const uint32_t p = canvas.pixels[i];
+    rgb_[3 * i] = static_cast<unsigned char>(p >> 16);
+    rgb_[3 * i + 1] = static_cast<unsigned char>(p >> 8);
+    rgb_[3 * i + 2] = static_cast<unsigned char>(p);
+  }
+  fl_draw_image(rgb_.data(), x(), y(), canvas.width, canvas.height, 3);
+  // Anything of the widget the canvas does not cover (it is sized to fit).
+  if (canvas.width < w()) fl_rectf(x() + canvas.width, y(), w() - canvas.width, h(), FL_GRAY);
+  if (canvas.height < h()) fl_rectf(x(), y() + canvas.height, w(), h() - canvas.height, FL_GRAY);
+}
+
+int CanvasView::handle(int event) {
+  switch (event) {
+    case FL_PUSH:
+    case FL_RELEASE:
+      return Mouse(event) ? 1 : 0;
+    case FL_KEYDOWN:
+    case FL_KEYUP:
+      return Key(event) ? 1 : 0;
+    case FL_FOCUS:
+    case FL_UNFOCUS:
+    case FL_ENTER:
+    case FL_LEAVE:
+      return 1;
+    default:
+      return Fl_Widget::handle(event);
+  }
+}
+
+bool CanvasView::Mouse(int event) {
+  Platform& p = frame_.platform();
+  const HWND hwnd = frame_.hwnd();
+  const int button = Fl::event_button();
+  if (button != FL_LEFT_MOUSE && button != FL_RIGHT_MOUSE) return false;
+  const bool left = button == FL_LEFT_MOUSE;
+  const CPoint client(Fl::event_x() - x(), Fl::event_y() - y());
+  HWND target = nullptr;
+  if (event == FL_PUSH) {
+    take_focus();
+    // A window that is disabled (the owner of an open modal box) takes no input.
+    if (!p.IsEnabled(hwnd)) return true;
+    frame_.ActivateInPlatform();
+    target = p.ChildAt(hwnd, client);
+    pressTarget_ = target;
+  } else {
+    target = pressTarget_ && p.Find(pressTarget_) ? pressTarget_ : nullptr;
+    pressTarget_ = nullptr;
+  }
+  if (!target || !p.IsEnabled(target)) return true;
+  UINT flags = 0;
+  if (Fl::event_state() & FL_SHIFT) flags |= MK_SHIFT;
+  if (Fl::event_state() & FL_CTRL) flags |= MK_CONTROL;
+  UINT message = 0;
+  if (event == FL_PUSH) {
+    flags |= left ? MK_LBUTTON : MK_RBUTTON;
+    message = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+  } else {
+    message = left ? WM_LBUTTONUP : WM_RBUTTONUP;
+  }
+  const CPoint from = p.CanvasOrigin(hwnd);
+  const CPoint to = p.CanvasOrigin(target);
+  p.PostMessage(target, message, flags,
+                MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+  return true;
+}
+
+bool CanvasView::Key(int event) {
+  Platform& p = frame_.platform();
+  const int state = Fl::event_state();
+  // Alt with a letter is a menu shortcut: the menu strip takes it.
+  if (state & FL_ALT) return false;
+  if (!p.IsEnabled(frame_.hwnd())) return true;
+  frame_.ActivateInPlatform();
+  const HWND target = p.Focus();
+  if (!target || !p.IsVisible(target) || !p.IsEnabled(target)) return true;
+  const int key = Fl::event_key();
+  const UINT vk = VirtualKeyOf(key);
+  if (event == FL_KEYUP) {
+    if (vk) p.PostMessage(target, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    return true;
+  }
+  if (vk) p.PostMessage(target, WM_KEYDOWN, vk, 1);
+  if (state & (FL_CTRL | FL_META)) return true;
+  std::string typed;
+  switch (vk) {
+    case VK_RETURN:
+      typed = "\r";
+      break;
+    case VK_ESCAPE:
+      typed = "\x1b";
+      break;
+    case VK_BACK:
+      typed = "\b";
+      break;
+    case VK_TAB:
+      typed = "\t";
+      break;
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+    case VK_DELETE:
+      break;
+    default:
+      typed.assign(Fl::event_text(), static_cast<size_t>(std::max(0, Fl::event_length())));
+  }
+  for (char c : typed)
+    p.PostMessage(target, WM_CHAR, static_cast<unsigned char>(c), 1);
+  return true;
+}
+
+// ---- MenuStrip ----
+
+MenuStrip::MenuStrip(FrameWindow& frame, int x, int y, int w, int h)
+    : Fl_Menu_Bar(x, y, w, h), frame_(frame) {
+  box(FL_FLAT_BOX);
+  Rebuild();
+}
+
+void MenuStrip::Rebuild() {
+  const WindowRecord* rec = frame_.platform().Find(frame_.hwnd());
+  if (!rec || !rec->menu) return;
+  labels_.clear();
+  items_ = BuildMenuItems(*rec->menu, labels_);
+  menu(items_.data());
+}
+
+int MenuStrip::handle(int event) {
+  const Platform& p = frame_.platform();
+  if (event == FL_PUSH || event == FL_SHORTCUT) {
+    if (!p.IsEnabled(frame_.hwnd())) return event == FL_PUSH ? 1 : 0;
+    Rebuild();
+  }
+  return Fl_Menu_Bar::handle(event);
+}
+
+// ---- FrameWindow ----
+
+FrameWindow::FrameWindow(Platform& platform, HWND hwnd, int originX, int originY)
+    : Fl_Double_Window(0, 0, 10, 10), platform_(platform), hwnd_(hwnd) {
+  const WindowRecord* rec = platform.Find(hwnd);
+  const int w = rec ? std::max(1, rec->rect.Width()) : 1;
+  const int h = rec ? std::max(1, rec->rect.Height()) : 1;
+  const int top = rec && rec->menu ? kMenuHeight : 0;
+  resize(originX + (rec ? rec->rect.left : 0), originY + (rec ? rec->rect.top : 0), w, h + top);
+  begin();
+  if (top) menu_ = new MenuStrip(*this, 0, 0, w, top);
+  view_ = new CanvasView(*this, 0, top, w, h);
+  end();
+  size_range(w, h + top, w, h + top);
+  callback(CloseBox, this);
+  xclass("Tessaro");
+  UpdateTitle();
+}
+
+FrameWindow::~FrameWindow() {
+  hide();
+}
+
+int FrameWindow::handle(int event) {
+  if (event == FL_FOCUS) SetUrgency(false);
+  const int used = Fl_Double_Window::handle(event);
+  // Keys go to the canvas view, which hands them to the platform's focus.
+  if (event == FL_SHOW && view_) view_->take_focus();
+  return used;
+}
+
+void FrameWindow::Sync() {
+  const WindowRecord* rec = platform_.Find(hwnd_);
+  if (!rec) return;
+  const int top = menu_ ? kMenuHeight : 0;
+  const int w = std::max(1, rec->rect.Width());
+  const int h = std::max(1, rec->rect.Height());
+  if (w != view_->w() || h != view_->h()) {
+    size_range(w, h + top, w, h + top);
+    size(w, h + top);
+    if (menu_) menu_->size(w, top);
+    view_->resize(0, top, w, h);
+  }
+  if (rec->text != title_) UpdateTitle();
+  view_->redraw();
+}
+
+void FrameWindow::SetIcon(const IconImages* images) {
+  const Image* image = images ? images->Pick(32) : nullptr;
+  if (!image || image->width <= 0 || image->height <= 0) return;
+  std::vector<unsigned char> rgba(image->pixels.size() * 4);
+  for (size_t k = 0; k < image->pixels.size(); ++k) {
+    const uint32_t p = image->pixels[k];
+    rgba[4 * k] = static_cast<unsigned char>(p >> 16);
+    rgba[4 * k + 1] = static_cast<unsigned char>(p >> 8);
+    rgba[4 * k + 2] = static_cast<unsigned char>(p);
+    rgba[4 * k + 3] = static_cast<unsigned char>(p >> 24);
+  }
+  // The toolkit copies the pixels it is given into an image of its own.
+  Fl_RGB_Image source(rgba.data(), image->width, image->height, 4);
+  icon_.reset(static_cast<Fl_RGB_Image*>(source.copy()));
+  icon(icon_.get());
+}
+
+void FrameWindow::Flash(bool invert) {
+  flashed_ = invert ? !flashed_ : false;
+  UpdateTitle();
+  if (invert && !IsActive()) SetUrgency(true);
+  if (!invert) SetUrgency(false);
+}
+
+bool FrameWindow::IsActive() {
+  if (!shown()) return false;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(fl_display, &focus, &revert);
+  return focus == fl_xid(this);
+}
+
+void FrameWindow::ActivateInPlatform() {
+  const HWND focus = platform_.Focus();
+  if (!focus || platform_.TopLevelOf(focus) != hwnd_) platform_.Activate(hwnd_);
+  SetUrgency(false);
+}
+
+void FrameWindow::CloseBox(Fl_Widget*, void* data) {
+  auto* self = static_cast<FrameWindow*>(data);
+  // Escape reaches the platform as a key, where the dialog manager decides.
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  if (!self->platform_.IsEnabled(self->hwnd_)) return;
+  self->platform_.PostMessage(self->hwnd_, WM_CLOSE, 0, 0);
+}
+
+void FrameWindow::SetUrgency(bool urgent) {
+  if (!shown()) return;
+  const Window xid = fl_xid(this);
+  XWMHints* hints = XGetWMHints(fl_display, xid);
+  if (!hints) hints = XAllocWMHints();
+  if (!hints) return;
+  const bool was = (hints->flags & XUrgencyHint) != 0;
+  if (was != urgent) {
+    if (urgent) {
+      hints->flags |= XUrgencyHint;
+    } else {
+      hints->flags &= ~XUrgencyHint;
+    }
+    XSetWMHints(fl_display, xid, hints);
+    XFlush(fl_display);
+  }
+  XFree(hints);
+}
+
+void FrameWindow::UpdateTitle() {
+  const WindowRecord* rec = platform_.Find(hwnd_);
+  title_ = rec ? rec->text : std::string();
+  // The caption "flashes" as a marker a person notices in the title.
+  copy_label(flashed_ ? ("* " + title_ + " *").c_str() : title_.c_str());
+}
+
+}  // namespace tessaro

@@ -1,0 +1,141 @@
+// The desktop message box: a small modal toolkit window over its owner, with
+// the buttons of the box type in the platform's order. It runs the platform's
+// own loop while it is open, so messages and timers keep going.
+#include "framework/desktop/message_box.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+struct ButtonSpec {
+  const char* label;
+  int answer;
+};
+
+// Left to right, as the platform shows them.
+std::vector<ButtonSpec> ButtonsOf(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return {{"OK", IDOK}, {"Cancel", IDCANCEL}};
+    case MB_ABORTRETRYIGNORE:
+      return {{"&Abort", IDABORT}, {"&Retry", IDRETRY}, {"&Ignore", IDIGNORE}};
+    case MB_YESNOCANCEL:
+      return {{"&Yes", IDYES}, {"&No", IDNO}, {"Cancel", IDCANCEL}};
+    case MB_YESNO:
+      return {{"&Yes", IDYES}, {"&No", IDNO}};
+    case MB_RETRYCANCEL:
+      return {{"&Retry", IDRETRY}, {"Cancel", IDCANCEL}};
+    default:
+      return {{"OK", IDOK}};
+  }
+}
+
+const char* IconLetterOf(UINT type) {
+  switch (type & 0xF0u) {  // the icon bits
+    case MB_ICONHAND:
+      return "X";
+    case MB_ICONQUESTION:
+      return "?";
+    case MB_ICONEXCLAMATION:
+      return "!";
+    case MB_ICONINFORMATION:
+      return "i";
+    default:
+      return nullptr;
+  }
+}
+
+struct BoxState {
+  int answer = 0;
+};
+
+void Answer(Fl_Widget*, void* data) {
+  auto* pair = static_cast<std::pair<BoxState*, int>*>(data);
+  pair->first->answer = pair->second;
+}
+
+}  // namespace
+
+int EscapeAnswerOf(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return IDOK;
+    case MB_YESNO:
+      return IDNO;
+    case MB_ABORTRETRYIGNORE:
+      return IDABORT;
+    default:
+      return IDCANCEL;
+  }
+}
+
+int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner) {
+  const std::vector<ButtonSpec> buttons = ButtonsOf(request.type);
+  const char* icon = IconLetterOf(request.type);
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  int textW = 360;
+  int textH = 0;
+  fl_measure(request.text.c_str(), textW, textH, 0);
+  textW = std::max(textW, 1);
+  const int iconW = icon ? 50 : 0;
+  const int buttonsW = static_cast<int>(buttons.size()) * 90;
+  // Some slack: the label may be laid out a little wider than measured.
+  const int w = std::max({textW + iconW + 50, buttonsW + 20, 200});
+  const int h = std::max(textH, icon ? 40 : 0) + 70;
+
+  BoxState state;
+  Fl_Window box(w, h);
+  box.copy_label(request.caption.c_str());
+  if (icon) {
+    auto* mark = new Fl_Box(10, 15, 40, 40, icon);
+    mark->box(FL_THIN_UP_BOX);
+    mark->labelfont(FL_TIMES_BOLD);
+    mark->labelsize(30);
+    mark->labelcolor(FL_BLUE);
+    mark->color(FL_WHITE);
+  }
+  auto* text = new Fl_Box(15 + iconW, 15, w - iconW - 25, h - 65);
+  text->copy_label(request.text.c_str());
+  text->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
+  std::vector<std::pair<BoxState*, int>> answers;
+  answers.reserve(buttons.size());
+  const int defaultIndex = (request.type & MB_DEFBUTTON3)   ? 2
+                           : (request.type & MB_DEFBUTTON2) ? 1
+                                                            : 0;
+  int x = (w - buttonsW) / 2 + 5;
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    answers.emplace_back(&state, buttons[i].answer);
+    Fl_Button* button =
+        static_cast<int>(i) == std::min<int>(defaultIndex, static_cast<int>(buttons.size()) - 1)
+            ? new Fl_Return_Button(x, h - 40, 80, 25, buttons[i].label)
+            : new Fl_Button(x, h - 40, 80, 25, buttons[i].label);
+    button->callback(Answer, &answers.back());
+    x += 90;
+  }
+  box.end();
+  // Escape and the close box give the answer the platform gives them.
+  std::pair<BoxState*, int> escape(&state, EscapeAnswerOf(request.type));
+  box.callback(Answer, &escape);
+  box.set_modal();
+  if (owner && owner->shown()) {
+    box.position(owner->x() + (owner->w() - w) / 2, owner->y() + (owner->h() - h) / 2);
+  } else {
+    box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
+  }
+  box.show();
+  platform.RunUntil([&] { return state.answer != 0; });
+  box.hide();
+  return state.answer != 0 ? state.answer : EscapeAnswerOf(request.type);
+}
+
+}  // namespace tessaro

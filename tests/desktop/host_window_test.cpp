@@ -1,0 +1,244 @@
+// The messenger's main window and a player's set-up, on the headless backend.
+#include "apps/host_window.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "apps/platform_queue.h"
+#include "apps/player.h"
+#include "framework/headless/headless.h"
+
+namespace tessaro {
+namespace {
+
+class HostWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    host_ = host::Host::Create(queue_, {}, &error);
+    ASSERT_NE(host_, nullptr) << error;
+    HostWindow::AddResources(resources_);
+    ui_.platform().SetResourceModule(&resources_);
+  }
+  void TearDown() override {
+    window_.reset();
+    host_.reset();
+    ui_.platform().SetResourceModule(nullptr);
+  }
+
+  // Registers a contact-menu item whose service records the contacts it was
+  // called for; protocol null offers it for every contact.
+  void AddItem(const char* name, const char* service, const char* protocol, int position) {
+    host_->services().CreateService(service, [this, name](WPARAM contact, LPARAM) -> INT_PTR {
+      calls_.push_back({name, reinterpret_cast<HANDLE>(contact)});
+      return 0;
+    });
+    CLISTMENUITEM item{};
+    item.cbSize = sizeof item;
+    item.pszName = const_cast<char*>(name);
+    item.position = position;
+    item.pszService = const_cast<char*>(service);
+    item.pszContactOwner = const_cast<char*>(protocol);
+    ASSERT_NE(host_->CallService(MS_CLIST_ADDCONTACTMENUITEM, 0, reinterpret_cast<LPARAM>(&item)),
+              0);
+  }
+  HostWindow& Open() {
+    window_ = std::make_unique<HostWindow>(*host_);
+    EXPECT_TRUE(window_->Open());
+    ui_.RunUntilIdle();
+    return *window_;
+  }
+  static CPoint RowPoint(int row) {
+    return CPoint(HostWindow::kListLeft + 5,
+                  HostWindow::kListTop + row * HostWindow::kRowHeight + 4);
+  }
+
+  Headless ui_;
+  PlatformQueue queue_;
+  ResourceModule resources_;
+  std::unique_ptr<host::Host> host_;
+  std::unique_ptr<HostWindow> window_;
+  std::vector<std::pair<std::string, HANDLE>> calls_;
+};
+
+TEST_F(HostWindowTest, ShowsTheUserAndEachContactARow) {
+  host_->SetUserName("Alice");
+  const HANDLE bob = host_->AddContact("Bob");
+  const HANDLE carol = host_->AddContact("Carol", "MSN");
+  HostWindow& window = Open();
+  std::string text;
+  window.GetDlgItemText(HostWindow::kUserName, text);
+  EXPECT_EQ(text, "Alice");
+  window.GetWindowText(text);
+  EXPECT_EQ(text, "Contacts - Alice");
+  EXPECT_EQ(window.Rows(), (std::vector<HANDLE>{bob, carol}));
+  EXPECT_EQ(window.Selected(), 0);
+  // The selected row is drawn highlighted, the one under it is not.
+  EXPECT_EQ(ui_.Pixel(window, HostWindow::kListRight - 3, RowPoint(0).y), RGB(0, 0, 128));
+  EXPECT_EQ(ui_.Pixel(window, HostWindow::kListRight - 3, RowPoint(1).y), RGB(255, 255, 255));
+}
+
+TEST_F(HostWindowTest, AClickSelectsTheRowUnderTheMouse) {
+  host_->AddContact("Bob");
+  host_->AddContact("Carol");
+  HostWindow& window = Open();
+  const struct {
+    CPoint at;
+    int row;
+    int selectedAfter;
+  } cases[] = {
+      {RowPoint(1), 1, 1},
+      {RowPoint(0), 0, 0},
+      {RowPoint(2), -1, 0},  // below the last contact: nothing changes
+      {CPoint(HostWindow::kListLeft - 2, RowPoint(1).y), -1, 0},
+      {CPoint(HostWindow::kListRight, RowPoint(1).y), -1, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(window.RowAt(c.at), c.row) << c.at.x << "," << c.at.y;
+    ASSERT_TRUE(ui_.Click(window, c.at));
+    EXPECT_EQ(window.Selected(), c.selectedAfter) << c.at.x << "," << c.at.y;
+  }
+  EXPECT_EQ(ui_.Pixel(window, HostWindow::kListRight - 3, RowPoint(1).y), RGB(255, 255, 255));
+}
+
+TEST_F(HostWindowTest, TheMenuOffersTheItemsOfTheContactsProtocolOnly) {
+  const HANDLE bob = host_->AddContact("Bob", "ICQ");
+  const HANDLE carol = host_->AddContact("Carol", "MSN");
+  AddItem("&Tessaro", "Test/Game", "ICQ", 1);
+  AddItem("&History", "Test/History", nullptr, 0);
+  AddItem("&Nudge", "Test/Nudge", "MSN", 2);
+  HostWindow& window = Open();
+
+  std::vector<std::string> bobItems, carolItems;
+  for (const host::MenuItem& item : window.MenuFor(bob))
+    bobItems.push_back(item.name);
+  for (const host::MenuItem& item : window.MenuFor(carol))
+    carolItems.push_back(item.name);
+  EXPECT_EQ(bobItems, (std::vector<std::string>{"&History", "&Tessaro"}));
+  EXPECT_EQ(carolItems, (std::vector<std::string>{"&History", "&Nudge"}));
+
+  EXPECT_TRUE(window.Choose(bob, 1));
+  EXPECT_TRUE(window.Choose(carol, 1));
+  EXPECT_FALSE(window.Choose(bob, 2));      // no third item
+  EXPECT_FALSE(window.Choose(nullptr, 0));  // the user has no contact menu
+  ASSERT_EQ(calls_.size(), 2u);
+  EXPECT_EQ(calls_[0], std::make_pair(std::string("&Tessaro"), bob));
+  EXPECT_EQ(calls_[1], std::make_pair(std::string("&Nudge"), carol));
+}
+
+TEST_F(HostWindowTest, AMenuThatCannotBeShownChoosesNothing) {
+  host_->AddContact("Bob");
+  AddItem("&Tessaro", "Test/Game", "ICQ", 1);
+  HostWindow& window = Open();
+  // The headless backend shows no pop-up menus: a right click and the button
+  // must then leave everything as it was.
+  EXPECT_TRUE(ui_.PressButton(window, HostWindow::kMenuButton));
+  ui_.platform().PostMessage(window.m_hWnd, WM_RBUTTONDOWN, MK_RBUTTON,
+                             MAKELPARAM(RowPoint(0).x, RowPoint(0).y));
+  ui_.RunUntilIdle();
+  EXPECT_TRUE(calls_.empty());
+  EXPECT_TRUE(window.IsWindowVisible());
+}
+
+TEST_F(HostWindowTest, ClosingTheWindowEndsTheProgramButEscapeDoesNot) {
+  HostWindow& window = Open();
+  ASSERT_TRUE(ui_.Focus(window));
+  EXPECT_TRUE(ui_.KeyDown(VK_ESCAPE));
+  EXPECT_TRUE(window.IsWindowVisible());
+  EXPECT_FALSE(ui_.platform().QuitPending());
+  EXPECT_TRUE(ui_.SysCommand(window, SC_CLOSE));
+  EXPECT_FALSE(window.IsWindowVisible());
+  EXPECT_TRUE(ui_.platform().QuitPending());
+}
+
+TEST_F(HostWindowTest, DescribesWhatTheVisibleWindowsShow) {
+  host_->SetUserName("Alice");
+  HostWindow& window = Open();
+  const std::string text = DescribeWindows(ui_.platform());
+  EXPECT_NE(text.find("window Contacts - Alice\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("control 901 Alice\n"), std::string::npos) << text;
+  window.ShowWindow(SW_HIDE);
+  EXPECT_EQ(DescribeWindows(ui_.platform()), "");
+}
+
+// ---- A player's profile ----
+
+class PlayerProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ =
+        std::filesystem::temp_directory_path() /
+        ("tessaro-player-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::unique_ptr<host::Host> OpenProfile() {
+    host::HostOptions options;
+    options.profile_path = (folder_ / "Alice.db").string();
+    std::string error;
+    auto host = host::Host::Create(queue_, options, &error);
+    EXPECT_NE(host, nullptr) << error;
+    return host;
+  }
+
+  Headless ui_;
+  PlatformQueue queue_;
+  std::filesystem::path folder_;
+};
+
+TEST_F(PlayerProfileTest, TheNameAndTheContactOutliveTheProgram) {
+  HANDLE first = nullptr;
+  {
+    auto host = OpenProfile();
+    first = SetUpPlayer(*host, "Alice", "Bob", nullptr);
+    ASSERT_NE(first, nullptr);
+  }
+  auto host = OpenProfile();
+  EXPECT_STREQ(host->DisplayName(nullptr), "Alice");
+  const HANDLE again = SetUpPlayer(*host, "Alice", "Bob", nullptr);
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(host->Contacts().size(), 1u);  // not added twice
+}
+
+TEST_F(PlayerProfileTest, ANamesakeOnAnotherNetworkIsNotThePeer) {
+  auto host = OpenProfile();
+  const HANDLE other = host->AddContact("Bob", "MSN");
+  const HANDLE peer = SetUpPlayer(*host, "Alice", "Bob", nullptr);
+  ASSERT_NE(peer, nullptr);
+  EXPECT_NE(peer, other);
+  EXPECT_EQ(host->ProtocolOf(peer).value_or(""), "ICQ");
+}
+
+TEST_F(PlayerProfileTest, RefusesPlayersWithoutTwoNames) {
+  auto host = OpenProfile();
+  for (const auto& [user, peer] : std::vector<std::pair<std::string, std::string>>{
+           {"Alice", "Alice"}, {"", "Bob"}, {"Alice", ""}}) {
+    std::string error;
+    EXPECT_EQ(SetUpPlayer(*host, user, peer, &error), nullptr) << user << "/" << peer;
+    EXPECT_FALSE(error.empty());
+  }
+  EXPECT_TRUE(host->Contacts().empty());
+}
+
+TEST(DefaultProfilePathTest, KeepsTheFileInsideTheDataFolder) {
+  const std::filesystem::path data =
+      std::filesystem::temp_directory_path() / "tessaro-profile-path-test";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const struct {
+    const char* user;
+    const char* file;
+  } cases[] = {{"Alice", "Alice.db"}, {"../../etc/x", "______etc_x.db"}, {"a b", "a_b.db"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DefaultProfilePath(c.user), (data / "tessaro" / c.file).string()) << c.user;
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(data / "tessaro"));
+  std::filesystem::remove_all(data);
+  unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace tessaro

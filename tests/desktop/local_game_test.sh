@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Plays the local game in real windows on a virtual display, as a person
+# would: clicks on the board, a chat line typed, a swap question answered with
+# Escape, the game window closed with Escape. Checks the pixels at the clicked
+# crossings, the log and labels the windows show (read back through the
+# players' --dump files) and leaves screenshots in OUT.
+#
+#   local_game_test.sh HOST OUT     exit 0: passed, 1: failed, 77: skipped
+set -u
+HOST=$1
+OUT=$2
+CONVERT=/usr/bin/convert
+for tool in Xvfb xdotool import "$CONVERT"; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is missing"
+    exit 77
+  fi
+done
+
+mkdir -p "$OUT"
+rm -f "$OUT"/*.png "$OUT"/*.txt "$OUT"/*.db "$OUT"/display
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A display of our own: Xvfb names the first free one.
+exec 5>"$OUT/display"
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$OUT/xvfb.log" 2>&1 &
+XVFB=$!
+exec 5>&-
+for _ in $(seq 100); do [ -s "$OUT/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n1 "$OUT/display")"
+GAME=
+cleanup() {
+  [ -n "$GAME" ] && kill "$GAME" 2>/dev/null && wait "$GAME" 2>/dev/null
+  kill "$XVFB" 2>/dev/null
+  wait "$XVFB" 2>/dev/null
+}
+trap cleanup EXIT
+
+"$HOST" --profiles "$OUT" --dump "$OUT" >"$OUT/game.log" 2>&1 &
+GAME=$!
+
+# The id of the visible window whose title matches, waiting up to 10 s.
+window() {
+  local until=$((SECONDS + 10))
+  while [ "$SECONDS" -lt "$until" ]; do
+    local id
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+# Waits up to 5 s until FILE holds TEXT.
+shows() {
+  local until=$((SECONDS + 5))
+  while [ "$SECONDS" -lt "$until" ]; do
+    grep -qF -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.01
+  done
+  return 1
+}
+# The colour "r,g,b" at a window pixel.
+pixel() {
+  [ -n "$1" ] || return 1  # import would wait for a window to be picked by hand
+  import -window "$1" "$OUT/pixel.png" &&
+    "$CONVERT" "$OUT/pixel.png" -crop "1x1+$2+$3" \
+      -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+# The window pixel of a board point (column letter, row from the bottom): the
+# client area starts under the 25-pixel menu strip; 3 pixels off the crossing
+# lie on the stone's body, away from the last-move ring.
+point() {
+  local col=$(($(printf '%d' "'$1") - 97)) row=$((15 - $2))
+  echo "$((19 + 17 * col + ${3:-0})) $((25 + 15 + 17 * row + ${3:-0}))"
+}
+click() {
+  read -r x y <<<"$(point "$2" "$3")"
+  xdotool mousemove --window "$1" "$x" "$y" click 1
+}
+expect_stone() {  # WINDOW COL ROW COLOUR NAME
+  read -r x y <<<"$(point "$2" "$3" 3)"
+  local seen= until=$((SECONDS + 5))
+  while [ "$SECONDS" -lt "$until" ]; do
+    seen=$(pixel "$1" "$x" "$y")
+    [ "$seen" = "$4" ] && return 0
+    sleep 0.05
+  done
+  fail "$5: $2$3 shows $seen, not $4"
+}
+
+ALICE=$(window '^Bob$') || { fail "Alice's game window (titled Bob) did not appear"; exit 1; }
+BOB=$(window '^Alice$') || { fail "Bob's game window (titled Alice) did not appear"; exit 1; }
+window '^Contacts - Alice$' >/dev/null || fail "Alice's messenger window did not appear"
+window '^Contacts - Bob$' >/dev/null || fail "Bob's messenger window did not appear"
+
+# The labels a person sees.
+shows "$OUT/Alice.txt" "control 901 Alice" || fail "Alice's messenger window does not name her"
+shows "$OUT/Bob.txt" "control 1009 &sim" || fail "Bob's game window has no sim button"
+shows "$OUT/Bob.txt" "control 1000 0" || fail "Bob's own clock label is missing"
+
+# Space, with the game window itself focused, switches Bob to the simulation
+# board: his click there stays on his side. Space again switches back.
+xdotool windowfocus --sync "$BOB"
+xdotool key space
+click "$BOB" a 1
+read -r x y <<<"$(point a 1 3)"
+sleep 0.3
+[ "$(pixel "$BOB" "$x" "$y")" != 128,128,128 ] || fail "Space did not switch Bob to the simulation"
+expect_stone "$ALICE" a 1 128,128,128 "Alice's board during Bob's simulation"
+xdotool key space
+expect_stone "$BOB" a 1 128,128,128 "Bob's board after the simulation"
+xdotool windowfocus --sync "$ALICE"  # Bob's window is no longer the active one
+
+# Alice places the first stone and becomes black.
+click "$ALICE" h 8
+expect_stone "$ALICE" h 8 0,0,0 "Alice's board"
+expect_stone "$BOB" h 8 0,0,0 "Bob's board"
+shows "$OUT/Bob.txt" "Bob plays WHITE; Alice plays BLACK" || fail "Bob's log does not tell the sides"
+# The move arrived while Bob's window was not active: the window manager is
+# asked to draw his attention to it.
+if command -v xprop >/dev/null; then
+  xprop -id "$BOB" WM_HINTS | grep -qi urgency || fail "Bob's window asks for no attention"
+fi
+
+# Bob chats: a click into the chat line, typing, Enter.
+xdotool mousemove --window "$BOB" 200 308 click 1
+xdotool windowfocus --sync "$BOB"
+xdotool type --delay 15 'hello Alice'
+xdotool key Return
+shows "$OUT/Alice.txt" "Bob: hello Alice" || fail "the chat line did not reach Alice's log"
+shows "$OUT/Bob.txt" "Bob: hello Alice" || fail "the chat line is not in Bob's own log"
+
+# Black's other two opening stones; white is asked whether to swap.
+click "$ALICE" h 9
+expect_stone "$BOB" h 9 255,255,255 "Bob's board"
+click "$ALICE" i 9
+expect_stone "$BOB" i 9 0,0,0 "Bob's board"
+BOX=$(window '^Swap sides\?$') || fail "no swap question"
+import -window root "$OUT/screen_swap_question.png"
+# A chat line that arrives while Bob's box is open is held, not lost.
+xdotool mousemove --window "$ALICE" 200 308 click 1
+xdotool windowfocus --sync "$ALICE"
+xdotool type --delay 15 'your move'
+xdotool key Return
+if [ -n "$BOX" ]; then
+  xdotool windowfocus --sync "$BOX"
+  xdotool key Escape
+  for _ in $(seq 300); do xdotool search --onlyvisible --name '^Swap sides' >/dev/null || break; sleep 0.01; done
+fi
+shows "$OUT/Bob.txt" "Alice: your move" || fail "the chat line sent during the box was lost"
+# No: Bob stays white and plays the fourth stone.
+click "$BOB" g 10
+expect_stone "$ALICE" g 10 255,255,255 "Alice's board"
+import -window "$ALICE" "$OUT/alice_game.png"
+import -window "$BOB" "$OUT/bob_game.png"
+import -window root "$OUT/screen.png"
+
+# Escape hides the game window; the messenger keeps running.
+xdotool windowfocus --sync "$ALICE"
+xdotool key Escape
+for _ in $(seq 300); do xdotool search --onlyvisible --name '^(\* )?Bob( \*)?$' >/dev/null || break; sleep 0.01; done
+xdotool search --onlyvisible --name '^(\* )?Bob( \*)?$' >/dev/null && fail "Escape did not hide the game window"
+kill -0 "$GAME" 2>/dev/null || fail "the game ended when a window was hidden"
+
+# Alice's contact menu (a right click on Bob's row) brings the game back.
+CONTACTS=$(window '^Contacts - Alice$')
+xdotool windowfocus --sync "$CONTACTS"
+xdotool key Escape  # Escape does not end the messenger
+xdotool mousemove --window "$CONTACTS" 30 58 click 3
+sleep 0.3  # the pop-up has no title to wait for
+xdotool mousemove_relative 20 10
+sleep 0.2  # the item lights up under the mouse
+import -window root "$OUT/screen_contact_menu.png"
+xdotool click 1
+# (Its title may carry the marker of a flashing caption.)
+AGAIN=$(window '^(\* )?Bob( \*)?$') || fail "the contact menu did not bring the game window back"
+expect_stone "$AGAIN" h 8 0,0,0 "Alice's board after reopening"
+
+kill "$GAME"
+wait "$GAME"
+status=$?
+GAME=
+[ "$status" = 0 ] || fail "the game ended with status $status"
+grep -v '^$' "$OUT/game.log" && fail "the players wrote errors"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed; screenshots in $OUT"
+  exit 1
+fi
+echo "passed; screenshots in $OUT"
