@@ -22,10 +22,25 @@ const char* ColourWord(uint32_t colour) {
   return colour == White ? "WHITE" : "BLACK";
 }
 
+// The peer's first stone, the one that settles a clash of two first stones.
+bool IsFirstStoneOfClash(const GameCommand& command, size_t ownRecords) {
+  Move move;
+  return command.getMove(move) && MoveOnBoard(move) && move.value == Black && ownRecords == 1;
+}
+
 }  // namespace
 
 void GameWindow::Dispatch(GameCommand& command) {
   if (m_hWnd != nullptr) FlashWindow(TRUE);
+  // A CmdSide held back as half of a first-stone clash is settled by the
+  // peer's first stone, which the peer sends right behind it. Anything else
+  // means it was an ordinary CmdSide (Load Game sends one before its CmdGame):
+  // it takes effect now, before the command that follows it.
+  if (firstStoneClash && !IsFirstStoneOfClash(command, moveList.size())) {
+    GameCommand held(this);
+    held.setSide(White);
+    DispatchSide(held);
+  }
   switch (static_cast<uint32_t>(command.code)) {
     case CmdMove:
       DispatchMove(command);
@@ -80,10 +95,8 @@ void GameWindow::DispatchMove(GameCommand& command) {
 
   if (firstStoneClash) {
     firstStoneClash = false;
-    if (move.value == Black && moveList.size() == 1) {
-      ResolveFirstStoneClash(move);
-      return;
-    }
+    ResolveFirstStoneClash(move);
+    return;
   }
 
   // Judge on the board as it stands before the stone.
@@ -178,8 +191,11 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
   const int ownKey = own.y * kBoardSize + own.x;
   const int peerKey = peerStone.y * kBoardSize + peerStone.x;
   if (ownKey == peerKey && myName == peerName) {
-    // Nothing tells the two sides apart: start again from an empty board.
-    ResetPosition();
+    // Nothing tells the two sides apart: start again from an empty board. The
+    // real one, also while the what-if board is on show.
+    moveList.clear();
+    RefreshBoardMarks(board, 0);
+    InvalidateBoard();
     myColor = Empty;
     myTurn = 1;
     AppendLog("Both players placed the first stone at once; place it again");

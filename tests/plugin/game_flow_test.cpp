@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "two_players.h"
 
 namespace tessaro::testing {
@@ -80,6 +83,265 @@ TEST_F(GameFlow, SwapMakesWhiteBlack) {
   EXPECT_EQ(black->myTurn, 1u);  // the new white plays the fourth stone
   EXPECT_EQ(LogLines(*black).back(), "Me is BLACK now");
   EXPECT_NE(LogLines(*white).back(), "Me is BLACK now");
+}
+
+// ---- The opening, click by click -------------------------------------------
+
+enum class Side { kBlack, kWhite };
+
+// One click and what both windows show after it. An ignored click sends
+// nothing and changes nothing.
+struct Click {
+  Side side;
+  int x, y;
+  bool ignored;
+  uint32_t blackTurn, whiteTurn;
+  size_t records;
+};
+
+class Opening : public GameFlow {
+ protected:
+  GameWindow& Of(Side side) { return side == Side::kBlack ? *black : *white; }
+  void Play(const std::vector<Click>& clicks) {
+    for (const Click& click : clicks) {
+      SCOPED_TRACE(::testing::Message() << (click.side == Side::kBlack ? "black" : "white")
+                                        << " clicks (" << click.x << "," << click.y << ")");
+      const size_t sentBefore = SentFrames(bob).size() + SentFrames(alice).size();
+      const std::string blackBefore = BoardText(black->board);
+      ClickPoint(Of(click.side), click.x, click.y);
+      if (click.ignored) {
+        EXPECT_EQ(SentFrames(bob).size() + SentFrames(alice).size(), sentBefore);
+        EXPECT_EQ(BoardText(black->board), blackBefore);
+      }
+      EXPECT_EQ(black->myTurn, click.blackTurn);
+      EXPECT_EQ(white->myTurn, click.whiteTurn);
+      EXPECT_EQ(black->moveList.size(), click.records);
+      EXPECT_EQ(white->moveList.size(), click.records);
+      EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+    }
+  }
+  UINT LastIcon(const GameWindow& window) {
+    const std::vector<IconRecord> icons = ui.driver().Icons(window.m_hWnd);
+    return icons.empty() ? 0 : icons.back().resourceId;
+  }
+};
+
+TEST_F(Opening, DeclinedSwapOnTheWireAndInBothLogs) {
+  OpenBoth();
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  Play({
+      {Side::kBlack, 7, 7, false, 1, 0, 1},
+      {Side::kBlack, 7, 7, true, 1, 0, 1},  // its own stone, while holding the turn
+      {Side::kBlack, 7, 8, false, 1, 0, 2},
+      {Side::kWhite, 0, 0, true, 1, 0, 2},  // not white's turn, not its stone
+      {Side::kBlack, 8, 8, false, 0, 1, 3},
+      {Side::kWhite, 6, 6, false, 1, 0, 4},
+      {Side::kBlack, 9, 9, false, 1, 0, 5},
+      {Side::kBlack, 9, 9, true, 1, 0, 5},  // the first proposal is occupied
+      {Side::kBlack, 6, 9, false, 0, 1, 6},
+      {Side::kBlack, 6, 9, true, 0, 1, 6},   // a proposal cannot be taken back
+      {Side::kWhite, 0, 0, true, 0, 1, 6},   // white may only choose a proposal
+      {Side::kWhite, 6, 9, false, 0, 1, 8},  // the choice, then black's removal record
+      {Side::kWhite, 9, 9, false, 1, 0, 9},  // the removed proposal's point is free
+      {Side::kBlack, 14, 14, false, 0, 1, 10},
+  });
+  EXPECT_THAT(SentFrames(bob), ElementsAre("#RQ030000000400000002000000", MoveFrame(7, 7, Black),
+                                           MoveFrame(7, 8, White), MoveFrame(8, 8, Black),
+                                           MoveFrame(9, 9, Proposal), MoveFrame(6, 9, Proposal),
+                                           MoveFrame(9, 9, Empty), MoveFrame(14, 14, Black)));
+  EXPECT_THAT(SentFrames(alice),
+              ElementsAre(FrameOf(CmdText, "Me plays WHITE; Alice plays BLACK"),
+                          MoveFrame(6, 6, White), MoveFrame(6, 9, Black), MoveFrame(9, 9, White)));
+  for (GameWindow* window : {black, white}) {
+    EXPECT_THAT(LogLines(*window), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
+    EXPECT_EQ(window->proposingFifth, 0u);
+    EXPECT_THAT(std::vector<Move>(window->moveList.begin() + 6, window->moveList.begin() + 8),
+                ElementsAre(Move{6, 9, Black}, Move{9, 9, Empty}));
+  }
+  EXPECT_EQ(black->board.at(9, 9), White);
+  EXPECT_EQ(LastIcon(*black), kBlackIconId);
+  EXPECT_EQ(LastIcon(*white), kWhiteIconId);
+  const std::vector<ShownRecord> boxes = ui.driver().MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Do you want to play as BLACK?");
+  EXPECT_EQ(boxes[0].caption, "Swap sides?");
+  EXPECT_EQ(boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+  EXPECT_EQ(boxes[0].owner, white->m_hWnd);
+}
+
+TEST_F(Opening, AcceptedSwapExchangesTheRoles) {
+  OpenBoth();
+  ui.AnswerMessageBox(IDYES, {}, "Do you want to play as BLACK?");
+  Play({
+      {Side::kBlack, 7, 7, false, 1, 0, 1},
+      {Side::kBlack, 7, 8, false, 1, 0, 2},
+      {Side::kBlack, 8, 8, false, 1, 0, 3},  // the new white plays the fourth stone
+      {Side::kBlack, 6, 6, false, 0, 1, 4},
+      {Side::kWhite, 9, 9, false, 0, 1, 5},
+      {Side::kWhite, 6, 9, false, 1, 0, 6},
+      {Side::kBlack, 9, 9, false, 1, 0, 8},  // white's choice; white plays on
+  });
+  EXPECT_EQ(black->myColor, White);
+  EXPECT_EQ(white->myColor, Black);
+  EXPECT_THAT(SentFrames(bob), ElementsAre("#RQ030000000400000002000000", MoveFrame(7, 7, Black),
+                                           MoveFrame(7, 8, White), MoveFrame(8, 8, Black),
+                                           FrameOf(CmdText, "Me plays WHITE; Bob plays BLACK"),
+                                           MoveFrame(6, 6, White), MoveFrame(9, 9, Black)));
+  EXPECT_THAT(
+      SentFrames(alice),
+      ElementsAre(FrameOf(CmdText, "Me plays WHITE; Alice plays BLACK"),
+                  "#RQ030000000400000002000000", FrameOf(CmdText, "Me is BLACK now"),
+                  MoveFrame(9, 9, Proposal), MoveFrame(6, 9, Proposal), MoveFrame(6, 9, Empty)));
+  EXPECT_THAT(LogLines(*black),
+              ElementsAre("Me plays WHITE; Alice plays", " BLACK", "Me plays WHITE; Bob plays",
+                          " BLACK", "Me is BLACK now"));
+  EXPECT_THAT(LogLines(*white), ElementsAre("Me plays WHITE; Alice plays", " BLACK",
+                                            "Me plays WHITE; Bob plays", " BLACK"));
+  EXPECT_EQ(LastIcon(*black), kWhiteIconId);
+  EXPECT_EQ(LastIcon(*white), kBlackIconId);
+  for (GameWindow* window : {black, white}) {
+    EXPECT_EQ(window->board.at(9, 9), Black);
+    EXPECT_EQ(window->board.at(6, 9), Empty);
+  }
+}
+
+// ---- Take-back -------------------------------------------------------------
+
+// A click while waiting takes back the own last stone on both sides and gives
+// the turn back; a stone that is not the last, the peer's stone, a proposal
+// or a removal record stays.
+TEST_F(Opening, OnlyTheOwnLastStoneIsTakenBack) {
+  OpenBoth();
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  Play({
+      {Side::kBlack, 7, 7, false, 1, 0, 1},
+      {Side::kBlack, 7, 8, false, 1, 0, 2},
+      {Side::kBlack, 8, 8, false, 0, 1, 3},
+      {Side::kBlack, 7, 7, true, 0, 1, 3},   // its own stone, not the last
+      {Side::kBlack, 8, 8, false, 1, 0, 2},  // taken back
+      {Side::kBlack, 8, 8, false, 0, 1, 3},  // the third stone again: a second question
+      {Side::kWhite, 6, 6, false, 1, 0, 4},
+      {Side::kWhite, 7, 8, true, 1, 0, 4},   // a white stone, but black's and not the last
+      {Side::kWhite, 6, 6, false, 0, 1, 3},  // taken back
+      {Side::kWhite, 5, 5, false, 1, 0, 4},
+      {Side::kBlack, 9, 9, false, 1, 0, 5},
+      {Side::kBlack, 6, 9, false, 0, 1, 6},
+      {Side::kBlack, 6, 9, true, 0, 1, 6},  // a proposal
+      {Side::kWhite, 9, 9, false, 0, 1, 8},
+      {Side::kBlack, 6, 9, true, 0, 1, 8},  // the removal record's empty point
+      {Side::kWhite, 0, 0, false, 1, 0, 9},
+      {Side::kBlack, 14, 14, false, 0, 1, 10},
+      {Side::kBlack, 0, 0, true, 0, 1, 10},    // the peer's stone
+      {Side::kBlack, 14, 14, false, 1, 0, 9},  // taken back
+      {Side::kWhite, 0, 0, false, 0, 1, 8},    // now white's stone is the last
+  });
+  const std::string takeBack = "#RQ0400000000000000";
+  for (HANDLE contact : {bob, alice}) {
+    const std::vector<std::string> frames = SentFrames(contact);
+    EXPECT_EQ(std::count(frames.begin(), frames.end(), takeBack), 2);
+  }
+  for (GameWindow* window : {black, white}) {
+    EXPECT_EQ(window->board.at(0, 0), Empty);
+    EXPECT_EQ(window->board.at(14, 14), Empty);
+    EXPECT_EQ(window->board.at(5, 5), White);
+    EXPECT_EQ(window->board.at(6, 6), Empty);
+    EXPECT_THAT(LogLines(*window), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
+  }
+  EXPECT_EQ(ui.driver().MessageBoxes().size(), 2u);
+  EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
+}
+
+// ---- Reset -----------------------------------------------------------------
+
+struct ResetCase {
+  const char* name;
+  bool fromBlack;  // whose menu
+  bool withMoves;
+};
+void PrintTo(const ResetCase& test, std::ostream* out) {
+  *out << test.name;
+}
+
+class Reset : public GameFlow, public ::testing::WithParamInterface<ResetCase> {};
+
+// Either side's Reset resets both; each side asks its own save question, and
+// only when it has moves to lose.
+TEST_P(Reset, ResetsBothSides) {
+  const ResetCase& test = GetParam();
+  OpenBoth();
+  if (test.withMoves) {
+    ClickPoint(*black, 7, 7);
+    ClickPoint(*black, 3, 4);
+  }
+  GameWindow& resetter = test.fromBlack ? *black : *white;
+  GameWindow& peer = test.fromBlack ? *white : *black;
+  const HANDLE resetterContact = test.fromBlack ? bob : alice;
+  const HANDLE peerContact = test.fromBlack ? alice : bob;
+  const std::vector<std::string> resetterLog = LogLines(resetter);
+  const std::vector<std::string> peerLog = LogLines(peer);
+  const size_t resetterSent = SentFrames(resetterContact).size();
+  const size_t peerSent = SentFrames(peerContact).size();
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+
+  ASSERT_TRUE(ui.ChooseMenu(resetter, kCmdReset));
+
+  const std::vector<std::string> sent = SentFrames(resetterContact);
+  ASSERT_EQ(sent.size(), resetterSent + 1);
+  EXPECT_EQ(sent.back(), "#RQ0100000000000000");
+  EXPECT_EQ(SentFrames(peerContact).size(), peerSent);  // the peer sends nothing back
+  const std::vector<ShownRecord> boxes = ui.driver().MessageBoxes();
+  if (test.withMoves) {
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].owner, resetter.m_hWnd);
+    EXPECT_EQ(boxes[1].owner, peer.m_hWnd);
+    for (const ShownRecord& box : boxes) {
+      EXPECT_EQ(box.caption, "Reset Game");
+      EXPECT_EQ(box.type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    }
+  } else {
+    EXPECT_THAT(boxes, ::testing::IsEmpty());
+  }
+  for (auto [window, logBefore] : {std::pair{&resetter, resetterLog}, std::pair{&peer, peerLog}}) {
+    std::vector<std::string> expected = logBefore;
+    expected.push_back("Game reset\r");
+    expected.push_back("");
+    EXPECT_EQ(LogLines(*window), expected);
+    EXPECT_THAT(window->moveList, ::testing::IsEmpty());
+    EXPECT_EQ(window->board, FreshBoard());
+    EXPECT_EQ(window->myColor, Empty);
+    EXPECT_EQ(window->myTurn, 1u);
+    EXPECT_EQ(window->proposingFifth, 0u);
+  }
+  EXPECT_FALSE(std::filesystem::exists("SaveFile.lib"));
+
+  // A new game starts from either side.
+  ClickPoint(peer, 2, 2);
+  EXPECT_EQ(peer.myColor, Black);
+  EXPECT_EQ(resetter.myColor, White);
+  EXPECT_EQ(resetter.board.at(2, 2), Black);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromEitherSide, Reset,
+                         ::testing::Values(ResetCase{"black, no moves", true, false},
+                                           ResetCase{"white, no moves", false, false},
+                                           ResetCase{"black, with moves", true, true},
+                                           ResetCase{"white, with moves", false, true}));
+
+TEST_F(GameFlow, ResetDuringASimulationClearsTheRealGame) {
+  OpenBoth();
+  ClickPoint(*black, 7, 7);
+  ClickPoint(*black, 7, 8);
+  ASSERT_TRUE(ui.PressButton(*white, kSimButton));
+  ClickPoint(*white, 1, 1);  // a what-if stone
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+  ASSERT_TRUE(ui.ChooseMenu(*black, kCmdReset));
+  EXPECT_EQ(white->simulationMode, 1u);
+  EXPECT_THAT(white->moveList, ::testing::IsEmpty());
+  EXPECT_EQ(white->board, FreshBoard());
+  EXPECT_EQ(black->board, FreshBoard());
 }
 
 }  // namespace

@@ -113,8 +113,18 @@ std::string TwoPlayers::FrameOf(int32_t code, const std::string& data) {
   return frame;
 }
 
+std::string TwoPlayers::MoveFrame(int x, int y, uint32_t value) {
+  std::string data;
+  for (uint32_t part : {static_cast<uint32_t>(x), static_cast<uint32_t>(y)}) {
+    data.push_back(static_cast<char>(part & 0xFF));
+    data.push_back(static_cast<char>((part >> 8) & 0xFF));
+  }
+  for (int shift = 0; shift < 32; shift += 8)
+    data.push_back(static_cast<char>((value >> shift) & 0xFF));
+  return FrameOf(0, data);
+}
+
 void TwoPlayers::PlayThroughChoice() {
-  OpenBoth();
   ClickPoint(*black, 7, 7);
   ClickPoint(*black, 7, 8);
   ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
@@ -123,6 +133,13 @@ void TwoPlayers::PlayThroughChoice() {
   ClickPoint(*black, 9, 9);
   ClickPoint(*black, 6, 9);
   ClickPoint(*white, 9, 9);
+}
+
+Board TwoPlayers::FreshBoard() {
+  Board board;
+  board.cells.fill(ForbiddenMark);
+  board.at(7, 7) = Empty;
+  return board;
 }
 
 }  // namespace tessaro::testing

@@ -48,10 +48,14 @@ class TwoPlayers : public ::testing::Test {
   // The frame of one command, built byte by byte: for frames a test sends and
   // for the frames it expects on the wire.
   static std::string FrameOf(int32_t code, const std::string& data);
-  // The opening with the swap declined: black (7,7), (7,8) as white, (8,8);
-  // white (6,6); black's proposals (9,9) and (6,9); white chooses (9,9). Both
-  // windows then hold 8 records and white has the turn.
+  // The frame of CmdMove with (x, y, value).
+  static std::string MoveFrame(int x, int y, uint32_t value);
+  // After OpenBoth(), the opening with the swap declined: black (7,7), (7,8)
+  // as white, (8,8); white (6,6); black's proposals (9,9) and (6,9); white
+  // chooses (9,9). Both windows then hold 8 records and white has the turn.
   void PlayThroughChoice();
+  // The board of a fresh game: the reset filler everywhere but the centre.
+  static Board FreshBoard();
 
   Headless ui;
   PlatformQueue queue;

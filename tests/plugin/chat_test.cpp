@@ -1,0 +1,110 @@
+// The chat line and the game log as both players see them: typing, Enter,
+// the prefix, backslashes and the wrap of the narrow log pane.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "two_players.h"
+
+namespace tessaro::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class Chat : public TwoPlayers {
+ protected:
+  // Types into the chat line and presses Enter.
+  void Say(GameWindow& window, const std::string& typed) {
+    if (!typed.empty()) {
+      ASSERT_TRUE(ui.TypeText(window, kChatLine, typed));
+    }
+    ASSERT_TRUE(ui.Focus(*window.GetDlgItem(kChatLine)));
+    ASSERT_TRUE(ui.KeyDown(VK_RETURN));
+  }
+  static std::string ChatText(const GameWindow& window) {
+    std::string text;
+    window.GetDlgItemText(kChatLine, text);
+    return text;
+  }
+};
+
+TEST_F(Chat, LinesReachBothLogsWrappedAsTheSenderWroteThem) {
+  struct Case {
+    const char* name;
+    std::string typed;
+    std::string sent;  // the text on the wire
+    std::vector<std::string> lines;
+  };
+  const std::string word36(36, 'w');
+  const Case cases[] = {
+      {"short", "hi", "Me: hi", {"Me: hi"}},
+      {"three lines",
+       "the quick brown fox jumps over the lazy dog again and again",
+       "Me: the quick brown fox jumps over the lazy dog again and again",
+       {"Me: the quick brown fox", " jumps over the lazy dog", " again and again"}},
+      {"a long word on a line of its own",
+       word36 + " next",
+       "Me: " + word36 + " next",
+       {"Me:", " " + word36, " next"}},
+      {"28 characters fill one line",
+       std::string(24, 'x'),
+       "Me: " + std::string(24, 'x'),
+       {"Me: " + std::string(24, 'x')}},
+      {"29 characters break at the blank",
+       std::string(25, 'x'),
+       "Me: " + std::string(25, 'x'),
+       {"Me:", " " + std::string(25, 'x')}},
+      {"a backslash is doubled", "a\\b", "Me: a\\\\b", {"Me: a\\\\b"}},
+      {"two backslashes become four", "\\\\", "Me: \\\\\\\\", {"Me: \\\\\\\\"}},
+      {"an empty line sends the prefix", "", "Me: ", {"Me: "}},
+  };
+  OpenBoth();
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    black->logText.clear();
+    white->logText.clear();
+    Say(*black, test.typed);
+    EXPECT_EQ(SentFrames(bob).back(), FrameOf(CmdText, test.sent));
+    EXPECT_EQ(LogLines(*black), test.lines);
+    EXPECT_EQ(LogLines(*white), test.lines);  // the receiver adds no name
+    EXPECT_EQ(ChatText(*black), "");
+    EXPECT_EQ(black->logView, black->logText);
+  }
+  EXPECT_EQ(SentFrames(bob).size(), std::size(cases));
+  EXPECT_THAT(SentFrames(alice), IsEmpty());
+  // Enter sends; it does not close the window.
+  EXPECT_TRUE(black->IsWindowVisible());
+}
+
+TEST_F(Chat, BothPlayersTalkInTurn) {
+  OpenBoth();
+  Say(*black, "hello");
+  Say(*white, "hi there");
+  Say(*black, "ready?");
+  const auto expected = ElementsAre("Me: hello", "Me: hi there", "Me: ready?");
+  EXPECT_THAT(LogLines(*black), expected);
+  EXPECT_THAT(LogLines(*white), expected);
+}
+
+TEST_F(Chat, WithoutADisplayNameTheLineIsFromUnknown) {
+  ASSERT_TRUE(host->SetUserName(""));
+  OpenBoth();
+  ASSERT_EQ(black->myName, "");
+  Say(*black, "hi");
+  EXPECT_THAT(LogLines(*black), ElementsAre("Unknown: hi"));
+  EXPECT_THAT(LogLines(*white), ElementsAre("Unknown: hi"));
+}
+
+TEST_F(Chat, GameLinesAndChatShareTheLogInArrivalOrder) {
+  OpenBoth();
+  Say(*black, "good luck");
+  ClickPoint(*black, 7, 7);
+  Say(*white, "thanks");
+  EXPECT_THAT(LogLines(*black),
+              ElementsAre("Me: good luck", "Me plays WHITE; Alice plays", " BLACK", "Me: thanks"));
+  EXPECT_THAT(LogLines(*white),
+              ElementsAre("Me: good luck", "Me plays WHITE; Alice plays", " BLACK", "Me: thanks"));
+}
+
+}  // namespace
+}  // namespace tessaro::testing
