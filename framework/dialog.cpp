@@ -71,12 +71,12 @@ std::unique_ptr<CWnd> MakeControlObject(WindowKind kind) {
 }
 
 // The template's font as the platform would create it (96 pixels per inch).
-CFont DialogFont(const tessaro::FontSpec& spec) {
+CFont DialogFont(const tessaro::FontSpec& desc) {
   CFont font;
-  const bool none = spec.points <= 0;
-  font.CreateFont(-((none ? 8 : spec.points) * 96 + 36) / 72, 0, 0, 0,
-                  spec.weight ? spec.weight : FW_NORMAL, spec.italic ? 1 : 0, 0, 0,
-                  static_cast<BYTE>(spec.charset), 0, 0, 0, 0, none ? "System" : spec.face.c_str());
+  const bool none = desc.points <= 0;
+  font.CreateFont(-((none ? 8 : desc.points) * 96 + 36) / 72, 0, 0, 0,
+                  desc.weight ? desc.weight : FW_NORMAL, desc.italic ? 1 : 0, 0, 0,
+                  static_cast<BYTE>(desc.charset), 0, 0, 0, 0, none ? "System" : desc.face.c_str());
   return font;
 }
 
@@ -114,15 +114,15 @@ BOOL CDialog::CreateFromTemplate(UINT nIDTemplate, CWnd* pParentWnd, bool modal)
     const CRect at = tessaro::DialogUnitsToPixels(units, t->x, t->y, 0, 0);
     area.OffsetRect(at.left, at.top);
   }
-  tessaro::WindowSpec spec;
-  spec.kind = WindowKind::Dialog;
-  spec.className = "#32770";
-  spec.text = t->caption;
-  spec.style = child ? t->style : t->style & ~WS_CHILD;
-  spec.exStyle = t->exStyle;
-  spec.rect = area;
-  spec.parent = parent;
-  const HWND h = p->CreateWindowRecord(this, spec);
+  tessaro::WindowSpec desc;
+  desc.kind = WindowKind::Dialog;
+  desc.className = "#32770";
+  desc.text = t->caption;
+  desc.style = child ? t->style : t->style & ~WS_CHILD;
+  desc.exStyle = t->exStyle;
+  desc.rect = area;
+  desc.parent = parent;
+  const HWND h = p->CreateWindowRecord(this, desc);
   if (!h) return FALSE;
   const CFont font = DialogFont(t->font);
   {

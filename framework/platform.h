@@ -99,7 +99,7 @@ class Platform {
   const IconImages* IconImagesOf(HICON icon) const;
 
   // ---- Windows (for the framework's classes and backends) ----
-  HWND CreateWindowRecord(CWnd* object, const WindowSpec& spec);
+  HWND CreateWindowRecord(CWnd* object, const WindowSpec& desc);
   // Destroys a window and its children: WM_DESTROY to each (children after
   // their parent) unless the object is already going, then the records.
   void DestroyWindow(HWND hwnd);

@@ -17,10 +17,10 @@ bool Activates(int cmdShow) {
 
 }  // namespace
 
-HWND Platform::CreateWindowRecord(CWnd* object, const WindowSpec& spec) {
+HWND Platform::CreateWindowRecord(CWnd* object, const WindowSpec& desc) {
   if (!object || !IsUiThread()) return nullptr;
-  const bool child = (spec.style & WS_CHILD) != 0;
-  WindowRecord* parent = spec.parent ? Find(spec.parent) : nullptr;
+  const bool child = (desc.style & WS_CHILD) != 0;
+  WindowRecord* parent = desc.parent ? Find(desc.parent) : nullptr;
   if (child && !parent) return nullptr;  // a child needs a live parent
 
   auto rec = std::make_unique<WindowRecord>();
@@ -28,23 +28,23 @@ HWND Platform::CreateWindowRecord(CWnd* object, const WindowSpec& spec) {
   nextHandle_ += 4;
   rec->hwnd = hwnd;
   rec->object = object;
-  rec->kind = spec.kind;
-  rec->className = spec.className;
-  rec->text = spec.text;
-  rec->style = spec.style & ~(WS_VISIBLE | WS_DISABLED);
-  rec->exStyle = spec.exStyle;
-  rec->rect = spec.rect;
-  rec->id = spec.id;
+  rec->kind = desc.kind;
+  rec->className = desc.className;
+  rec->text = desc.text;
+  rec->style = desc.style & ~(WS_VISIBLE | WS_DISABLED);
+  rec->exStyle = desc.exStyle;
+  rec->rect = desc.rect;
+  rec->id = desc.id;
   rec->child = child;
-  rec->parent = parent ? spec.parent : nullptr;
-  rec->enabled = (spec.style & WS_DISABLED) == 0;
+  rec->parent = parent ? desc.parent : nullptr;
+  rec->enabled = (desc.style & WS_DISABLED) == 0;
   // A child shows as soon as its parent does; a top-level window is shown by
   // its creator once it is set up.
-  rec->visible = child && (spec.style & WS_VISIBLE) != 0;
+  rec->visible = child && (desc.style & WS_VISIBLE) != 0;
   if (!child) {
     rec->canvas =
-        std::make_shared<Image>(spec.rect.Width(), spec.rect.Height(),
-                                spec.kind == WindowKind::Dialog ? kDialogFace : kWindowWhite);
+        std::make_shared<Image>(desc.rect.Width(), desc.rect.Height(),
+                                desc.kind == WindowKind::Dialog ? kDialogFace : kWindowWhite);
   }
   if (child) parent->children.push_back(hwnd);
   object->m_hWnd = hwnd;

@@ -47,18 +47,18 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, const char* lpszClassName, const char* lpsz
                     DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
   Platform* p = P();
   if (!p || m_hWnd) return FALSE;
-  tessaro::WindowSpec spec;
-  spec.className = lpszClassName ? lpszClassName : "";
-  spec.kind = tessaro::ControlKindOf(spec.className).value_or(tessaro::WindowKind::Plain);
-  if (spec.kind == tessaro::WindowKind::RichEdit && !p->GetDriver().RichEditAvailable())
+  tessaro::WindowSpec desc;
+  desc.className = lpszClassName ? lpszClassName : "";
+  desc.kind = tessaro::ControlKindOf(desc.className).value_or(tessaro::WindowKind::Plain);
+  if (desc.kind == tessaro::WindowKind::RichEdit && !p->GetDriver().RichEditAvailable())
     return FALSE;
-  spec.text = lpszWindowName ? lpszWindowName : "";
-  spec.style = dwStyle;
-  spec.exStyle = dwExStyle;
-  spec.rect = rect;
-  spec.parent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
-  spec.id = static_cast<int>(nID);
-  const HWND h = p->CreateWindowRecord(this, spec);
+  desc.text = lpszWindowName ? lpszWindowName : "";
+  desc.style = dwStyle;
+  desc.exStyle = dwExStyle;
+  desc.rect = rect;
+  desc.parent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
+  desc.id = static_cast<int>(nID);
+  const HWND h = p->CreateWindowRecord(this, desc);
   if (!h) return FALSE;
   p->SendMessage(h, WM_CREATE, 0, 0);
   if (!p->Find(h)) return FALSE;
