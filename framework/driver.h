@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/win_const.h"
 #include "framework/win_types.h"
 
 class CDialog;
@@ -26,6 +27,21 @@ struct MessageBoxRequest {
   UINT type = 0;         // MB_* flags
   HWND owner = nullptr;  // null for none
 };
+
+// The answer of a message box of this type that is closed without a choice
+// (Escape, the close box, or no one there to answer).
+inline int DismissedAnswer(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return IDOK;
+    case MB_YESNO:
+      return IDNO;
+    case MB_ABORTRETRYIGNORE:
+      return IDABORT;
+    default:
+      return IDCANCEL;
+  }
+}
 
 struct FileDialogRequest {
   bool open = true;                                          // false: a save dialog

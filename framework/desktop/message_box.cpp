@@ -67,16 +67,7 @@ void Answer(Fl_Widget*, void* data) {
 }  // namespace
 
 int EscapeAnswerOf(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OK:
-      return IDOK;
-    case MB_YESNO:
-      return IDNO;
-    case MB_ABORTRETRYIGNORE:
-      return IDABORT;
-    default:
-      return IDCANCEL;
-  }
+  return DismissedAnswer(type);
 }
 
 int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner) {

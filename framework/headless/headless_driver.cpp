@@ -8,20 +8,6 @@
 namespace tessaro {
 namespace {
 
-// The answer a message box of this type gives when nobody answers it.
-int DefaultAnswer(UINT type) {
-  switch (type & MB_TYPEMASK) {
-    case MB_OK:
-      return IDOK;
-    case MB_YESNO:
-      return IDNO;
-    case MB_ABORTRETRYIGNORE:
-      return IDABORT;
-    default:
-      return IDCANCEL;
-  }
-}
-
 bool IsButtonOf(int answer, UINT type) {
   switch (type & MB_TYPEMASK) {
     case MB_OK:
@@ -104,7 +90,7 @@ int HeadlessDriver::RunMessageBox(const MessageBoxRequest& request) {
   }
   RunOpenBox(script ? script->whileOpen : std::function<void()>());
   const bool fits = script && IsButtonOf(script->answer, request.type);
-  const int answer = fits ? script->answer : DefaultAnswer(request.type);
+  const int answer = fits ? script->answer : DismissedAnswer(request.type);
   shown_[index].answered = fits;
   shown_[index].answer = answer;
   return answer;
