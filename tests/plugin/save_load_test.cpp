@@ -135,14 +135,7 @@ class SaveLoad : public TwoPlayers {
   // hold 8 records, 5 of them black and white stones.
   void PlayOpeningWithProposals() {
     OpenBoth();
-    ClickPoint(*black, 7, 7);
-    ClickPoint(*black, 7, 8);
-    ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
-    ClickPoint(*black, 8, 8);
-    ClickPoint(*white, 6, 6);
-    ClickPoint(*black, 9, 9);
-    ClickPoint(*black, 6, 9);
-    ClickPoint(*white, 9, 9);
+    PlayThroughChoice();
     ASSERT_EQ(black->moveList.size(), 8u);
     ASSERT_EQ(black->moveList[7], (Move{6, 9, Empty}));
   }
