@@ -1,0 +1,78 @@
+// A throwaway XMPP server on this machine: prosody with its own configuration and
+// data in a folder of the caller's, listening on a free port of 127.0.0.1 only,
+// without TLS (the link never leaves the machine). Tests, the local game and the
+// benchmark run their players through it.
+//
+// The server keeps its port and its data across Stop/Kill and Start, so a restart
+// looks to clients like the same server coming back. Every wait has a time limit;
+// a failure returns false with a message that says what happened. Nothing here
+// reads or writes the system's own prosody configuration or logs.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tessaro::host {
+
+class LocalXmppServer {
+ public:
+  // The domain of every account: user@localhost.
+  static constexpr char kDomain[] = "localhost";
+  // How long Start waits for the client port to be activated.
+  static constexpr std::chrono::milliseconds kStartTimeout{10'000};
+
+  // ---- Life ----
+  // Writes the configuration under `folder` (created if missing; it should be a
+  // fresh or earlier server's folder) and picks a free loopback port. Does not
+  // start the server. Returns nullptr and a message when prosody is not installed
+  // or the folder cannot be written.
+  static std::unique_ptr<LocalXmppServer> Create(const std::string& folder, std::string* error);
+  // Stops the server if it runs. The folder stays.
+  ~LocalXmppServer();
+  LocalXmppServer(const LocalXmppServer&) = delete;
+  LocalXmppServer& operator=(const LocalXmppServer&) = delete;
+
+  // Whether the prosody program exists on this machine (tests skip without it).
+  static bool Installed();
+
+  // ---- Accounts ----
+  // Registers user@localhost with the password, or changes its password. Works
+  // before Start and while the server runs (the account is read at each login).
+  // `user` is a node part of letters, digits and ".-_".
+  bool AddAccount(std::string_view user, std::string_view password, std::string* error);
+
+  // ---- Running ----
+  // Starts prosody and waits until it serves clients on port(). False with a
+  // message (including the end of prosody's log) when it exits or times out.
+  bool Start(std::string* error);
+  // SIGTERM, then waits for the process (SIGKILL after 5 s). Idempotent.
+  void Stop();
+  // SIGKILL and reap: the server vanishes as if the machine lost it.
+  void Kill();
+  bool running() const { return pid_ > 0; }
+
+  // ---- Where clients find it ----
+  uint16_t port() const { return port_; }
+  std::string domain() const { return kDomain; }
+  const std::string& folder() const { return folder_; }
+  // The address of an account of this server: "user@localhost".
+  std::string Address(std::string_view user) const;
+
+ private:
+  LocalXmppServer(std::string folder, uint16_t port) : folder_(std::move(folder)), port_(port) {}
+  bool WriteConfig(std::string* error) const;
+  std::string LogTail() const;
+  void Reap(int signal, std::chrono::milliseconds patience);
+
+  std::string folder_;
+  uint16_t port_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace tessaro::host
