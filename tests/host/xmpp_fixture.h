@@ -5,11 +5,18 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "host/xmpp_server.h"
+#include "host/xmpp_transport.h"
 
 namespace tessaro::host::testing {
 
@@ -29,6 +36,76 @@ class TempFolder {
 
  private:
   std::string path_;
+};
+
+// Generous: waits end as soon as their condition holds; the limit only keeps a
+// broken build from hanging.
+inline constexpr auto kXmppPatience = std::chrono::seconds(20);
+
+// Polls `condition`, running `pump` (e.g. a queue) between looks.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      const std::function<void()>& pump = {},
+                      std::chrono::milliseconds patience = kXmppPatience) {
+  const auto end = std::chrono::steady_clock::now() + patience;
+  while (true) {
+    if (pump) pump();
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// Records what a transport reports, for tests that drive a bare transport.
+class RecordingListener final : public XmppTransport::Listener {
+ public:
+  void OnState(LinkState state, const std::string&) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    states.push_back(state);
+  }
+  void OnMessage(IncomingStanza stanza) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    messages.push_back(std::move(stanza));
+  }
+  void OnPresence(const std::string& from, const std::string& type) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    presences.push_back(from + " " + type);
+  }
+  void OnRoster(std::vector<RosterItem> items) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    roster = std::move(items);
+  }
+  std::size_t MessageCount() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return messages.size();
+  }
+
+  std::mutex mutex;
+  std::vector<LinkState> states;
+  std::vector<IncomingStanza> messages;
+  std::vector<std::string> presences;
+  std::vector<RosterItem> roster;
+};
+
+// A local server of the test's own, running, with the accounts alice, bob and
+// carol (password "pw"). Skips the test when prosody is not installed.
+class XmppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+    std::string error;
+    server = LocalXmppServer::Create(folder.path() + "/server", &error);
+    ASSERT_NE(server, nullptr) << error;
+    for (const char* user : {"alice", "bob", "carol"})
+      ASSERT_TRUE(server->AddAccount(user, "pw", &error)) << error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+  }
+
+  XmppAccount Account(const std::string& user) const {
+    return XmppAccount{server->Address(user), "127.0.0.1", server->port(), "pw", false};
+  }
+
+  TempFolder folder;
+  std::unique_ptr<LocalXmppServer> server;
 };
 
 }  // namespace tessaro::host::testing

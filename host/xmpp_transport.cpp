@@ -1,0 +1,339 @@
+#include "host/xmpp_transport.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <strophe.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace tessaro::host {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kFirstBackoff = std::chrono::milliseconds(250);
+constexpr auto kLastBackoff = std::chrono::milliseconds(10'000);
+// How long one turn of the loop may wait for the network. There is no way to wake
+// libstrophe's wait from another thread, so this bounds how long a queued message
+// waits before it is written.
+constexpr unsigned long kTurnMs = 1;
+constexpr char kRosterQueryId[] = "roster-get";
+
+xmpp_ctx_t* Ctx(void* ctx) {
+  return static_cast<xmpp_ctx_t*>(ctx);
+}
+xmpp_conn_t* Conn(void* conn) {
+  return static_cast<xmpp_conn_t*>(conn);
+}
+
+std::string Text(const char* text) {
+  return text != nullptr ? std::string(text) : std::string();
+}
+
+// Game messages are small and latency matters more than packing: no Nagle. Dead
+// connections are found by TCP keepalive.
+int SetSocketOptions(xmpp_conn_t* conn, void* sock) {
+  const int fd = *static_cast<int*>(sock);
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  return xmpp_sockopt_cb_keepalive(conn, sock);
+}
+
+xmpp_stanza_t* Child(xmpp_ctx_t* ctx, const char* name, const char* ns) {
+  xmpp_stanza_t* child = xmpp_stanza_new(ctx);
+  xmpp_stanza_set_name(child, name);
+  if (ns != nullptr) xmpp_stanza_set_ns(child, ns);
+  return child;
+}
+
+// Adds `child` to `parent` and drops this function's reference to it.
+void Adopt(xmpp_stanza_t* parent, xmpp_stanza_t* child) {
+  xmpp_stanza_add_child(parent, child);
+  xmpp_stanza_release(child);
+}
+
+std::string DescribeLoss(int error, const xmpp_stream_error_t* stream_error) {
+  if (stream_error != nullptr) {
+    std::string detail = "the server ended the stream";
+    if (stream_error->type == XMPP_SE_SYSTEM_SHUTDOWN) detail += " (it is shutting down)";
+    if (stream_error->type == XMPP_SE_CONFLICT) detail += " (logged in elsewhere)";
+    if (stream_error->type == XMPP_SE_POLICY_VIOLATION) detail += " (policy violation)";
+    return detail;
+  }
+  if (error != 0) return std::string("connection lost: ") + std::strerror(error);
+  return "the server closed the connection or refused the login";
+}
+
+}  // namespace
+
+const char* LinkStateName(LinkState state) {
+  switch (state) {
+    case LinkState::kOffline:
+      return "offline";
+    case LinkState::kConnecting:
+      return "connecting";
+    case LinkState::kOnline:
+      return "online";
+    case LinkState::kWaiting:
+      return "waiting to reconnect";
+  }
+  return "unknown";
+}
+
+XmppTransport::Listener::~Listener() = default;
+
+// ---- libstrophe's callbacks (network thread) ----
+
+struct XmppTransport::Callbacks {
+  static void OnConnection(xmpp_conn_t* conn, xmpp_conn_event_t event, int error,
+                           xmpp_stream_error_t* stream_error, void* data) {
+    auto* self = static_cast<XmppTransport*>(data);
+    if (event == XMPP_CONN_RAW_CONNECT) return;
+    self->connecting_ = false;
+    if (event == XMPP_CONN_CONNECT) {
+      self->online_ = true;
+      self->backoff_ = kFirstBackoff;
+      xmpp_ctx_t* ctx = Ctx(self->ctx_);
+      // Without the initial presence the server keeps messages in offline storage.
+      xmpp_stanza_t* presence = xmpp_presence_new(ctx);
+      xmpp_send(conn, presence);
+      xmpp_stanza_release(presence);
+      xmpp_stanza_t* iq = xmpp_iq_new(ctx, "get", kRosterQueryId);
+      Adopt(iq, Child(ctx, "query", XMPP_NS_ROSTER));
+      xmpp_id_handler_add(conn, OnRosterResult, kRosterQueryId, self);
+      xmpp_send(conn, iq);
+      xmpp_stanza_release(iq);
+      if (!self->stop_) self->listener_.OnState(LinkState::kOnline, "");
+      return;
+    }
+    self->online_ = false;
+    {
+      // Whatever was queued for the lost stream is gone with it; the link sends its
+      // outbox again after the next login.
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      self->queue_.clear();
+    }
+    self->next_attempt_ = Clock::now() + self->backoff_;
+    const std::string detail = DescribeLoss(error, stream_error) + "; next attempt in " +
+                               std::to_string(self->backoff_.count()) + " ms";
+    self->backoff_ = std::min(self->backoff_ * 2, kLastBackoff);
+    if (!self->stop_) self->listener_.OnState(LinkState::kWaiting, detail);
+  }
+
+  static int OnMessage(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
+    auto* self = static_cast<XmppTransport*>(data);
+    IncomingStanza in;
+    in.from = Text(xmpp_stanza_get_from(stanza));
+    in.type = Text(xmpp_stanza_get_type(stanza));
+    in.id = Text(xmpp_stanza_get_id(stanza));
+    if (char* body = xmpp_message_get_body(stanza)) {
+      in.has_body = true;
+      in.body = body;
+      xmpp_free(Ctx(self->ctx_), body);
+    }
+    in.wants_receipt =
+        xmpp_stanza_get_child_by_name_and_ns(stanza, "request", kReceiptsNamespace) != nullptr;
+    if (xmpp_stanza_t* received =
+            xmpp_stanza_get_child_by_name_and_ns(stanza, "received", kReceiptsNamespace)) {
+      in.has_receipt = true;
+      in.receipt_for = Text(xmpp_stanza_get_attribute(received, "id"));
+    }
+    if (xmpp_stanza_t* seq = xmpp_stanza_get_child_by_name_and_ns(stanza, "seq", kSeqNamespace)) {
+      in.has_seq = true;
+      in.seq = Text(xmpp_stanza_get_attribute(seq, "n"));
+      in.epoch = Text(xmpp_stanza_get_attribute(seq, "epoch"));
+    }
+    if (!self->stop_) self->listener_.OnMessage(std::move(in));
+    return 1;
+  }
+
+  static int OnPresence(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
+    auto* self = static_cast<XmppTransport*>(data);
+    if (!self->stop_) {
+      self->listener_.OnPresence(Text(xmpp_stanza_get_from(stanza)),
+                                 Text(xmpp_stanza_get_type(stanza)));
+    }
+    return 1;
+  }
+
+  static int OnRosterResult(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
+    auto* self = static_cast<XmppTransport*>(data);
+    std::vector<RosterItem> items;
+    xmpp_stanza_t* query = xmpp_stanza_get_child_by_ns(stanza, XMPP_NS_ROSTER);
+    for (xmpp_stanza_t* item = query != nullptr ? xmpp_stanza_get_children(query) : nullptr;
+         item != nullptr; item = xmpp_stanza_get_next(item)) {
+      const char* name = xmpp_stanza_get_name(item);
+      if (name == nullptr || std::strcmp(name, "item") != 0) continue;
+      items.push_back({BareAddress(Text(xmpp_stanza_get_attribute(item, "jid"))),
+                       Text(xmpp_stanza_get_attribute(item, "name")),
+                       Text(xmpp_stanza_get_attribute(item, "subscription"))});
+    }
+    if (!self->stop_) self->listener_.OnRoster(std::move(items));
+    return 0;  // one answer per query
+  }
+};
+
+// ---- Life ----
+
+XmppTransport::XmppTransport(XmppAccount account, Listener& listener)
+    : account_(std::move(account)), listener_(listener) {}
+
+XmppTransport::~XmppTransport() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void XmppTransport::Start() {
+  if (thread_.joinable()) return;
+  thread_ = std::thread([this] { Run(); });
+}
+
+void XmppTransport::Run() {
+  static std::once_flag initialized;
+  std::call_once(initialized, [] {
+    // libstrophe writes with send(…, 0): a peer gone mid-write must not kill us.
+    ::signal(SIGPIPE, SIG_IGN);
+    xmpp_initialize();
+  });
+  xmpp_ctx_t* ctx = xmpp_ctx_new(nullptr, xmpp_get_default_logger(XMPP_LEVEL_ERROR));
+  xmpp_conn_t* conn = xmpp_conn_new(ctx);
+  ctx_ = ctx;
+  conn_ = conn;
+  // The link has its own acknowledgements; stream management would only add an
+  // ack request after every stanza.
+  long flags = XMPP_CONN_FLAG_DISABLE_SM;
+  flags |= account_.require_tls ? XMPP_CONN_FLAG_MANDATORY_TLS : XMPP_CONN_FLAG_DISABLE_TLS;
+  xmpp_conn_set_flags(conn, flags);
+  xmpp_conn_set_jid(conn, account_.address.c_str());
+  xmpp_conn_set_pass(conn, account_.password.c_str());
+  xmpp_conn_set_sockopt_callback(conn, SetSocketOptions);
+  xmpp_handler_add(conn, Callbacks::OnMessage, nullptr, "message", nullptr, this);
+  xmpp_handler_add(conn, Callbacks::OnPresence, nullptr, "presence", nullptr, this);
+
+  while (!stop_) {
+    if (!online_ && !connecting_ && Clock::now() >= next_attempt_) Connect();
+    if (online_) Flush();
+    if (online_ || connecting_) {
+      xmpp_run_once(ctx, kTurnMs);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  if (online_ || connecting_) {
+    xmpp_disconnect(conn);
+    const auto end = Clock::now() + std::chrono::milliseconds(300);
+    while (!xmpp_conn_is_disconnected(conn) && Clock::now() < end)
+      xmpp_run_once(ctx, 5);
+  }
+  xmpp_conn_release(conn);
+  xmpp_ctx_free(ctx);
+  conn_ = ctx_ = nullptr;
+  online_ = false;
+}
+
+void XmppTransport::Connect() {
+  listener_.OnState(LinkState::kConnecting, "");
+  const char* server = account_.server.empty() ? nullptr : account_.server.c_str();
+  if (xmpp_connect_client(Conn(conn_), server, account_.port, Callbacks::OnConnection, this) ==
+      XMPP_EOK) {
+    connecting_ = true;
+    return;
+  }
+  next_attempt_ = Clock::now() + backoff_;
+  const std::string detail =
+      "cannot start connecting; next attempt in " + std::to_string(backoff_.count()) + " ms";
+  backoff_ = std::min(backoff_ * 2, kLastBackoff);
+  listener_.OnState(LinkState::kWaiting, detail);
+}
+
+// ---- Sending ----
+
+void XmppTransport::Queue(Work work) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queue_.push_back(std::move(work));
+}
+
+void XmppTransport::Send(OutgoingMessage message) {
+  Queue({Work::Kind::kMessage, std::move(message)});
+}
+
+void XmppTransport::SendReceipt(const std::string& to_full, const std::string& id) {
+  Queue({Work::Kind::kReceipt, {to_full, id, {}, 0, 0}});
+}
+
+void XmppTransport::SendPresence(const std::string& to, const std::string& type) {
+  Queue({Work::Kind::kPresence, {to, type, {}, 0, 0}});
+}
+
+void XmppTransport::AddToRoster(const std::string& address, const std::string& name) {
+  Queue({Work::Kind::kRoster, {address, name, {}, 0, 0}});
+}
+
+void XmppTransport::SendRaw(std::string xml) {
+  Queue({Work::Kind::kRaw, {{}, {}, std::move(xml), 0, 0}});
+}
+
+void XmppTransport::Flush() {
+  std::deque<Work> work;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    work.swap(queue_);
+  }
+  for (Work& item : work)
+    SendWork(item);
+}
+
+void XmppTransport::SendWork(Work& work) {
+  xmpp_ctx_t* ctx = Ctx(ctx_);
+  xmpp_conn_t* conn = Conn(conn_);
+  const OutgoingMessage& m = work.message;
+  xmpp_stanza_t* stanza = nullptr;
+  switch (work.kind) {
+    case Work::Kind::kMessage: {
+      stanza = xmpp_message_new(ctx, "chat", m.to.c_str(), m.id.c_str());
+      xmpp_message_set_body(stanza, m.body.c_str());
+      Adopt(stanza, Child(ctx, "request", kReceiptsNamespace));
+      if (m.seq != 0) {
+        xmpp_stanza_t* seq = Child(ctx, "seq", kSeqNamespace);
+        xmpp_stanza_set_attribute(seq, "n", std::to_string(m.seq).c_str());
+        xmpp_stanza_set_attribute(seq, "epoch", std::to_string(m.epoch).c_str());
+        Adopt(stanza, seq);
+      }
+      break;
+    }
+    case Work::Kind::kReceipt: {
+      stanza = xmpp_message_new(ctx, nullptr, m.to.c_str(), ("r-" + m.id).c_str());
+      xmpp_stanza_t* received = Child(ctx, "received", kReceiptsNamespace);
+      xmpp_stanza_set_attribute(received, "id", m.id.c_str());
+      Adopt(stanza, received);
+      break;
+    }
+    case Work::Kind::kPresence:
+      stanza = xmpp_presence_new(ctx);
+      xmpp_stanza_set_to(stanza, m.to.c_str());
+      xmpp_stanza_set_type(stanza, m.id.c_str());
+      break;
+    case Work::Kind::kRoster: {
+      stanza = xmpp_iq_new(ctx, "set", ("roster-" + NewMessageId()).c_str());
+      xmpp_stanza_t* query = Child(ctx, "query", XMPP_NS_ROSTER);
+      xmpp_stanza_t* item = Child(ctx, "item", nullptr);
+      xmpp_stanza_set_attribute(item, "jid", m.to.c_str());
+      if (!m.id.empty()) xmpp_stanza_set_attribute(item, "name", m.id.c_str());
+      Adopt(query, item);
+      Adopt(stanza, query);
+      break;
+    }
+    case Work::Kind::kRaw:
+      xmpp_send_raw(conn, m.body.data(), m.body.size());
+      return;
+  }
+  xmpp_send(conn, stanza);
+  xmpp_stanza_release(stanza);
+}
+
+}  // namespace tessaro::host

@@ -1,0 +1,120 @@
+// The host's connection to an XMPP server, on libstrophe.
+//
+// libstrophe has no locks, so every call into it happens on the transport's own
+// network thread. Other threads hand work over through a locked queue (Send*),
+// and what arrives goes out through the Listener, called on the network thread
+// (the listener posts it on; it must not call back into the transport's
+// destructor). The transport logs in, sends the initial presence, asks for the
+// roster, and reconnects by itself with a backoff of 250 ms doubling to 10 s,
+// back to 250 ms after a success. It knows nothing of ids, receipts or order:
+// that is the link's work (xmpp_link.h). The password is never logged.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/xmpp_stanza.h"
+
+namespace tessaro::host {
+
+// ---- Types ----
+
+struct XmppAccount {
+  std::string address;      // alice@example.org
+  std::string server;       // host name or IP when it differs from the address's domain
+  uint16_t port = 0;        // 0: the standard one (or what DNS says)
+  std::string password;     // never logged
+  bool require_tls = true;  // false only for a server on this machine without TLS
+};
+
+enum class LinkState : uint8_t {
+  kOffline,     // not started, or stopped
+  kConnecting,  // an attempt is under way
+  kOnline,      // logged in, presence sent
+  kWaiting,     // lost or refused; the next attempt is scheduled
+};
+const char* LinkStateName(LinkState state);
+
+struct OutgoingMessage {
+  std::string to;  // bare address
+  std::string id;
+  std::string body;
+  uint64_t seq = 0;  // 0: sent without <seq/>
+  uint64_t epoch = 0;
+};
+
+struct RosterItem {
+  std::string address;  // bare
+  std::string name;
+  std::string subscription;  // none, to, from, both
+};
+
+class XmppTransport {
+ public:
+  class Listener {
+   public:
+    virtual ~Listener();
+    virtual void OnState(LinkState state, const std::string& detail) = 0;
+    virtual void OnMessage(IncomingStanza stanza) = 0;
+    // type: "" (available), "unavailable", "subscribe", "subscribed", ...
+    virtual void OnPresence(const std::string& from, const std::string& type) = 0;
+    virtual void OnRoster(std::vector<RosterItem> items) = 0;
+  };
+
+  XmppTransport(XmppAccount account, Listener& listener);
+  // Logs out (briefly waiting for the server) and joins the network thread.
+  ~XmppTransport();
+  XmppTransport(const XmppTransport&) = delete;
+  XmppTransport& operator=(const XmppTransport&) = delete;
+
+  // ---- Thread-safe ----
+  void Start();
+  // Queued for the network thread. While not logged in, queued work is dropped at
+  // the next loss of the connection; the link sends its outbox again on login.
+  void Send(OutgoingMessage message);
+  void SendReceipt(const std::string& to_full, const std::string& id);
+  // <presence to=… type=…/>: subscribe, subscribed, unsubscribed.
+  void SendPresence(const std::string& to, const std::string& type);
+  // Adds the address to the server's roster with a name (roster set).
+  void AddToRoster(const std::string& address, const std::string& name);
+  // Writes raw XML on the stream: tests use it to send stanzas the host would not.
+  void SendRaw(std::string xml);
+  bool online() const { return online_.load(); }
+
+ private:
+  struct Work {
+    enum class Kind : uint8_t { kMessage, kReceipt, kPresence, kRoster, kRaw } kind;
+    OutgoingMessage message;  // kMessage; to/id/body reused by the others
+  };
+  void Queue(Work work);
+  void Run();
+  void Connect();
+  void Flush();
+  void SendWork(Work& work);
+
+  // libstrophe's callbacks, defined with the library's types in the .cpp.
+  struct Callbacks;
+  friend struct Callbacks;
+
+  XmppAccount account_;
+  Listener& listener_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> online_{false};
+  std::mutex mutex_;  // guards queue_
+  std::deque<Work> queue_;
+  // Network thread only.
+  void* ctx_ = nullptr;
+  void* conn_ = nullptr;
+  bool connecting_ = false;
+  std::chrono::milliseconds backoff_{250};
+  std::chrono::steady_clock::time_point next_attempt_{};
+};
+
+}  // namespace tessaro::host
