@@ -6,6 +6,8 @@
 # and prints both players' logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
+tessaro_ensure_packages build run
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target tessaro-host >/dev/null
 if [ -n "${DISPLAY:-}" ]; then

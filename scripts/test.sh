@@ -1,18 +1,54 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs the whole test suite.
-#   scripts/test.sh             the normal build, in build/
-#   scripts/test.sh --sanitize  the same under AddressSanitizer and UBSan, in build-asan/
+# Installs what the build needs, builds everything with warnings as errors and
+# runs the whole test suite.
+#   scripts/test.sh                 the normal build, in build/
+#   scripts/test.sh --sanitize      the same under AddressSanitizer and UBSan, in build-asan/
+#   scripts/test.sh --strict-skips  also fail when a test skipped that is not
+#                                   listed in scripts/expected_skips.txt (CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/packages.sh
 
 dir=build
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARO_WERROR=ON)
-if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-asan
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DTESSARO_WERROR=ON -DTESSARO_SANITIZE=ON -DTESSARO_BENCH=OFF)
-fi
+strict_skips=0
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize)
+      dir=build-asan
+      flags=(-DCMAKE_BUILD_TYPE=Debug -DTESSARO_WERROR=ON -DTESSARO_SANITIZE=ON -DTESSARO_BENCH=OFF)
+      ;;
+    --strict-skips) strict_skips=1 ;;
+    *)
+      echo "usage: scripts/test.sh [--sanitize] [--strict-skips]" >&2
+      exit 2
+      ;;
+  esac
+done
+tessaro_ensure_packages build run
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 cmake --build "$dir" -j "$jobs"
-ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+junit="$PWD/$dir/ctest-junit.xml"
+rm -f "$junit"
+ctest --test-dir "$dir" --output-on-failure -j "$jobs" --output-junit "$junit"
+
+# ctest counts a skipped test as passed. A skip hides a missing tool or file,
+# so under --strict-skips only the skips listed with their reason may happen.
+if [ "$strict_skips" = 1 ]; then
+  if [ ! -s "$junit" ]; then
+    echo "no test report in $junit" >&2
+    exit 1
+  fi
+  expected=$(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' scripts/expected_skips.txt | awk '{print $1}')
+  skipped=$(grep -o '<testcase name="[^"]*"[^>]*status="\(skipped\|notrun\|disabled\)"' "$junit" |
+    sed 's/<testcase name="\([^"]*\)".*/\1/' | sort -u)
+  unexpected=$(comm -23 <(echo "$skipped" | sed '/^$/d') <(echo "$expected" | sort -u))
+  echo "skipped tests: $(echo "$skipped" | sed '/^$/d' | wc -l) ($(echo $skipped))"
+  if [ -n "$unexpected" ]; then
+    echo "Tests skipped that are not expected to (see scripts/expected_skips.txt):" >&2
+    echo "$unexpected" | sed 's/^/  /' >&2
+    exit 1
+  fi
+fi
