@@ -2,8 +2,7 @@
 # Variables: LIBTOOL (the executable), DATA (the sample folder), WORK (scratch).
 
 if(NOT EXISTS ${DATA}/lib_3_is_pass.lib)
-  message("SKIPPED: sample folder ${DATA} is missing")
-  return()
+  message(FATAL_ERROR "sample folder ${DATA} is missing")
 endif()
 
 function(run_tool expected_code expected_out expected_err)
