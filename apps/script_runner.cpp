@@ -1,11 +1,14 @@
 #include "apps/script_runner.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <istream>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 #include "apps/platform_queue.h"
 #include "framework/afx.h"
@@ -23,6 +26,9 @@ inline constexpr int kInputEdit = 1001;
 inline constexpr int kChatLine = 1008;
 inline constexpr int kLogPane = 1007;
 inline constexpr char kMenuItemName[] = "&Tessaro";
+inline constexpr int kBoardSize = 15;
+// How often a waiting player looks again at what the network brought.
+inline constexpr std::chrono::milliseconds kPollPeriod{2};
 
 // A script line that failed, with what was seen.
 struct Failure {
@@ -68,6 +74,11 @@ std::optional<CPoint> ParsePoint(const std::string& text) {
   return CPoint(text[0] - 'a', static_cast<int>(15 - row));
 }
 
+// "h8" for the point (7,7): the column letter, the row from the bottom.
+std::string PointName(int x, int y) {
+  return std::string(1, static_cast<char>('a' + x)) + std::to_string(kBoardSize - y);
+}
+
 std::string Unwrapped(std::string log) {
   std::string text;
   for (char c : log) {
@@ -88,36 +99,118 @@ class ScriptRunner {
   void Finish();
 
  private:
+  void RunCommand(const std::string& command, std::string rest);
+  // Expect, retried until it holds or the wait is over.
+  void ExpectInTime(const std::string& rest);
+  bool TwoProcesses() const { return !options_.player.empty(); }
   void Settle();
+  // Runs what arrived, then waits a moment of real time for more.
+  void Pump();
+  // Every game window's board as one character a point ('X' black, 'O' white,
+  // '*' a proposal, '.' anything else), row by row from the top.
+  std::map<HWND, std::string> Boards();
+  // Prints the stones that appeared since `before` as moves of this player.
+  void PrintMoves(const std::map<HWND, std::string>& before);
+  void PrintBoard(CWnd& window);
   HANDLE Contact(const std::string& name);
   CWnd& Window(const std::string& title);
   CWnd* FindWindow(const std::string& title);
   UINT MenuCommand(CWnd& window, const std::string& item);
   void Expect(std::string rest);
   std::string CellAt(CWnd& window, CPoint point);
+  static std::string CellIn(const Image& board, CPoint point);
 
   ScriptOptions options_;
   std::ostream& out_;
   Headless ui_;
   PlatformQueue queue_;
   std::unique_ptr<host::Host> host_;
-  host::LoopbackTransport* loopback_ = nullptr;
+  host::LoopbackTransport* loopback_ = nullptr;  // only within one process
   size_t boxesSeen_ = 0;
 };
 
 void ScriptRunner::Start() {
   std::string error;
-  host_ = host::Host::Create(queue_, {}, &error);
+  host::HostOptions hostOptions;
+  hostOptions.profile_path = options_.profilePath;
+  host_ = host::Host::Create(queue_, hostOptions, &error);
   if (!host_) throw Failure{"the host did not start: " + error};
-  auto loopback = std::make_unique<host::LoopbackTransport>(host_->IncomingSink());
-  loopback_ = loopback.get();
-  host_->SetTransport(std::move(loopback));
+  if (TwoProcesses()) {
+    if (!options_.connect || !options_.connect(*host_, &error)) {
+      throw Failure{"cannot reach the other player: " + error};
+    }
+  } else {
+    auto loopback = std::make_unique<host::LoopbackTransport>(host_->IncomingSink());
+    loopback_ = loopback.get();
+    host_->SetTransport(std::move(loopback));
+  }
   if (!host_->LoadModule(options_.modulePath, &error)) throw Failure{error};
   Settle();
 }
 
 void ScriptRunner::Settle() {
   if (!ui_.RunUntilIdle()) throw Failure{"the windows did not come to rest"};
+}
+
+void ScriptRunner::Pump() {
+  Settle();
+  std::this_thread::sleep_for(kPollPeriod);
+  Settle();
+}
+
+std::map<HWND, std::string> ScriptRunner::Boards() {
+  std::map<HWND, std::string> boards;
+  for (HWND hwnd : ui_.platform().Windows()) {
+    auto* dialog = dynamic_cast<CDialog*>(CWnd::FromHandle(hwnd));
+    if (dialog == nullptr || dialog->GetTemplateId() != kGameDialog) continue;
+    const Image image = ui_.Snapshot(*dialog);
+    std::string& board = boards[hwnd];
+    for (int y = 0; y < kBoardSize; ++y) {
+      for (int x = 0; x < kBoardSize; ++x) {
+        const std::string cell = CellIn(image, CPoint(x, y));
+        board += cell == "black" ? 'X' : cell == "white" ? 'O' : cell == "proposal" ? '*' : '.';
+      }
+    }
+  }
+  return boards;
+}
+
+void ScriptRunner::PrintMoves(const std::map<HWND, std::string>& before) {
+  for (const auto& [hwnd, board] : Boards()) {
+    const auto old = before.find(hwnd);
+    if (old == before.end()) continue;
+    const int stones = static_cast<int>(
+        std::count_if(board.begin(), board.end(), [](char c) { return c == 'X' || c == 'O'; }));
+    for (size_t i = 0; i < board.size(); ++i) {
+      const char now = board[i];
+      if (now == old->second[i] || now == '.') continue;
+      const std::string point =
+          PointName(static_cast<int>(i) % kBoardSize, static_cast<int>(i) / kBoardSize);
+      if (now == '*') {
+        out_ << options_.player << " proposes " << point << "\n";
+      } else {
+        out_ << "move " << stones << ": " << options_.player << " plays " << point
+             << (now == 'X' ? " (black)" : " (white)") << "\n";
+      }
+    }
+  }
+  out_.flush();
+}
+
+void ScriptRunner::PrintBoard(CWnd& window) {
+  const std::string board = Boards()[window.GetSafeHwnd()];
+  std::string letters = "   ";
+  for (int x = 0; x < kBoardSize; ++x)
+    letters += std::string(" ") + static_cast<char>('a' + x);
+  out_ << letters << "\n";
+  for (int y = 0; y < kBoardSize; ++y) {
+    const std::string row = std::to_string(kBoardSize - y);
+    out_ << std::string(3 - row.size(), ' ') << row;
+    for (int x = 0; x < kBoardSize; ++x)
+      out_ << ' ' << board[static_cast<size_t>(y * kBoardSize + x)];
+    out_ << "  " << row << "\n";
+  }
+  out_ << letters << "\n(X black, O white, * a proposal)\n";
 }
 
 HANDLE ScriptRunner::Contact(const std::string& name) {
@@ -167,8 +260,14 @@ UINT ScriptRunner::MenuCommand(CWnd& window, const std::string& item) {
 // What a person sees a little off the crossing of a point: the stone's body
 // (outside the last-move ring), the red cross of a mark, or the board.
 std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
-  const COLORREF pixel = ui_.Pixel(window, 19 + 17 * point.x + 3, 15 + 17 * point.y + 3);
-  switch (pixel) {
+  return CellIn(ui_.Snapshot(window), point);
+}
+
+std::string ScriptRunner::CellIn(const Image& board, CPoint point) {
+  const int x = 19 + 17 * point.x + 3;
+  const int y = 15 + 17 * point.y + 3;
+  if (!board.Contains(x, y)) return "empty";
+  switch (ColorrefFromArgb(board.At(x, y))) {
     case RGB(0, 0, 0):
       return "black";
     case RGB(255, 255, 255):
@@ -187,6 +286,19 @@ std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
 void ScriptRunner::Run(const std::string& line) {
   std::string rest = line;
   const std::string command = NextWord(rest);
+  const bool input =
+      TwoProcesses() && (command == "click" || command == "clickpx" || command == "menu" ||
+                         command == "key" || command == "button" || command == "chat");
+  std::map<HWND, std::string> before;
+  if (input) {
+    Settle();
+    before = Boards();
+  }
+  RunCommand(command, rest);
+  if (input) PrintMoves(before);
+}
+
+void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
   if (command == "user") {
     host_->SetUserName(rest);
   } else if (command == "contact") {
@@ -198,6 +310,7 @@ void ScriptRunner::Run(const std::string& line) {
   } else if (command == "pair") {
     const std::string first = NextWord(rest);
     const std::string second = NextWord(rest);
+    if (loopback_ == nullptr) throw Failure{"pair works only within one process"};
     if (!loopback_->Pair(Contact(first), Contact(second))) throw Failure{"cannot pair them"};
   } else if (command == "open") {
     const HANDLE contact = Contact(rest);
@@ -267,18 +380,38 @@ void ScriptRunner::Run(const std::string& line) {
     ui_.AdvanceClock(static_cast<uint64_t>(seconds * 1000));
     Settle();
   } else if (command == "expect") {
-    Expect(rest);
+    if (TwoProcesses()) {
+      ExpectInTime(rest);
+    } else {
+      Expect(rest);
+    }
   } else if (command == "png") {
     CWnd& window = Window(NextWord(rest));
     Settle();
     if (!ui_.SavePng(window, rest)) throw Failure{"cannot write " + rest};
   } else if (command == "print") {
-    if (NextWord(rest) != "log") throw Failure{"print what?"};
+    const std::string what = NextWord(rest);
     CWnd& window = Window(rest);
+    Settle();
     std::string log;
     window.GetDlgItemText(kLogPane, log);
-    out_ << "== log of the window \"" << rest << "\" ==\n" << log;
-    if (!log.empty() && log.back() != '\n') out_ << '\n';
+    if (what == "log") {
+      out_ << "== log of the window \"" << rest << "\" ==\n" << log;
+      if (!log.empty() && log.back() != '\n') out_ << '\n';
+    } else if (what == "board") {
+      PrintBoard(window);
+    } else if (what == "result") {
+      // The last announcement of a winner ("BLACK win, 5 in row").
+      std::string result = "none yet";
+      std::istringstream lines(log);
+      for (std::string entry; std::getline(lines, entry);) {
+        if (entry.find(" win, ") != std::string::npos) result = Trim(entry);
+      }
+      out_ << "result: " << result << "\n";
+    } else {
+      throw Failure{"print what?"};
+    }
+    out_.flush();
   } else {
     throw Failure{"unknown command \"" + command + "\""};
   }
@@ -333,8 +466,37 @@ void ScriptRunner::Expect(std::string rest) {
   }
 }
 
+void ScriptRunner::ExpectInTime(const std::string& rest) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(options_.waitSeconds);
+  for (;;) {
+    try {
+      Expect(rest);
+      return;
+    } catch (const Failure& failure) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        throw Failure{failure.message + "\n  (waited " + std::to_string(options_.waitSeconds) +
+                      " s)"};
+      }
+    }
+    Pump();
+  }
+}
+
 void ScriptRunner::Finish() {
   Settle();
+  if (TwoProcesses() && options_.unconfirmed) {
+    // What this player sent must reach the other before the process ends.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(options_.waitSeconds);
+    while (options_.unconfirmed() != 0) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        throw Failure{std::to_string(options_.unconfirmed()) +
+                      " sent message(s) were not confirmed by the other player"};
+      }
+      Pump();
+    }
+  }
   if (const size_t unanswered = ui_.driver().UnansweredCount(); unanswered != 0) {
     std::string texts;
     for (const ShownRecord& record : ui_.driver().Shown()) {
@@ -357,8 +519,18 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
     runner.Start();
     while (std::getline(in, line)) {
       ++number;
-      const std::string text = Trim(line);
+      std::string text = Trim(line);
       if (text.empty() || text[0] == '#') continue;
+      if (!options.player.empty()) {
+        // "Alice: click Bob h8" is Alice's line; the other player plays the rest.
+        const size_t colon = text.find(':');
+        const size_t space = text.find_first_of(" \t");
+        if (colon == std::string::npos || colon == 0 || colon > space) {
+          throw Failure{"a line of a two-player script starts with the player's name"};
+        }
+        if (text.compare(0, colon, options.player) != 0 || colon != options.player.size()) continue;
+        text = Trim(text.substr(colon + 1));
+      }
       runner.Run(text);
     }
     line = "(end of script)";

@@ -31,8 +31,21 @@
 //   expect side WINDOW none|black|white   the window's icon
 //   png WINDOW FILE             a picture of the window
 //   print log WINDOW            the window's log on standard output
+//   print board WINDOW          the board as text, with its coordinates
+//   print result WINDOW         the result the log announced
+//
+// A game between two players, each a host process of its own, is one script
+// whose lines start with the player's name ("Alice: click Bob h8"); each
+// process plays the lines of its own player and skips the others. There the
+// other player's moves arrive over the network when they arrive, so "expect"
+// waits for what it expects (up to ScriptOptions::waitSeconds of real time),
+// each stone that the player's own input puts on a board is printed as it is
+// played ("move 1: Alice plays h8 (black)"), and the script ends once every
+// message the player sent was confirmed by the other side.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -40,8 +53,23 @@
 
 namespace tessaro {
 
+namespace host {
+class Host;
+}
+
 struct ScriptOptions {
   std::string modulePath;  // the plug-in module to load
+
+  // ---- One player of a game between two processes ----
+  std::string player;       // empty: every line is played, in one process
+  std::string profilePath;  // the player's profile; empty: one in memory
+  // Called once the host exists, before the module loads: makes the profile
+  // the player's (name, contacts) and gives the host its link to the other
+  // player. False with *error when it cannot.
+  std::function<bool(host::Host&, std::string* error)> connect;
+  // How many sent messages still wait for the other side's confirmation.
+  std::function<std::size_t()> unconfirmed;
+  double waitSeconds = 20;
 };
 
 // Runs the script read from `in` (named `name` in messages). Output and
