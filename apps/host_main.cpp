@@ -17,6 +17,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -59,12 +60,23 @@ std::string ThisProgram(const char* argv0) {
   return std::string(path, static_cast<size_t>(n));
 }
 
+// The plug-in module of an installed host lies in ../lib/tessaro/ beside it;
+// a host run from the build tree takes the module this build made.
+std::string DefaultModule(const char* argv0) {
+  namespace fs = std::filesystem;
+  const fs::path installed =
+      fs::path(ThisProgram(argv0)).parent_path() / ".." / TESSARO_INSTALLED_MODULE;
+  std::error_code error;
+  if (fs::is_regular_file(installed, error)) return installed.lexically_normal().string();
+  return TESSARO_DEFAULT_MODULE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool headless = false;
   std::string script;
-  std::string module = TESSARO_DEFAULT_MODULE;
+  std::string module = DefaultModule(argv[0]);
   tessaro::PlayerOptions player;
   tessaro::LocalGameOptions game;
   bool connect = false;
