@@ -1,7 +1,12 @@
 #include "host/database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <charconv>
+#include <chrono>
 #include <utility>
 
 namespace tessaro::host {
@@ -10,7 +15,12 @@ namespace {
 
 // The layout this host writes. A profile with a higher number was written by a
 // newer host and is refused rather than misread.
-constexpr int kSchemaVersion = 1;
+// 2 added the XMPP link: contact addresses, outbox, sequence state, received ids,
+// held messages, contact requests and the connection's history.
+constexpr int kSchemaVersion = 2;
+
+// How long a write waits for another connection's lock before it fails.
+constexpr int kBusyTimeoutMs = 5000;
 
 constexpr const char* kSchema = R"sql(
   CREATE TABLE IF NOT EXISTS settings(
@@ -19,7 +29,8 @@ constexpr const char* kSchema = R"sql(
   CREATE TABLE IF NOT EXISTS contacts(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     name TEXT NOT NULL,
-    protocol TEXT NOT NULL);
+    protocol TEXT NOT NULL,
+    address TEXT NOT NULL DEFAULT '');
   CREATE TABLE IF NOT EXISTS events(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     contact INTEGER NOT NULL,
@@ -30,6 +41,44 @@ constexpr const char* kSchema = R"sql(
     blob BLOB NOT NULL);
   CREATE INDEX IF NOT EXISTS events_by_contact ON events(contact, id);
 )sql";
+
+// Tables of the XMPP link, created by every profile of layout 2.
+constexpr const char* kLinkSchema = R"sql(
+  CREATE TABLE IF NOT EXISTS outbox(
+    id TEXT PRIMARY KEY,
+    contact INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    body BLOB NOT NULL);
+  CREATE TABLE IF NOT EXISTS sequences(
+    contact INTEGER PRIMARY KEY,
+    next_out INTEGER NOT NULL DEFAULT 1,
+    in_epoch INTEGER NOT NULL DEFAULT 0,
+    next_in INTEGER NOT NULL DEFAULT 1);
+  CREATE TABLE IF NOT EXISTS received(
+    id TEXT PRIMARY KEY,
+    contact INTEGER NOT NULL);
+  CREATE TABLE IF NOT EXISTS held(
+    contact INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    body BLOB NOT NULL,
+    PRIMARY KEY(contact, seq));
+  CREATE TABLE IF NOT EXISTS requests(
+    address TEXT PRIMARY KEY,
+    first_seen INTEGER NOT NULL,
+    messages INTEGER NOT NULL,
+    last_text BLOB NOT NULL);
+  CREATE TABLE IF NOT EXISTS connection_log(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    timestamp INTEGER NOT NULL,
+    state TEXT NOT NULL,
+    detail TEXT NOT NULL);
+)sql";
+
+// Owner only: the profile holds the account's password and private history.
+void TightenFile(const std::string& path) {
+  for (const char* suffix : {"", "-wal", "-shm"})
+    ::chmod((path + suffix).c_str(), S_IRUSR | S_IWUSR);
+}
 
 int64_t RowOf(HANDLE handle) {
   return static_cast<int64_t>(reinterpret_cast<uintptr_t>(handle));
@@ -57,7 +106,9 @@ class Statement {
   }
   void Bind(int index, std::string_view text) {
     if (!ok()) return;
-    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    // An empty view may have no data pointer; it must still bind '' and not NULL.
+    sqlite3_bind_text(stmt_, index, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
+                      SQLITE_TRANSIENT);
   }
   void BindBlob(int index, std::string_view bytes) {
     if (!ok()) return;
@@ -103,6 +154,11 @@ EventRecord ReadEvent(Statement& row) {
 
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string* error) {
   const std::string where = path.empty() ? std::string("memory") : "'" + path + "'";
+  if (!path.empty()) {
+    // Created owner-only before SQLite sees it, so it is never readable by others.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0) ::close(fd);
+  }
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(path.empty() ? ":memory:" : path.c_str(), &raw,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -113,6 +169,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
     return nullptr;
   }
   std::unique_ptr<Database> db(new Database(raw));
+  sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   // A file that is not a database only shows itself at the first read.
   int64_t found = 0;
   {
@@ -128,12 +185,33 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
              std::to_string(found) + ")";
     return nullptr;
   }
+  if (!path.empty()) {
+    TightenFile(path);
+    // WAL: readers never block the writer. NORMAL: a commit survives a crash of
+    // the process; only a power loss may take back the last ones.
+    if (!db->Exec("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL")) {
+      *error = "cannot open profile " + where + ": " + db->last_error_;
+      return nullptr;
+    }
+  }
   const std::string stamp = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
-  if (!db->Exec(kSchema) || !db->Exec(stamp.c_str())) {
+  if (!db->Exec(kSchema) || !db->Upgrade(found) || !db->Exec(kLinkSchema) ||
+      !db->Exec(stamp.c_str())) {
     *error = "cannot open profile " + where + ": " + db->last_error_;
     return nullptr;
   }
+  if (!path.empty()) TightenFile(path);
   return db;
+}
+
+void Database::SetBusyTimeout(int milliseconds) {
+  sqlite3_busy_timeout(db_, milliseconds);
+}
+
+bool Database::Upgrade(int64_t found) {
+  // Layout 1 had no contact addresses.
+  if (found == 1) return Exec("ALTER TABLE contacts ADD COLUMN address TEXT NOT NULL DEFAULT ''");
+  return true;
 }
 
 Database::~Database() {
@@ -166,10 +244,30 @@ bool Database::SetSetting(std::string_view key, std::string_view value) {
 
 // ---- Contacts ----
 
-HANDLE Database::AddContact(std::string_view name, std::string_view protocol) {
-  Statement q(db_, "INSERT INTO contacts(name, protocol) VALUES(?1, ?2)", &last_error_);
+// ---- Transactions ----
+
+Database::Transaction::Transaction(Database& db) : db_(db) {
+  open_ = db_.Exec("BEGIN IMMEDIATE");
+}
+
+Database::Transaction::~Transaction() {
+  if (open_) sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool Database::Transaction::Commit() {
+  if (!open_) return false;
+  if (!db_.Exec("COMMIT")) return false;  // still open: the destructor rolls back
+  open_ = false;
+  return true;
+}
+
+HANDLE Database::AddContact(std::string_view name, std::string_view protocol,
+                            std::string_view address) {
+  Statement q(db_, "INSERT INTO contacts(name, protocol, address) VALUES(?1, ?2, lower(?3))",
+              &last_error_);
   q.Bind(1, name);
   q.Bind(2, protocol);
+  q.Bind(3, address);
   if (q.Step() != SQLITE_DONE) return nullptr;
   return HandleOf(sqlite3_last_insert_rowid(db_));
 }
@@ -183,10 +281,201 @@ bool Database::RenameContact(HANDLE contact, std::string_view name) {
 
 std::vector<ContactRecord> Database::Contacts() const {
   std::vector<ContactRecord> contacts;
-  Statement q(db_, "SELECT id, name, protocol FROM contacts ORDER BY id", &last_error_);
+  Statement q(db_, "SELECT id, name, protocol, address FROM contacts ORDER BY id", &last_error_);
   while (q.Step() == SQLITE_ROW)
-    contacts.push_back({HandleOf(q.Int(0)), q.Text(1), q.Text(2)});
+    contacts.push_back({HandleOf(q.Int(0)), q.Text(1), q.Text(2), q.Text(3)});
   return contacts;
+}
+
+HANDLE Database::ContactByAddress(std::string_view address) const {
+  if (address.empty()) return nullptr;
+  Statement q(db_, "SELECT id FROM contacts WHERE address = lower(?1) ORDER BY id LIMIT 1",
+              &last_error_);
+  q.Bind(1, address);
+  return q.Step() == SQLITE_ROW ? HandleOf(q.Int(0)) : nullptr;
+}
+
+std::string Database::AddressOf(HANDLE contact) const {
+  Statement q(db_, "SELECT address FROM contacts WHERE id = ?1", &last_error_);
+  q.Bind(1, RowOf(contact));
+  return q.Step() == SQLITE_ROW ? q.Text(0) : std::string();
+}
+
+// ---- XMPP link ----
+
+uint64_t Database::Epoch() {
+  constexpr char kKey[] = "link_epoch";
+  if (std::optional<std::string> stored = Setting(kKey)) {
+    uint64_t epoch = 0;
+    auto [end, ec] = std::from_chars(stored->data(), stored->data() + stored->size(), epoch);
+    if (ec == std::errc() && end == stored->data() + stored->size()) return epoch;
+  }
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto epoch =
+      static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+  SetSetting(kKey, std::to_string(epoch));
+  return epoch;
+}
+
+std::optional<uint64_t> Database::TakeOutboundSeq(HANDLE contact) {
+  Statement insert(db_, "INSERT OR IGNORE INTO sequences(contact) VALUES(?1)", &last_error_);
+  insert.Bind(1, RowOf(contact));
+  if (insert.Step() != SQLITE_DONE) return std::nullopt;
+  Statement q(db_,
+              "UPDATE sequences SET next_out = next_out + 1 WHERE contact = ?1 "
+              "RETURNING next_out - 1",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  if (q.Step() != SQLITE_ROW) return std::nullopt;
+  const auto seq = static_cast<uint64_t>(q.Int(0));
+  return q.Step() == SQLITE_DONE ? std::optional<uint64_t>(seq) : std::nullopt;
+}
+
+bool Database::AddOutbox(const OutboxRecord& message) {
+  Statement q(db_, "INSERT INTO outbox(id, contact, seq, body) VALUES(?1, ?2, ?3, ?4)",
+              &last_error_);
+  q.Bind(1, message.id);
+  q.Bind(2, RowOf(message.contact));
+  q.Bind(3, static_cast<int64_t>(message.seq));
+  q.BindBlob(4, message.body);
+  return q.Step() == SQLITE_DONE;
+}
+
+std::vector<OutboxRecord> Database::Outbox(HANDLE contact) const {
+  Statement q(db_,
+              "SELECT id, contact, seq, body FROM outbox WHERE ?1 = 0 OR contact = ?1 "
+              "ORDER BY contact, seq",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  std::vector<OutboxRecord> messages;
+  while (q.Step() == SQLITE_ROW)
+    messages.push_back({q.Text(0), HandleOf(q.Int(1)), static_cast<uint64_t>(q.Int(2)), q.Text(3)});
+  return messages;
+}
+
+bool Database::RemoveOutbox(std::string_view id, HANDLE contact) {
+  Statement q(db_, "DELETE FROM outbox WHERE id = ?1 AND contact = ?2", &last_error_);
+  q.Bind(1, id);
+  q.Bind(2, RowOf(contact));
+  return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
+}
+
+InboundState Database::Inbound(HANDLE contact) const {
+  Statement q(db_, "SELECT in_epoch, next_in FROM sequences WHERE contact = ?1", &last_error_);
+  q.Bind(1, RowOf(contact));
+  if (q.Step() != SQLITE_ROW) return {};
+  return {static_cast<uint64_t>(q.Int(0)), static_cast<uint64_t>(q.Int(1))};
+}
+
+bool Database::SetInbound(HANDLE contact, const InboundState& state) {
+  Statement q(db_,
+              "INSERT INTO sequences(contact, in_epoch, next_in) VALUES(?1, ?2, ?3) "
+              "ON CONFLICT(contact) DO UPDATE SET in_epoch = ?2, next_in = ?3",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(state.epoch));
+  q.Bind(3, static_cast<int64_t>(state.next));
+  return q.Step() == SQLITE_DONE;
+}
+
+std::optional<HANDLE> Database::ReceivedFrom(std::string_view id) const {
+  Statement q(db_, "SELECT contact FROM received WHERE id = ?1", &last_error_);
+  q.Bind(1, id);
+  if (q.Step() != SQLITE_ROW) return std::nullopt;
+  return HandleOf(q.Int(0));
+}
+
+bool Database::MarkReceived(std::string_view id, HANDLE contact) {
+  Statement q(db_, "INSERT INTO received(id, contact) VALUES(?1, ?2)", &last_error_);
+  q.Bind(1, id);
+  q.Bind(2, RowOf(contact));
+  return q.Step() == SQLITE_DONE;
+}
+
+bool Database::Hold(HANDLE contact, uint64_t seq, std::string_view body) {
+  Statement q(db_, "INSERT OR IGNORE INTO held(contact, seq, body) VALUES(?1, ?2, ?3)",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(seq));
+  q.BindBlob(3, body);
+  return q.Step() == SQLITE_DONE;
+}
+
+std::optional<std::string> Database::Held(HANDLE contact, uint64_t seq) const {
+  Statement q(db_, "SELECT body FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(seq));
+  if (q.Step() != SQLITE_ROW) return std::nullopt;
+  return q.Text(0);
+}
+
+bool Database::RemoveHeld(HANDLE contact, uint64_t seq) {
+  Statement q(db_, "DELETE FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(seq));
+  return q.Step() == SQLITE_DONE;
+}
+
+bool Database::DropHeld(HANDLE contact) {
+  Statement q(db_, "DELETE FROM held WHERE contact = ?1", &last_error_);
+  q.Bind(1, RowOf(contact));
+  return q.Step() == SQLITE_DONE;
+}
+
+std::vector<HANDLE> Database::ContactsWithHeld() const {
+  Statement q(db_, "SELECT DISTINCT contact FROM held ORDER BY contact", &last_error_);
+  std::vector<HANDLE> contacts;
+  while (q.Step() == SQLITE_ROW)
+    contacts.push_back(HandleOf(q.Int(0)));
+  return contacts;
+}
+
+// ---- Contact requests and the connection's history ----
+
+bool Database::AddRequest(std::string_view address, std::string_view text, uint32_t now) {
+  Statement q(db_,
+              "INSERT INTO requests(address, first_seen, messages, last_text) "
+              "VALUES(?1, ?2, 1, ?3) ON CONFLICT(address) DO UPDATE "
+              "SET messages = messages + 1, last_text = ?3",
+              &last_error_);
+  q.Bind(1, address);
+  q.Bind(2, int64_t{now});
+  q.BindBlob(3, text);
+  return q.Step() == SQLITE_DONE;
+}
+
+std::vector<ContactRequest> Database::Requests() const {
+  Statement q(db_, "SELECT address, first_seen, messages, last_text FROM requests ORDER BY rowid",
+              &last_error_);
+  std::vector<ContactRequest> requests;
+  while (q.Step() == SQLITE_ROW) {
+    requests.push_back(
+        {q.Text(0), static_cast<uint32_t>(q.Int(1)), static_cast<uint32_t>(q.Int(2)), q.Text(3)});
+  }
+  return requests;
+}
+
+bool Database::RemoveRequest(std::string_view address) {
+  Statement q(db_, "DELETE FROM requests WHERE address = ?1", &last_error_);
+  q.Bind(1, address);
+  return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
+}
+
+bool Database::LogConnection(uint32_t now, std::string_view state, std::string_view detail) {
+  Statement q(db_, "INSERT INTO connection_log(timestamp, state, detail) VALUES(?1, ?2, ?3)",
+              &last_error_);
+  q.Bind(1, int64_t{now});
+  q.Bind(2, state);
+  q.Bind(3, detail);
+  return q.Step() == SQLITE_DONE;
+}
+
+std::vector<ConnectionLogEntry> Database::ConnectionLog() const {
+  Statement q(db_, "SELECT timestamp, state, detail FROM connection_log ORDER BY id", &last_error_);
+  std::vector<ConnectionLogEntry> entries;
+  while (q.Step() == SQLITE_ROW)
+    entries.push_back({static_cast<uint32_t>(q.Int(0)), q.Text(1), q.Text(2)});
+  return entries;
 }
 
 // ---- Events ----

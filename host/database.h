@@ -5,6 +5,11 @@
 // profile and never reused. Blobs are bytes held in std::string. Every call runs on
 // the user-interface thread. A failed call returns its failure value and leaves the
 // reason in LastError().
+//
+// A profile file is readable by its owner only (created so, tightened when opened),
+// in WAL mode so that a reader (a backup, a look with sqlite3) does not block the
+// host, and with a busy timeout so that a writer waits for another instead of
+// failing at once. What is committed survives a crash of the process.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +29,37 @@ struct ContactRecord {
   HANDLE handle = nullptr;
   std::string name;
   std::string protocol;
+  std::string address;  // bare XMPP address, lower-case; empty: none
+};
+
+// A message sent over the XMPP link and not yet confirmed by a receipt.
+struct OutboxRecord {
+  std::string id;
+  HANDLE contact = nullptr;
+  uint64_t seq = 0;
+  std::string body;
+};
+
+// Where the messages from a contact stand: the sender's epoch and the next
+// sequence number to hand to the plug-in.
+struct InboundState {
+  uint64_t epoch = 0;
+  uint64_t next = 1;
+};
+
+// A message from an address that is not a contact, kept for the player to accept
+// or ignore. One record per address.
+struct ContactRequest {
+  std::string address;
+  uint32_t first_seen = 0;
+  uint32_t messages = 0;
+  std::string last_text;
+};
+
+struct ConnectionLogEntry {
+  uint32_t timestamp = 0;
+  std::string state;
+  std::string detail;
 };
 
 struct EventRecord {
@@ -52,10 +88,61 @@ class Database {
   std::optional<std::string> Setting(std::string_view key) const;
   bool SetSetting(std::string_view key, std::string_view value);
 
+  // ---- Transactions ----
+  // Takes the write lock at once (BEGIN IMMEDIATE), waiting up to the busy
+  // timeout. Rolled back unless committed.
+  class Transaction {
+   public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool ok() const { return open_; }
+    bool Commit();
+
+   private:
+    Database& db_;
+    bool open_ = false;
+  };
+
   // ---- Contacts ----
-  HANDLE AddContact(std::string_view name, std::string_view protocol);  // nullptr: failed
+  // nullptr: failed. `address` is the contact's bare XMPP address (may be empty).
+  HANDLE AddContact(std::string_view name, std::string_view protocol,
+                    std::string_view address = {});
   bool RenameContact(HANDLE contact, std::string_view name);
   std::vector<ContactRecord> Contacts() const;  // in the order they were added
+  // The contact with this bare address (compared lower-case), or nullptr.
+  HANDLE ContactByAddress(std::string_view address) const;
+  std::string AddressOf(HANDLE contact) const;  // empty: none or unknown
+
+  // ---- XMPP link: outbox, sequence numbers, received ids, held messages ----
+  // This profile's epoch, made on first use: microseconds since 1970 then.
+  uint64_t Epoch();
+  // The next sequence number for messages to the contact, counted up.
+  std::optional<uint64_t> TakeOutboundSeq(HANDLE contact);
+  bool AddOutbox(const OutboxRecord& message);
+  // Unconfirmed messages (of one contact, or all when nullptr) by contact and seq.
+  std::vector<OutboxRecord> Outbox(HANDLE contact = nullptr) const;
+  // Removes the message if it is the contact's. Returns whether one was removed.
+  bool RemoveOutbox(std::string_view id, HANDLE contact);
+  InboundState Inbound(HANDLE contact) const;
+  bool SetInbound(HANDLE contact, const InboundState& state);
+  // The contact that sent the message with this id, or nullopt when none did.
+  std::optional<HANDLE> ReceivedFrom(std::string_view id) const;
+  bool MarkReceived(std::string_view id, HANDLE contact);
+  // Messages that arrived ahead of a gap wait here until it is filled.
+  bool Hold(HANDLE contact, uint64_t seq, std::string_view body);
+  std::optional<std::string> Held(HANDLE contact, uint64_t seq) const;
+  bool RemoveHeld(HANDLE contact, uint64_t seq);
+  bool DropHeld(HANDLE contact);
+  std::vector<HANDLE> ContactsWithHeld() const;
+
+  // ---- Contact requests and the connection's history ----
+  bool AddRequest(std::string_view address, std::string_view text, uint32_t now);
+  std::vector<ContactRequest> Requests() const;  // oldest first
+  bool RemoveRequest(std::string_view address);
+  bool LogConnection(uint32_t now, std::string_view state, std::string_view detail);
+  std::vector<ConnectionLogEntry> ConnectionLog() const;  // oldest first
 
   // ---- Events ----
   // Stores the event (its handle field is ignored). Returns the new handle, or nullptr.
@@ -68,10 +155,14 @@ class Database {
   // The contact's events in the order they were stored.
   std::vector<EventRecord> EventsOf(HANDLE contact, ReadFilter filter) const;
 
+  // How long a write waits for another connection's lock (5 s unless changed).
+  void SetBusyTimeout(int milliseconds);
+
   const std::string& LastError() const { return last_error_; }
 
  private:
   explicit Database(sqlite3* db) : db_(db) {}
+  bool Upgrade(int64_t found);
   bool Exec(const char* sql);
 
   sqlite3* db_;

@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <utility>
 
@@ -15,6 +16,11 @@ namespace {
 Host* current_host = nullptr;
 
 constexpr char kUserNameKey[] = "user_name";
+constexpr char kAddressKey[] = "xmpp_address";
+constexpr char kServerKey[] = "xmpp_server";
+constexpr char kPortKey[] = "xmpp_port";
+constexpr char kPasswordKey[] = "xmpp_password";
+constexpr char kRequireTlsKey[] = "xmpp_require_tls";
 
 uint32_t SystemClock() {
   return static_cast<uint32_t>(std::time(nullptr));
@@ -54,6 +60,7 @@ Host::~Host() {
   // Modules go first, while every service of the host still works: their Unload and
   // the static destructors that run when they are closed may call it.
   modules_.reset();
+  xmpp_ = nullptr;
   icq_.reset();
   services_.Clear();
   current_host = nullptr;
@@ -82,12 +89,22 @@ std::vector<std::string> Host::ModuleNames() const {
 
 // ---- Contacts ----
 
-HANDLE Host::AddContact(std::string_view name, std::string_view protocol) {
-  HANDLE contact = db_->AddContact(name, protocol);
+HANDLE Host::AddContact(std::string_view name, std::string_view protocol,
+                        std::string_view address) {
+  HANDLE contact = db_->AddContact(name, protocol, address);
   if (contact == nullptr) return nullptr;
   contacts_[contact] = Contact{std::string(name), std::string(protocol)};
   contact_order_.push_back(contact);
+  if (xmpp_ != nullptr && !address.empty()) xmpp_->Subscribe(contact);
   return contact;
+}
+
+std::string Host::AddressOf(HANDLE contact) const {
+  return db_->AddressOf(contact);
+}
+
+HANDLE Host::ContactByAddress(std::string_view address) const {
+  return db_->ContactByAddress(address);
 }
 
 bool Host::RenameContact(HANDLE contact, std::string_view name) {
@@ -180,7 +197,87 @@ char* Host::InternModuleName(const std::string& name) {
 // ---- Protocol "ICQ" ----
 
 void Host::SetTransport(std::unique_ptr<Transport> transport) {
+  xmpp_ = nullptr;
   icq_->SetTransport(std::move(transport));
+}
+
+// ---- XMPP account and link ----
+
+bool Host::SetAccount(const XmppAccount& account) {
+  return db_->SetSetting(kAddressKey, account.address) &&
+         db_->SetSetting(kServerKey, account.server) &&
+         db_->SetSetting(kPortKey, std::to_string(account.port)) &&
+         db_->SetSetting(kPasswordKey, account.password) &&
+         db_->SetSetting(kRequireTlsKey, account.require_tls ? "1" : "0");
+}
+
+std::optional<XmppAccount> Host::Account() const {
+  std::optional<std::string> address = db_->Setting(kAddressKey);
+  if (!address || address->empty()) return std::nullopt;
+  XmppAccount account;
+  account.address = *address;
+  account.server = db_->Setting(kServerKey).value_or("");
+  const std::string port = db_->Setting(kPortKey).value_or("0");
+  const unsigned long number = std::strtoul(port.c_str(), nullptr, 10);
+  account.port = number <= 65535 ? static_cast<uint16_t>(number) : 0;
+  account.password = db_->Setting(kPasswordKey).value_or("");
+  account.require_tls = db_->Setting(kRequireTlsKey).value_or("1") != "0";
+  return account;
+}
+
+bool Host::ConnectXmpp(std::string* error, std::function<void()> changed) {
+  std::optional<XmppAccount> account = Account();
+  if (!account) {
+    *error = "the profile has no XMPP account";
+    return false;
+  }
+  LinkHooks hooks;
+  hooks.event_added = [this](HANDLE contact, HANDLE event) {
+    services_.Notify(event_added_, reinterpret_cast<WPARAM>(contact),
+                     reinterpret_cast<LPARAM>(event));
+  };
+  hooks.changed = std::move(changed);
+  hooks.add_contact = [this](const std::string& name, const std::string& address) {
+    return AddContact(name, kIcqProtocol, address);
+  };
+  hooks.clock = clock_;
+  auto link = std::make_unique<XmppLink>(*db_, queue_, std::move(*account), std::move(hooks));
+  XmppLink* raw = link.get();
+  SetTransport(std::move(link));
+  xmpp_ = raw;
+  xmpp_->Start();
+  return true;
+}
+
+LinkState Host::ConnectionState() const {
+  return xmpp_ != nullptr ? xmpp_->state() : LinkState::kOffline;
+}
+
+bool Host::IsOnline(HANDLE contact) const {
+  return xmpp_ != nullptr && xmpp_->IsOnline(contact);
+}
+
+std::vector<ConnectionLogEntry> Host::ConnectionLog() const {
+  return db_->ConnectionLog();
+}
+
+// ---- Contact requests ----
+
+std::vector<ContactRequest> Host::ContactRequests() const {
+  return db_->Requests();
+}
+
+HANDLE Host::AcceptRequest(std::string_view address, std::string_view name) {
+  const std::string bare = BareAddress(address);
+  if (bare.empty()) return nullptr;
+  HANDLE contact = db_->ContactByAddress(bare);
+  if (contact == nullptr) contact = AddContact(name, kIcqProtocol, bare);
+  if (contact != nullptr) db_->RemoveRequest(bare);
+  return contact;
+}
+
+bool Host::IgnoreRequest(std::string_view address) {
+  return db_->RemoveRequest(BareAddress(address));
 }
 
 MessageSink& Host::IncomingSink() {

@@ -23,6 +23,7 @@
 #include "host/service_table.h"
 #include "host/transport.h"
 #include "host/ui_queue.h"
+#include "host/xmpp_link.h"
 #include "sdk/plugin_api.h"
 
 namespace tessaro::host {
@@ -72,7 +73,12 @@ class Host {
 
   // ---- Contacts ----
   // Returns the new contact's handle, or nullptr when the profile cannot store it.
-  HANDLE AddContact(std::string_view name, std::string_view protocol = kIcqProtocol);
+  // `address` is the contact's bare XMPP address; while the link runs, the contact
+  // is added to the server's roster and asked for its presence.
+  HANDLE AddContact(std::string_view name, std::string_view protocol = kIcqProtocol,
+                    std::string_view address = {});
+  std::string AddressOf(HANDLE contact) const;              // empty: none
+  HANDLE ContactByAddress(std::string_view address) const;  // nullptr: not a contact
   bool RenameContact(HANDLE contact, std::string_view name);
   bool SetUserName(std::string_view name);
   // The display name as the service gives it: contact 0 is the user, an unknown
@@ -106,6 +112,29 @@ class Host {
   void SetTransport(std::unique_ptr<Transport> transport);
   // Where transports hand received texts; thread-safe.
   MessageSink& IncomingSink();
+
+  // ---- XMPP account and link ----
+  // The account lives in the profile; the password is never printed or logged.
+  bool SetAccount(const XmppAccount& account);
+  std::optional<XmppAccount> Account() const;  // nullopt: none stored
+  // Makes the XMPP link with the stored account the transport of "ICQ" and starts
+  // it. `changed` runs on the user-interface thread whenever the connection
+  // state, a contact's presence or the contact requests change. False with a
+  // message when no account is stored.
+  bool ConnectXmpp(std::string* error, std::function<void()> changed = {});
+  XmppLink* Link() { return xmpp_; }  // nullptr: not connected over XMPP
+  LinkState ConnectionState() const;
+  // Whether any resource of the contact is online (false without the link).
+  bool IsOnline(HANDLE contact) const;
+  // Changes of the connection, oldest first, across runs.
+  std::vector<ConnectionLogEntry> ConnectionLog() const;
+
+  // ---- Contact requests: messages and subscription requests of strangers ----
+  std::vector<ContactRequest> ContactRequests() const;
+  // Makes the address a contact (asking for its presence and letting it see
+  // ours) and drops the request. Returns the contact, or nullptr.
+  HANDLE AcceptRequest(std::string_view address, std::string_view name);
+  bool IgnoreRequest(std::string_view address);
   UiQueue& queue() { return queue_; }
 
  private:
@@ -140,6 +169,7 @@ class Host {
   std::string user_name_;
   std::set<std::string, std::less<>> module_names_;  // nodes never move: stable c_str()
   std::unique_ptr<IcqProtocol> icq_;
+  XmppLink* xmpp_ = nullptr;  // owned by icq_ as its transport
   std::unique_ptr<ModuleLoader> modules_;
 };
 

@@ -30,7 +30,7 @@ INT_PTR IcqProtocol::SendMessage(WPARAM, LPARAM lParam) {
   if (!transport_) return 0;
   const std::string_view text(reinterpret_cast<const char*>(ccs->lParam));
   if (!transport_->Send(ccs->hContact, text)) return 0;
-  Store(ccs->hContact, text, DBEF_SENT);
+  if (!transport_->StoresSentMessages()) Store(ccs->hContact, text, DBEF_SENT);
   return next_message_++;
 }
 

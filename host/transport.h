@@ -29,6 +29,10 @@ class Transport {
   // whole and after every message sent before it. Returns false when it cannot be
   // sent. Must not hand anything to a sink inside this call on the same thread.
   virtual bool Send(HANDLE to, std::string_view text) = 0;
+  // Whether Send stores the sent message as the contact's event itself (in one
+  // transaction with what it needs to deliver it later); the protocol then does
+  // not store it again.
+  virtual bool StoresSentMessages() const { return false; }
 };
 
 // ---- Loopback: contacts of this host paired as mirrors ----

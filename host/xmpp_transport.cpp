@@ -215,7 +215,12 @@ void XmppTransport::Run() {
   xmpp_handler_add(conn, Callbacks::OnMessage, nullptr, "message", nullptr, this);
   xmpp_handler_add(conn, Callbacks::OnPresence, nullptr, "presence", nullptr, this);
 
+  auto next_tick = Clock::now() + std::chrono::seconds(1);
   while (!stop_) {
+    if (Clock::now() >= next_tick) {
+      next_tick = Clock::now() + std::chrono::seconds(1);
+      listener_.OnTick();
+    }
     if (!online_ && !connecting_ && Clock::now() >= next_attempt_) Connect();
     if (online_) Flush();
     if (online_ || connecting_) {

@@ -65,6 +65,8 @@ class XmppTransport {
     // type: "" (available), "unavailable", "subscribe", "subscribed", ...
     virtual void OnPresence(const std::string& from, const std::string& type) = 0;
     virtual void OnRoster(std::vector<RosterItem> items) = 0;
+    // About once a second, whatever the state.
+    virtual void OnTick() {}
   };
 
   XmppTransport(XmppAccount account, Listener& listener);

@@ -70,6 +70,59 @@ TEST_F(ProfileTest, FileKeepsUserNameContactsAndHistoryAcrossHosts) {
   EXPECT_NE(carol, bob);
 }
 
+TEST_F(ProfileTest, FileIsOwnerOnlyInWalModeAndKeepsTheAccount) {
+  // A profile of the first layout, readable by all: opened, it is tightened and
+  // upgraded, and its contacts stay.
+  sqlite3* old = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(old,
+                         "CREATE TABLE contacts(id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                         "name TEXT NOT NULL, protocol TEXT NOT NULL);"
+                         "INSERT INTO contacts(name, protocol) VALUES('Old', 'ICQ');"
+                         "PRAGMA user_version = 1;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(old);
+  std::filesystem::permissions(path, std::filesystem::perms::all);
+  const std::string fresh = (dir / "fresh.db").string();
+  for (const std::string& file : {path, fresh}) {
+    SCOPED_TRACE(file);
+    host = MakeHost(file);
+    ASSERT_NE(host, nullptr);
+    const XmppAccount account{"Alice@Example.org", "xmpp.example.org", 5223, "s3cret", false};
+    ASSERT_TRUE(host->SetAccount(account));
+    HANDLE bob = host->AddContact("Bob", kIcqProtocol, "Bob@Example.org");
+    host.reset();
+    for (const char* suffix : {"", "-wal"}) {
+      if (!std::filesystem::exists(file + suffix)) continue;
+      EXPECT_EQ(std::filesystem::status(file + suffix).permissions() & std::filesystem::perms::all,
+                std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+          << suffix;
+    }
+    host = MakeHost(file);
+    std::optional<XmppAccount> stored = host->Account();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->address, account.address);
+    EXPECT_EQ(stored->server, account.server);
+    EXPECT_EQ(stored->port, account.port);
+    EXPECT_EQ(stored->password, account.password);
+    EXPECT_FALSE(stored->require_tls);
+    EXPECT_EQ(host->ContactByAddress("bob@example.org"), bob);
+    EXPECT_EQ(host->AddressOf(bob), "bob@example.org");
+    host.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* mode = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &mode, nullptr);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal");
+    sqlite3_finalize(mode);
+    sqlite3_close(db);
+  }
+  host = MakeHost(path);
+  EXPECT_NE(host->FindContact("Old"), nullptr);
+}
+
 TEST_F(ProfileTest, MemoryProfileStartsEmptyEveryTime) {
   host = MakeHost("");
   host->AddContact("Alice");

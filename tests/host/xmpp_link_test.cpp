@@ -1,0 +1,385 @@
+// The XMPP link through a local server: nothing lost, nothing twice, in order,
+// across server restarts, a profile closed before its receipts came, a busy
+// profile; strangers and bad stanzas reach no game. Each peer is a profile with
+// its own link and its own queue, pumped by the test.
+#include "host/xmpp_link.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host/host.h"
+#include "xmpp_fixture.h"
+
+namespace tessaro::host::testing {
+namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+struct Peer {
+  explicit Peer(std::string name) : user(std::move(name)) {}
+
+  std::string user;
+  std::string profile;
+  ManualQueue queue;
+  std::unique_ptr<Database> db;
+  std::unique_ptr<XmppLink> link;
+  std::vector<std::string> log;
+  int added = 0;        // "DB/Event/Added" notifications
+  std::size_t got = 0;  // of them, received messages
+
+  // Texts received from `contact`, as stored, in order.
+  std::vector<std::string> Received(HANDLE contact) const {
+    std::vector<std::string> texts;
+    for (const EventRecord& event : db->EventsOf(contact, ReadFilter::kAll)) {
+      if ((event.flags & DBEF_SENT) == 0)
+        texts.push_back(event.blob.substr(0, event.blob.size() - 1));
+    }
+    return texts;
+  }
+  bool Logged(const std::string& part) const {
+    for (const std::string& line : log)
+      if (line.find(part) != std::string::npos) return true;
+    return false;
+  }
+};
+
+class XmppLinkTest : public XmppTest {
+ protected:
+  // Opens (or reopens) the peer's profile with the given contacts and starts its link.
+  void Open(Peer& peer, const std::vector<std::string>& contacts) {
+    std::string error;
+    peer.profile = folder.path() + "/" + peer.user + ".db";
+    peer.db = Database::Open(peer.profile, &error);
+    ASSERT_NE(peer.db, nullptr) << error;
+    for (const std::string& contact : contacts) {
+      if (peer.db->ContactByAddress(server->Address(contact)) == nullptr)
+        peer.db->AddContact(contact, "ICQ", server->Address(contact));
+    }
+    LinkHooks hooks;
+    hooks.event_added = [&peer](HANDLE, HANDLE event) {
+      ++peer.added;
+      if ((peer.db->Event(event)->flags & DBEF_SENT) == 0) ++peer.got;
+    };
+    hooks.log = [&peer](const std::string& line) { peer.log.push_back(line); };
+    peer.link = std::make_unique<XmppLink>(*peer.db, peer.queue, Account(peer.user), hooks);
+    peer.link->Start();
+  }
+  void Close(Peer& peer) {
+    peer.link.reset();
+    peer.db.reset();
+  }
+  HANDLE ContactOf(Peer& peer, const std::string& user) {
+    return peer.db->ContactByAddress(server->Address(user));
+  }
+  // A few tasks of each peer at a time, so that conditions are looked at often.
+  void Pump() {
+    for (Peer* peer : {&alice, &bob}) {
+      for (int i = 0; i < 200 && peer->queue.RunOne(); ++i) {
+      }
+    }
+  }
+  bool PumpUntil(const std::function<bool()>& condition) {
+    return WaitUntil(condition, [this] { Pump(); });
+  }
+  // Both online, each seeing the other online.
+  void Connect() {
+    Open(alice, {"bob"});
+    Open(bob, {"alice"});
+    ASSERT_TRUE(PumpUntil([&] {
+      return alice.link->IsOnline(ContactOf(alice, "bob")) &&
+             bob.link->IsOnline(ContactOf(bob, "alice"));
+    }));
+  }
+  static std::vector<std::string> Numbered(const std::string& prefix, int from, int to) {
+    std::vector<std::string> texts;
+    for (int i = from; i <= to; ++i)
+      texts.push_back(prefix + std::to_string(i));
+    return texts;
+  }
+  void SendAll(Peer& from, const std::string& to, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts)
+      ASSERT_TRUE(from.link->Send(ContactOf(from, to), text));
+  }
+
+  Peer alice{"alice"};
+  Peer bob{"bob"};
+};
+
+TEST_F(XmppLinkTest, BothWaysInOrderAndEveryReceiptArrives) {
+  Connect();
+  const auto to_bob = Numbered("a", 1, 100);
+  const auto to_alice = Numbered("b", 1, 100);
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(alice.link->Send(ContactOf(alice, "bob"), to_bob[i]));
+    ASSERT_TRUE(bob.link->Send(ContactOf(bob, "alice"), to_alice[i]));
+  }
+  ASSERT_TRUE(PumpUntil([&] {
+    return bob.got >= 100 && alice.got >= 100 && alice.db->Outbox().empty() &&
+           bob.db->Outbox().empty();
+  }));
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), to_bob);
+  EXPECT_EQ(alice.Received(ContactOf(alice, "bob")), to_alice);
+  // Each side: 100 sent and 100 received events, each notified once.
+  EXPECT_EQ(alice.added, 200);
+  EXPECT_EQ(bob.added, 200);
+  // Texts that cannot travel are refused, and nothing is stored for them.
+  EXPECT_FALSE(alice.link->Send(ContactOf(alice, "bob"), std::string(kMaxBodyBytes + 1, 'x')));
+  EXPECT_FALSE(alice.link->Send(ContactOf(alice, "bob"), "bell\x07"));
+  EXPECT_EQ(alice.db->EventsOf(ContactOf(alice, "bob"), ReadFilter::kAll).size(), 200u);
+}
+
+TEST_F(XmppLinkTest, ServerKilledOrStoppedDuringABurstLosesAndDoublesNothing) {
+  Connect();
+  struct Case {
+    const char* name;
+    void (LocalXmppServer::*down)();
+  };
+  std::vector<std::string> expected;
+  int sent = 0;
+  for (const Case& c :
+       {Case{"kill", &LocalXmppServer::Kill}, Case{"stop", &LocalXmppServer::Stop}}) {
+    SCOPED_TRACE(c.name);
+    // 2,000 lines: half before the outage, some while the server is gone, the rest
+    // once it is back.
+    auto burst = Numbered(std::string(c.name) + "-", 1, 2000);
+    expected.insert(expected.end(), burst.begin(), burst.end());
+    SendAll(alice, "bob", {burst.begin(), burst.begin() + 1000});
+    sent += 1000;
+    ASSERT_TRUE(PumpUntil([&] { return bob.got >= static_cast<std::size_t>(sent - 900); }));
+    (server.get()->*c.down)();
+    SendAll(alice, "bob", {burst.begin() + 1000, burst.begin() + 1500});
+    std::string error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+    SendAll(alice, "bob", {burst.begin() + 1500, burst.end()});
+    sent += 1000;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return bob.got >= static_cast<std::size_t>(sent) && alice.db->Outbox().empty(); }));
+  }
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
+  const std::vector<ConnectionLogEntry> history = alice.db->ConnectionLog();
+  ASSERT_GE(history.size(), 5u);  // online, then lost and back twice
+  EXPECT_EQ(history.front().state, "online");
+  EXPECT_EQ(history.back().state, "online");
+}
+
+TEST_F(XmppLinkTest, ProfileClosedBeforeItsReceiptsSendsAgainWithoutDoubles) {
+  Connect();
+  const auto first = Numbered("a", 1, 50);
+  SendAll(alice, "bob", first);
+  // Bob stores and acknowledges all; alice never reads the receipts.
+  ASSERT_TRUE(WaitUntil([&] { return bob.got >= 50; }, [&] { bob.queue.RunPending(); }));
+  Close(alice);
+  // Meanwhile bob writes to alice, who is gone: the server keeps it.
+  const auto reply = Numbered("b", 1, 20);
+  SendAll(bob, "alice", reply);
+  bob.queue.RunPending();
+  Open(alice, {"bob"});
+  EXPECT_EQ(alice.db->Outbox().size(), 50u);
+  const auto more = Numbered("a", 51, 60);
+  SendAll(alice, "bob", more);
+  ASSERT_TRUE(PumpUntil(
+      [&] { return alice.got >= 20 && alice.db->Outbox().empty() && bob.db->Outbox().empty(); }));
+  std::vector<std::string> expected = first;
+  expected.insert(expected.end(), more.begin(), more.end());
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
+  EXPECT_EQ(alice.Received(ContactOf(alice, "bob")), reply);
+  EXPECT_TRUE(bob.Logged("arrived again"));
+}
+
+TEST_F(XmppLinkTest, ABusyProfileLosesNothing) {
+  Connect();
+  const std::string bob_profile = bob.profile;
+  struct Case {
+    const char* name;
+    const char* begin;
+    int busy_timeout_ms;  // bob's, while the other connection holds on
+  };
+  // A reading transaction does not stop the writer at all (WAL): half the burst is
+  // stored while it is open. A writing one holds the writer up; past the busy
+  // timeout the store fails, nothing is acknowledged, and the message comes again.
+  const Case cases[] = {{"reader", "BEGIN; SELECT count(*) FROM events;", 5000},
+                        {"writer past the timeout", "BEGIN IMMEDIATE;", 20}};
+  std::vector<std::string> expected;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bob.db->SetBusyTimeout(c.busy_timeout_ms);
+    std::atomic<bool> holding{false}, release{false};
+    std::thread other([&] {
+      sqlite3* db = nullptr;
+      sqlite3_open(bob_profile.c_str(), &db);
+      sqlite3_exec(db, c.begin, nullptr, nullptr, nullptr);
+      holding = true;
+      while (!release)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+      sqlite3_close(db);
+    });
+    while (!holding)
+      std::this_thread::yield();
+    const std::size_t before = bob.got;
+    const auto burst = Numbered(std::string(c.name) + " ", 1, 1000);
+    expected.insert(expected.end(), burst.begin(), burst.end());
+    SendAll(alice, "bob", burst);
+    const bool held_up = PumpUntil([&] {
+      return c.busy_timeout_ms < 1000 ? bob.Logged("not acknowledged") : bob.got >= before + 500;
+    });
+    release = true;
+    other.join();
+    ASSERT_TRUE(held_up);
+    ASSERT_TRUE(
+        PumpUntil([&] { return bob.got >= expected.size() && alice.db->Outbox().empty(); }));
+  }
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
+}
+
+TEST_F(XmppLinkTest, StrangersAndBadStanzasReachNoGame) {
+  Open(bob, {"alice", "carol"});
+  RecordingListener ignored;
+  XmppTransport alice_raw(Account("alice"), ignored);
+  XmppTransport carol_raw(Account("carol"), ignored);
+  alice_raw.Start();
+  carol_raw.Start();
+  // dave is nobody's contact.
+  std::string error;
+  ASSERT_TRUE(server->AddAccount("dave", "pw", &error)) << error;
+  XmppTransport dave_raw(Account("dave"), ignored);
+  dave_raw.Start();
+  ASSERT_TRUE(PumpUntil([&] {
+    return alice_raw.online() && carol_raw.online() && dave_raw.online() &&
+           bob.link->state() == LinkState::kOnline;
+  }));
+  auto raw = [](const std::string& id, const std::string& inner) {
+    return "<message to='bob@localhost' type='chat' id='" + id + "'>" + inner + "</message>";
+  };
+  const std::string ask = "<request xmlns='urn:xmpp:receipts'/>";
+  struct Case {
+    const char* name;
+    XmppTransport* from;
+    std::string xml;
+    const char* logged;  // "": accepted
+  };
+  const Case cases[] = {
+      {"plain message", &alice_raw, raw("m1", "<body>hello</body>" + ask), ""},
+      {"stranger", &dave_raw, raw("d1", "<body>let me play</body>" + ask), ""},
+      {"no body", &alice_raw, raw("m2", ask), "without a body"},
+      {"too long for us", &alice_raw,
+       raw("m3", "<body>" + std::string(kMaxBodyBytes + 10, 'x') + "</body>" + ask), "bytes"},
+      {"receipt for unknown id", &alice_raw,
+       raw("m4", "<received xmlns='urn:xmpp:receipts' id='nothing'/>"), "unknown message"},
+      {"duplicate id", &alice_raw, raw("m1", "<body>hello</body>" + ask), "arrived again"},
+      {"another contact's id", &carol_raw, raw("m1", "<body>hijack</body>" + ask),
+       "another contact"},
+      {"bad sequence", &alice_raw,
+       raw("m5", "<body>x</body><seq xmlns='urn:tessaro:seq:0' n='zero' epoch='1'/>" + ask),
+       "bad sequence"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bob.log.clear();
+    c.from->SendRaw(c.xml);
+    // A plain message after each case shows when the case has been handled.
+    const std::string marker = std::string("after ") + c.name;
+    c.from->SendRaw(raw(NewMessageId(), "<body>" + marker + "</body>"));
+    ASSERT_TRUE(PumpUntil([&] {
+      for (HANDLE contact : {ContactOf(bob, "alice"), ContactOf(bob, "carol")}) {
+        auto texts = bob.Received(contact);
+        if (std::find(texts.begin(), texts.end(), marker) != texts.end()) return true;
+      }
+      for (const ContactRequest& request : bob.db->Requests())
+        if (request.last_text == marker) return true;
+      return false;
+    }));
+    if (*c.logged != '\0') {
+      EXPECT_TRUE(bob.Logged(c.logged));
+    } else {
+      EXPECT_TRUE(bob.log.empty()) << bob.log.front();
+    }
+  }
+  // A body above the server's own stanza limit never arrives: the server ends the
+  // sender's stream. Bob goes on.
+  alice_raw.SendRaw(raw("big", "<body>" + std::string(1 << 20, 'x') + "</body>"));
+  ASSERT_TRUE(PumpUntil([&] { return !alice_raw.online(); }));
+  ASSERT_TRUE(PumpUntil([&] { return alice_raw.online(); }));
+  alice_raw.Send({"bob@localhost", "after-big", "after big", 0, 0});
+  ASSERT_TRUE(PumpUntil([&] {
+    auto texts = bob.Received(ContactOf(bob, "alice"));
+    return std::find(texts.begin(), texts.end(), "after big") != texts.end();
+  }));
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")),
+            (std::vector<std::string>{"hello", "after plain message", "after no body",
+                                      "after too long for us", "after receipt for unknown id",
+                                      "after duplicate id", "after bad sequence", "after big"}));
+  EXPECT_EQ(bob.Received(ContactOf(bob, "carol")),
+            (std::vector<std::string>{"after another contact's id"}));
+  const std::vector<ContactRequest> requests = bob.db->Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].address, "dave@localhost");
+  EXPECT_EQ(requests[0].messages, 2u);
+  EXPECT_EQ(ContactOf(bob, "dave"), nullptr);
+}
+
+}  // namespace
+}  // namespace tessaro::host::testing
+
+namespace tessaro::host::testing {
+namespace {
+
+// The host over the link: "ICQ/SendMsg" stores a sent message once, contacts'
+// messages are announced, strangers' are kept as requests until accepted.
+TEST_F(XmppLinkTest, HostSendsThroughTheLinkAndKeepsStrangersAsRequests) {
+  std::string error;
+  auto host = Host::Create(alice.queue, HostOptions{folder.path() + "/host.db", {}}, &error);
+  ASSERT_NE(host, nullptr) << error;
+  ASSERT_TRUE(host->SetAccount(Account("alice")));
+  HANDLE bob_contact = host->AddContact("Bob", kIcqProtocol, "bob@localhost");
+  std::vector<HANDLE> announced;
+  host->services().Hook(ME_DB_EVENT_ADDED, [&](WPARAM contact, LPARAM) {
+    announced.push_back(reinterpret_cast<HANDLE>(contact));
+    return 0;
+  });
+  int changes = 0;
+  ASSERT_TRUE(host->ConnectXmpp(&error, [&] { ++changes; })) << error;
+  Open(bob, {"alice"});
+  ASSERT_TRUE(PumpUntil([&] {
+    return host->ConnectionState() == LinkState::kOnline && host->IsOnline(bob_contact);
+  }));
+  CCSDATA ccs{bob_contact, PSS_MESSAGE, 0, reinterpret_cast<LPARAM>("#RQ")};
+  EXPECT_NE(host->CallService("ICQ/SendMsg", 0, reinterpret_cast<LPARAM>(&ccs)), 0);
+  ASSERT_TRUE(bob.link->Send(ContactOf(bob, "alice"), "hi"));
+  ASSERT_TRUE(PumpUntil([&] { return bob.got >= 1 && host->EventsOf(bob_contact).size() >= 2; }));
+  const std::vector<EventRecord> history = host->EventsOf(bob_contact);
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].flags, static_cast<uint32_t>(DBEF_SENT));
+  EXPECT_EQ(history[0].blob, std::string("#RQ", 4));
+  EXPECT_EQ(history[1].blob, std::string("hi", 3));
+  EXPECT_EQ(announced, (std::vector<HANDLE>{bob_contact, bob_contact}));
+
+  RecordingListener ignored;
+  XmppTransport carol(Account("carol"), ignored);
+  carol.Start();
+  ASSERT_TRUE(WaitUntil([&] { return carol.online(); }));
+  carol.Send({"alice@localhost", NewMessageId(), "play?", 1, 1});
+  ASSERT_TRUE(PumpUntil([&] { return !host->ContactRequests().empty(); }));
+  EXPECT_EQ(host->ContactRequests()[0].address, "carol@localhost");
+  EXPECT_EQ(host->ContactRequests()[0].last_text, "play?");
+  EXPECT_EQ(announced.size(), 2u);
+  EXPECT_EQ(host->Contacts().size(), 1u);
+  HANDLE carol_contact = host->AcceptRequest("carol@localhost", "Carol");
+  ASSERT_NE(carol_contact, nullptr);
+  EXPECT_EQ(host->ContactByAddress("carol@localhost"), carol_contact);
+  EXPECT_TRUE(host->ContactRequests().empty());
+  EXPECT_GT(changes, 0);
+}
+
+}  // namespace
+}  // namespace tessaro::host::testing
