@@ -113,10 +113,12 @@ struct XmppTransport::Callbacks {
     }
     self->online_ = false;
     {
-      // Whatever was queued for the lost stream is gone with it; the link sends its
-      // outbox again after the next login.
+      // Messages waiting for the lost stream are dropped: the link sends its whole
+      // outbox again after the next login. Receipts and presence wait for it, or
+      // peers would send again what was stored long ago.
       std::lock_guard<std::mutex> lock(self->mutex_);
-      self->queue_.clear();
+      std::erase_if(self->queue_,
+                    [](const Work& work) { return work.kind == Work::Kind::kMessage; });
     }
     self->next_attempt_ = Clock::now() + self->backoff_;
     const std::string detail = DescribeLoss(error, stream_error) + "; next attempt in " +

@@ -77,8 +77,9 @@ class XmppTransport {
 
   // ---- Thread-safe ----
   void Start();
-  // Queued for the network thread. While not logged in, queued work is dropped at
-  // the next loss of the connection; the link sends its outbox again on login.
+  // Queued for the network thread and written once logged in. Messages still
+  // queued when a connection is lost are dropped (the link sends its outbox again
+  // on login); receipts and presence wait for the next connection.
   void Send(OutgoingMessage message);
   void SendReceipt(const std::string& to_full, const std::string& id);
   // <presence to=… type=…/>: subscribe, subscribed, unsubscribed.

@@ -143,27 +143,29 @@ TEST_F(XmppLinkTest, ServerKilledOrStoppedDuringABurstLosesAndDoublesNothing) {
   struct Case {
     const char* name;
     void (LocalXmppServer::*down)();
+    std::size_t lines;
   };
+  // A killed server drops what is in flight; a stopped one ends the streams first.
+  const Case cases[] = {{"kill", &LocalXmppServer::Kill, 2000},
+                        {"stop", &LocalXmppServer::Stop, 200}};
   std::vector<std::string> expected;
-  int sent = 0;
-  for (const Case& c :
-       {Case{"kill", &LocalXmppServer::Kill}, Case{"stop", &LocalXmppServer::Stop}}) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    // 2,000 lines: half before the outage, some while the server is gone, the rest
-    // once it is back.
-    auto burst = Numbered(std::string(c.name) + "-", 1, 2000);
+    // Half the lines before the outage, a quarter while the server is gone, the
+    // rest once it is back.
+    const std::size_t before = bob.got;
+    const auto burst = Numbered(std::string(c.name) + "-", 1, static_cast<int>(c.lines));
     expected.insert(expected.end(), burst.begin(), burst.end());
-    SendAll(alice, "bob", {burst.begin(), burst.begin() + 1000});
-    sent += 1000;
-    ASSERT_TRUE(PumpUntil([&] { return bob.got >= static_cast<std::size_t>(sent - 900); }));
+    const auto at = [&](std::size_t quarter) { return burst.begin() + c.lines * quarter / 4; };
+    SendAll(alice, "bob", {at(0), at(2)});
+    ASSERT_TRUE(PumpUntil([&] { return bob.got >= before + c.lines / 10; }));
     (server.get()->*c.down)();
-    SendAll(alice, "bob", {burst.begin() + 1000, burst.begin() + 1500});
+    SendAll(alice, "bob", {at(2), at(3)});
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
-    SendAll(alice, "bob", {burst.begin() + 1500, burst.end()});
-    sent += 1000;
-    ASSERT_TRUE(PumpUntil(
-        [&] { return bob.got >= static_cast<std::size_t>(sent) && alice.db->Outbox().empty(); }));
+    SendAll(alice, "bob", {at(3), at(4)});
+    ASSERT_TRUE(
+        PumpUntil([&] { return bob.got >= expected.size() && alice.db->Outbox().empty(); }));
   }
   EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
   const std::vector<ConnectionLogEntry> history = alice.db->ConnectionLog();
