@@ -3,9 +3,12 @@
 // The receiving side judges the stones it gets (white judges black's stones,
 // black judges white's), announces a result to both logs and stops the
 // clocks; the mover never judges its own stone. Nothing on this side tests the
-// peer's word beyond what keeps the board sound: stones, sides and take-backs
-// are applied as received.
+// peer's word beyond what keeps the two boards alike: a command that no
+// genuine peer sends (a colour that is no colour, a stone value that names no
+// stone, a stone onto a stone, a game longer than the board) is refused whole
+// with one line in the log, and everything else is applied as received.
 #include <cstdio>
+#include <string>
 
 #include "game/judge.h"
 #include "window/game_window.h"
@@ -18,6 +21,9 @@ inline constexpr const char* kBlackFive = "BLACK win, 5 in row";
 inline constexpr const char* kWhiteByForbidden = "WHITE win, forbidden move";
 inline constexpr const char* kWhiteFive = "WHITE win, 5 in row";
 
+// More moves than the board has points: no game of ours is that long.
+inline constexpr size_t kMaxGameMoves = kCellCount;
+
 const char* ColourWord(uint32_t colour) {
   return colour == White ? "WHITE" : "BLACK";
 }
@@ -28,10 +34,49 @@ bool IsFirstStoneOfClash(const GameCommand& command, size_t ownRecords) {
   return command.getMove(move) && MoveOnBoard(move) && move.value == Black && ownRecords == 1;
 }
 
+// Why a command is refused before it is looked at any further, or an empty
+// text. Only what a genuine peer never sends is refused; a command of the
+// wrong size keeps its older handling (a side of the wrong size still logs
+// the sides sentence, a move of the wrong size is dropped).
+std::string Refusal(const GameCommand& command) {
+  switch (command.code) {
+    case CmdSide: {
+      int32_t side = 0;
+      if (command.getSide(side) && side != Black && side != White) {
+        return "a side of " + std::to_string(side);
+      }
+      break;
+    }
+    case CmdMove: {
+      Move move;
+      if (command.getMove(move) && move.value > Proposal) {
+        return "a stone of value " + std::to_string(move.value);
+      }
+      break;
+    }
+    case CmdGame:
+      if (command.data.size() > kMaxGameMoves) {
+        return "a game of " + std::to_string(command.data.size()) + " moves";
+      }
+      break;
+    default:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
+
+void GameWindow::Refuse(const std::string& what) {
+  AppendLog("Refused from " + peerName + ": " + what);
+}
 
 void GameWindow::Dispatch(GameCommand& command) {
   if (m_hWnd != nullptr) FlashWindow(TRUE);
+  if (const std::string refusal = Refusal(command); !refusal.empty()) {
+    Refuse(refusal);
+    return;
+  }
   // A CmdSide held back as half of a first-stone clash is settled by the
   // peer's first stone, which the peer sends right behind it. Anything else
   // means it was an ordinary CmdSide (Load Game sends one before its CmdGame):
@@ -70,7 +115,12 @@ void GameWindow::Dispatch(GameCommand& command) {
       myClock = 0;
       break;
     default:
-      AfxMessageBox("Unknown command received", MB_OK);
+      // One box for a whole message, however many unknown commands it holds:
+      // each box waits for the user.
+      if (unknownBoxMessage != messagesQueued) {
+        unknownBoxMessage = messagesQueued;
+        AfxMessageBox("Unknown command received", MB_OK);
+      }
       break;
   }
 }
@@ -96,6 +146,14 @@ void GameWindow::DispatchMove(GameCommand& command) {
   if (firstStoneClash) {
     firstStoneClash = false;
     ResolveFirstStoneClash(move);
+    return;
+  }
+  // A stone onto a stone would leave the board and the move list telling two
+  // games. A black stone onto a proposal is white's choice, and value 0 takes
+  // a proposal away: both are genuine.
+  const uint32_t cell = board.at(move.x, move.y);
+  if ((move.value == Black || move.value == White) && (cell == Black || cell == White)) {
+    Refuse("a stone onto the stone at " + std::to_string(move.x) + "," + std::to_string(move.y));
     return;
   }
 

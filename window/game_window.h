@@ -120,6 +120,8 @@ class GameWindow : public CDialog, public GamePosition {
 
  private:
   void Announce(const std::string& text);
+  // Drops a received command that no genuine peer sends, with one log line.
+  void Refuse(const std::string& what);
   void TakeBackClick(int x, int y);
   void SimulationClick(int x, int y);
   void DispatchMove(GameCommand& command);
@@ -155,6 +157,10 @@ class GameWindow : public CDialog, public GamePosition {
   // Both sides placed a first stone before either CmdSide arrived: set on the
   // peer's CmdSide until its first stone arrives and settles who keeps black.
   bool firstStoneClash = false;
+  // Messages queued for this window so far, and the one whose commands last
+  // opened the "Unknown command received" box: one box per message at most.
+  uint64_t messagesQueued = 0;
+  uint64_t unknownBoxMessage = 0;
 };
 
 }  // namespace tessaro

@@ -9,6 +9,7 @@
 
 #include "files/lib_file.h"
 #include "game/judge.h"
+#include "link/log_text.h"
 #include "two_players.h"
 
 namespace tessaro::testing {
@@ -221,6 +222,73 @@ TEST_F(Dispatcher, MalformedMovesAreIgnored) {
   // The window goes on as before.
   ClickPoint(*black, 7, 8);
   EXPECT_EQ(white->board.at(7, 8), White);
+}
+
+// A genuine peer never sends these. Each is refused whole: one line in the
+// log, and board, moves, colour and turn stay as they were.
+TEST_F(Dispatcher, CommandsNoPeerSendsAreRefusedWithOneLogLine) {
+  OpenBoth();
+  ClickPoint(*black, 7, 7);
+  ClickPoint(*black, 8, 7);  // white's (8, 7): a white stone on the board too
+  struct Case {
+    std::string frame;
+    const char* line;
+  };
+  std::string longGame;
+  for (int i = 0; i < 226; ++i)
+    longGame.push_back(static_cast<char>((i / 15 % 15) * 16 + i % 15));
+  const Case cases[] = {
+      {FrameOf(CmdSide, std::string("\x07\x00\x00\x00", 4)), "Refused from Alice: a side of 7"},
+      {FrameOf(CmdSide, std::string(4, '\x00')), "Refused from Alice: a side of 0"},
+      {FrameOf(CmdSide, std::string(4, '\xFF')), "Refused from Alice: a side of -1"},
+      {FrameOf(CmdMove, MoveData(0, 0, 0xDEADBEEF)),
+       "Refused from Alice: a stone of value 3735928559"},
+      {FrameOf(CmdMove, MoveData(0, 0, ForbiddenMark)), "Refused from Alice: a stone of value 4"},
+      {FrameOf(CmdMove, MoveData(7, 7, Black)),
+       "Refused from Alice: a stone onto the stone at 7,7"},
+      {FrameOf(CmdMove, MoveData(8, 7, Black)),
+       "Refused from Alice: a stone onto the stone at 8,7"},
+      {FrameOf(CmdMove, MoveData(7, 7, White)),
+       "Refused from Alice: a stone onto the stone at 7,7"},
+      {FrameOf(CmdGame, longGame), "Refused from Alice: a game of 226 moves"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.line);
+    const Board board = white->board;
+    const std::vector<Move> moves = white->moveList;
+    const uint32_t colour = white->myColor, turn = white->myTurn;
+    const std::string log = white->logText;
+    Deliver(alice, test.frame);
+    Settle();
+    EXPECT_EQ(white->board, board);
+    EXPECT_EQ(white->moveList, moves);
+    EXPECT_EQ(white->myColor, colour);
+    EXPECT_EQ(white->myTurn, turn);
+    EXPECT_EQ(white->logText, log + WrapLogEntry(test.line));
+  }
+  EXPECT_EQ(BoxCount(), 0u);
+  EXPECT_THAT(SentFrames(alice), ::testing::SizeIs(1));  // the sides sentence only
+  // A game that fills the board is still taken.
+  longGame.pop_back();
+  Deliver(alice, FrameOf(CmdGame, longGame));
+  Settle();
+  EXPECT_EQ(white->moveList.size(), 225u);
+}
+
+// Each box waits for the user: a message full of unknown commands opens one.
+TEST_F(Dispatcher, OneUnknownCommandBoxPerMessage) {
+  OpenBoth();
+  std::string many = "#RQ";
+  for (int i = 0; i < 500; ++i)
+    many += FrameOf(9 + i, "").substr(3);
+  Deliver(bob, many);
+  Settle();
+  EXPECT_EQ(BoxCount(), 1u);
+  Deliver(bob, FrameOf(8, ""));
+  Settle();
+  Deliver(bob, FrameOf(8, "") + FrameOf(8, ""));
+  Settle();
+  EXPECT_EQ(BoxCount(), 3u);
 }
 
 // ---- Loaded games ----------------------------------------------------------
