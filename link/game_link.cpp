@@ -34,6 +34,7 @@ int32_t GameLink::DecodeIncoming(uint8_t* buffer, int32_t capacity) {
 }
 
 void GameLink::QueueIncoming() {
+  ++window_.messagesQueued;
   window_.inbox.push_back(this);
   if (window_.m_hWnd != nullptr) window_.PostMessage(WM_PAINT, 0, 0);
 }
@@ -84,6 +85,9 @@ void GameWindow::DrainInbox() {
     inbox.pop_front();
     GameCommand command(this);
     command.receive(*entry);
+    // A rest put back after a decoding filled up is read at once, not when
+    // some later message happens to arrive.
+    if (inbox.empty() && !incomingText.empty()) inbox.push_back(&link);
   }
   receiveBusy = 0;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "plugin/host_calls.h"
 #include "resources/embedded.h"
@@ -14,7 +15,10 @@ PluginApp* currentApp = nullptr;
 
 inline constexpr const char* kGamePrefix = "#RQ";
 inline constexpr const char* kGameProtocol = "ICQ";
-inline constexpr DWORD kEventBufferSize = 16384;
+inline constexpr size_t kEventBufferSize = 16384;
+// No game command comes near this: the longest, a chat line, travels in
+// frames of about 8 KiB. A longer message is dropped rather than held.
+inline constexpr size_t kMaxMessageBytes = size_t{1} << 20;
 
 char kShortName[] = "Tessaro plugin";
 char kDescription[] = "Allows to play renju with a person from your contact list";
@@ -114,10 +118,17 @@ int PluginApp::Unload() {
 // ---- Routing ----
 
 int PluginApp::OnEventAdded(WPARAM hContact, LPARAM hDbEvent) {
-  std::vector<BYTE> blob(kEventBufferSize);
+  // The whole blob is read, so a long message is never cut inside a frame
+  // (the cut frame would spoil the rest of the text and the next message).
+  // Beyond kMaxMessageBytes a game message is dropped with a line in the log.
+  const INT_PTR blobSize =
+      CallHostService(MS_DB_EVENT_GETBLOBSIZE, static_cast<WPARAM>(hDbEvent), 0);
+  const size_t wanted = blobSize > 0 ? static_cast<size_t>(blobSize) : 0;
+  const size_t capacity = std::clamp<size_t>(wanted, kEventBufferSize, kMaxMessageBytes);
+  std::vector<BYTE> blob(capacity);
   DBEVENTINFO event{};
   event.cbSize = sizeof(DBEVENTINFO);
-  event.cbBlob = kEventBufferSize;
+  event.cbBlob = static_cast<DWORD>(capacity);
   event.pBlob = blob.data();
   // An event the host cannot return is not a game message.
   if (CallHostService(MS_DB_EVENT_GET, static_cast<WPARAM>(hDbEvent),
@@ -125,7 +136,7 @@ int PluginApp::OnEventAdded(WPARAM hContact, LPARAM hDbEvent) {
     return 0;
   }
   // The text runs to its first zero byte, and never past the buffer.
-  const size_t filled = std::min<size_t>(event.cbBlob, kEventBufferSize);
+  const size_t filled = std::min<size_t>(event.cbBlob, capacity);
   const auto* bytes = reinterpret_cast<const char*>(blob.data());
   const std::string text(bytes, strnlen(bytes, filled));
 
@@ -135,6 +146,12 @@ int PluginApp::OnEventAdded(WPARAM hContact, LPARAM hDbEvent) {
   if (text.compare(0, 3, kGamePrefix) != 0) return 0;
 
   CallHostService(MS_DB_EVENT_MARKREAD, hContact, hDbEvent);
+  if (wanted > kMaxMessageBytes && text.size() == filled) {
+    // Cut at the buffer's end: none of it can be trusted to line up.
+    FindOrCreateWindow(reinterpret_cast<HANDLE>(hContact))
+        ->AppendLog("A game message of " + std::to_string(wanted) + " bytes was too long; dropped");
+    return 0;
+  }
   DeliverGameMessage(reinterpret_cast<HANDLE>(hContact), text);
   return 0;
 }

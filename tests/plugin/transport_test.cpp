@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "link/log_text.h"
 #include "two_players.h"
 
 namespace tessaro::testing {
@@ -235,6 +236,47 @@ TEST_F(Transport, BurstsLongerThanOneDecodingArriveWhole) {
     }
     Settle();
     EXPECT_EQ(LogLines(*black), expected);
+    EXPECT_THAT(BoxTexts(), IsEmpty());
+    EXPECT_TRUE(black->inbox.empty());
+    EXPECT_TRUE(black->incomingText.empty());
+  }
+}
+
+// One message may hold more than the host's usual 16 KiB event buffer and
+// more than one decoding: it is read whole, every decoding follows at once,
+// and the next message is untouched. Past 1 MiB a message is dropped with a
+// line in the log, and the next one still arrives.
+TEST_F(Transport, LongMessagesAreReadWholeOrDroppedWhole) {
+  struct Case {
+    const char* name;
+    size_t commands;  // CmdText commands of 30 bytes in the one message
+    bool dropped;
+  };
+  const Case cases[] = {
+      {"more than one decoding", 120, false},
+      {"more than the event buffer", 300, false},
+      {"more than 1 MiB", 14000, true},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    black->logText.clear();
+    std::string message = "#RQ";
+    for (size_t i = 0; i < test.commands; ++i)
+      message += FrameOf(CmdText, std::string(30, static_cast<char>('a' + i % 26))).substr(3);
+    Deliver(bob, message);
+    Settle();
+    const std::vector<std::string> lines = LogLines(*black);
+    if (test.dropped) {
+      // The host's blob is the text and its closing zero.
+      EXPECT_EQ(black->logText,
+                WrapLogEntry("A game message of " + std::to_string(message.size() + 1) +
+                             " bytes was too long; dropped"));
+    } else {
+      EXPECT_EQ(lines.size(), 2 * test.commands);  // each text and an empty line
+    }
+    Deliver(bob, FrameOf(CmdText, "next"));
+    Settle();
+    EXPECT_EQ(LogLines(*black).back(), "next");
     EXPECT_THAT(BoxTexts(), IsEmpty());
     EXPECT_TRUE(black->inbox.empty());
     EXPECT_TRUE(black->incomingText.empty());
