@@ -1,4 +1,5 @@
 // The game log and the chat line.
+#include "link/frame.h"
 #include "link/log_text.h"
 #include "window/game_window.h"
 
@@ -15,11 +16,14 @@ void GameWindow::AppendLog(const std::string& text) {
 void GameWindow::OnOK() {
   std::string typed;
   GetDlgItemText(kChatLine, typed);
-  const std::string line = ChatLine(myName, typed);
+  // A long line goes as several commands, each logged on both sides as it
+  // is sent, so the peer's log holds the same entries as this one.
   GameCommand command(this);
-  command.setText(line);
-  SendCommand(command);
-  AppendLog(line);
+  for (const std::string& piece : SplitChatLine(ChatLine(myName, typed), kMaxTextBytes)) {
+    command.setText(piece);
+    SendCommand(command);
+    AppendLog(piece);
+  }
   SetDlgItemText(kChatLine, "");
   UpdateData(FALSE);
 }

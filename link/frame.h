@@ -29,6 +29,9 @@ inline constexpr std::string_view kFramePrefix = "#RQ";
 // One receive decodes at most this many bytes.
 inline constexpr int32_t kReceiveCapacity = 4096;
 
+// The most data one command can carry and still be read in one decoding.
+inline constexpr size_t kMaxTextBytes = kReceiveCapacity - kPacketHeaderSize;
+
 // "#RQ" and two upper-case hex digits per byte, the high four bits first.
 std::string EncodeFrame(const uint8_t* bytes, size_t count);
 

@@ -1,5 +1,6 @@
 #include "link/log_text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tessaro {
@@ -49,6 +50,32 @@ std::string ChatLine(const std::string& myName, const std::string& typed) {
     if (c == '\\') line.push_back('\\');
   }
   return line;
+}
+
+std::vector<std::string> SplitChatLine(const std::string& line, size_t maxBytes) {
+  if (maxBytes < 8) maxBytes = 8;
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  do {
+    size_t end = std::min(line.size(), start + maxBytes);
+    if (end < line.size()) {
+      // Back off from a UTF-8 continuation byte (at most three steps for a
+      // sequence, more only for bytes that are no UTF-8 at all).
+      size_t cut = end;
+      while (cut > start + maxBytes - 4 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+        --cut;
+      if ((static_cast<unsigned char>(line[cut]) & 0xC0) != 0x80) end = cut;
+      // A doubled backslash stays whole: count the run of backslashes before
+      // the cut; an odd run means the cut splits a pair.
+      size_t run = 0;
+      while (end - run > start && line[end - run - 1] == '\\')
+        ++run;
+      if (run % 2 == 1 && end - 1 > start) --end;
+    }
+    pieces.push_back(line.substr(start, end - start));
+    start = end;
+  } while (start < line.size());
+  return pieces;
 }
 
 // ---- Numbers in texts ------------------------------------------------------

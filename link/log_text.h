@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaro {
 
@@ -29,6 +30,13 @@ std::string WrapLogEntry(const std::string& text);
 // empty, else the name and ": ", then the typed text with every backslash
 // doubled. An empty typed text still gives the prefix.
 std::string ChatLine(const std::string& myName, const std::string& typed);
+
+// Cuts a chat line into pieces of at most `maxBytes` bytes (at least 8), in
+// order, together the whole line: one command carries only so much text, and
+// nothing typed may be lost. A cut never falls inside a UTF-8 sequence or
+// between the two backslashes that stand for one typed backslash. A line
+// that fits is one piece; an empty line is one empty piece.
+std::vector<std::string> SplitChatLine(const std::string& line, size_t maxBytes);
 
 // ---- Numbers in texts ------------------------------------------------------
 

@@ -101,6 +101,29 @@ TEST(ChatLine, PrefixesTheNameAndDoublesBackslashes) {
   }
 }
 
+// Pieces of at most 10 bytes here; together they are always the whole line.
+TEST(SplitChatLine, CutsOnlyWhereNothingIsSpoiled) {
+  const struct {
+    const char* name;
+    std::string line;
+    std::vector<std::string> pieces;
+  } cases[] = {
+      {"fits", "P1: hello", {"P1: hello"}},
+      {"exactly full", "0123456789", {"0123456789"}},
+      {"empty", "", {""}},
+      {"plain cut", "0123456789abcdefghijXY", {"0123456789", "abcdefghij", "XY"}},
+      {"a doubled backslash stays whole", "012345678\\\\z", {"012345678", "\\\\z"}},
+      {"pairs before the cut are whole", "01234567\\\\z", {"01234567\\\\", "z"}},
+      {"a UTF-8 letter stays whole", "012345678\xC3\xA9z", {"012345678", "\xC3\xA9z"}},
+      {"a four-byte sequence stays whole",
+       "0123456\xF0\x9F\x98\x80z",
+       {"0123456", "\xF0\x9F\x98\x80z"}},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(SplitChatLine(test.line, 10), test.pieces) << test.name;
+  }
+}
+
 // ---- Numbers ---------------------------------------------------------------
 
 TEST(DecimalText, PlainBaseTen) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "link/log_text.h"
 #include "two_players.h"
 
 namespace tessaro::testing {
@@ -74,6 +75,32 @@ TEST_F(Chat, LinesReachBothLogsWrappedAsTheSenderWroteThem) {
   EXPECT_THAT(SentFrames(alice), IsEmpty());
   // Enter sends; it does not close the window.
   EXPECT_TRUE(black->IsWindowVisible());
+}
+
+// One command carries at most 4,088 bytes of text; a longer line goes as
+// several, and both logs get every piece.
+TEST_F(Chat, ALineLongerThanOneCommandArrivesWholeInPieces) {
+  OpenBoth();
+  std::string typed;
+  for (int i = 0; i < 1800; ++i)
+    typed += i % 3 == 0 ? "\\" : "word ";
+  Say(*black, typed);
+  const std::vector<std::string> sent = SentFrames(bob);
+  ASSERT_EQ(sent.size(), 2u);
+  std::string joined;
+  for (const std::string& frame : sent) {
+    EXPECT_LE(frame.size(), 3 + 2 * 4096u);
+    const std::string bytes = [&] {
+      std::string out;
+      for (size_t i = 3; i + 1 < frame.size(); i += 2)
+        out.push_back(static_cast<char>(std::stoi(frame.substr(i, 2), nullptr, 16)));
+      return out;
+    }();
+    joined += bytes.substr(8);
+  }
+  EXPECT_EQ(joined, ChatLine("Me", typed));
+  EXPECT_EQ(white->logText, black->logText);
+  EXPECT_THAT(ui.driver().MessageBoxes(), IsEmpty());
 }
 
 TEST_F(Chat, BothPlayersTalkInTurn) {
