@@ -27,6 +27,10 @@ void GameWindow::LocalMove(int x, int y) {
   }
 
   const size_t n = moveList.size();
+  // The fifth-move proposals are black's fifth and sixth records. A flag left
+  // from an earlier moment (white took its fourth stone back, the sides were
+  // swapped, a game was loaded) must not turn a later stone into a proposal.
+  if (proposingFifth && !(myColor == Black && (n == 4 || n == 5))) proposingFifth = 0;
   uint32_t value = Black;
   if (myColor == Empty) {
     // The first stone of a game makes this side black and the peer white.

@@ -252,6 +252,26 @@ TEST_F(Opening, OnlyTheOwnLastStoneIsTakenBack) {
   EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
 }
 
+// Black is told to propose once white's fourth stone lands. When the fourth
+// and the third stone are taken back, black's next stone is a third stone
+// again, not a proposal, and the turn passes as usual.
+TEST_F(Opening, TakingBackBeforeTheProposalsEndsProposing) {
+  OpenBoth();
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  Play({
+      {Side::kBlack, 7, 7, false, 1, 0, 1},
+      {Side::kBlack, 7, 8, false, 1, 0, 2},
+      {Side::kBlack, 8, 8, false, 0, 1, 3},
+      {Side::kWhite, 6, 6, false, 1, 0, 4},  // black is to propose now
+      {Side::kWhite, 6, 6, false, 0, 1, 3},  // taken back
+      {Side::kBlack, 8, 8, false, 1, 0, 2},  // taken back
+      {Side::kBlack, 9, 9, false, 0, 1, 3},
+  });
+  EXPECT_EQ(white->board.at(9, 9), Black);
+  EXPECT_EQ(black->board.at(9, 9), Black);
+}
+
 // ---- Reset -----------------------------------------------------------------
 
 struct ResetCase {
