@@ -171,6 +171,13 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
       column = 0;
       continue;
     }
+    // Only the lines in view are drawn: a long log costs no more to paint
+    // than a short one. Past the last of them only the caret is still sought.
+    if (y < layout.text.top - kGlyphRows || y >= layout.text.bottom) {
+      if (y >= layout.text.bottom && i >= r.selEnd) break;
+      ++column;
+      continue;
+    }
     const bool selected = showSelection && i >= from && i < to;
     if (selected) FillRect(inner, CRect(x, y - 1, x + kGlyphAdvance, y + kGlyphRows), kHighlight);
     TextOptions co = o;
