@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -27,22 +28,30 @@ const char* const kPieces[] = {
 int main(int argc, char** argv) {
   long runs = 10000;
   unsigned seed = 1;
+  // Seeds: files, or every file of a folder (a libFuzzer corpus).
+  std::vector<std::string> seeds;
+  const auto readSeed = [&seeds](const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    seeds.emplace_back((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  };
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "-runs=", 6) == 0) {
       runs = std::strtol(argv[i] + 6, nullptr, 10);
     } else if (std::strncmp(argv[i], "-seed=", 6) == 0) {
       seed = static_cast<unsigned>(std::strtoul(argv[i] + 6, nullptr, 10));
+    } else if (std::filesystem::is_directory(argv[i])) {
+      for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
+        readSeed(entry.path());
     } else {
-      std::ifstream file(argv[i], std::ios::binary);
-      const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                                    std::istreambuf_iterator<char>());
-      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      readSeed(argv[i]);
     }
   }
+  for (const std::string& bytes : seeds)
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   std::mt19937 random(seed);
   std::string input;
   for (long run = 0; run < runs; ++run) {
-    if (random() % 8 == 0) input.clear();
+    if (random() % 8 == 0) input = seeds.empty() ? std::string() : seeds[random() % seeds.size()];
     const int edits = 1 + static_cast<int>(random() % 8);
     for (int e = 0; e < edits; ++e) {
       const size_t at = input.empty() ? 0 : random() % (input.size() + 1);
