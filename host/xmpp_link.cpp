@@ -56,7 +56,7 @@ void XmppLink::OnState(LinkState state, const std::string& detail) {
 }
 
 void XmppLink::OnMessage(IncomingStanza stanza) {
-  Post([this, stanza = std::move(stanza)] { HandleMessage(stanza); });
+  Post([this, stanza = std::move(stanza)] { HandleStanza(stanza); });
 }
 
 void XmppLink::OnPresence(const std::string& from, const std::string& type) {
@@ -137,7 +137,7 @@ HANDLE XmppLink::StoreEvent(HANDLE contact, std::string_view text, uint32_t flag
 
 // ---- Receiving ----
 
-void XmppLink::HandleMessage(const IncomingStanza& stanza) {
+void XmppLink::HandleStanza(const IncomingStanza& stanza) {
   const ParsedStanza parsed = ParseStanza(stanza);
   switch (parsed.kind) {
     case ParsedStanza::Kind::kIgnore:

@@ -73,6 +73,12 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // Lets the address see our presence (answer to its subscription request).
   void Approve(const std::string& address);
 
+  // ---- Incoming ----
+  // What the network thread posts for each received message stanza, on the
+  // user-interface thread. Public so that a fuzzer or a test can feed stanzas to
+  // the link without a network (before Start, receipts just wait in the queue).
+  void HandleStanza(const IncomingStanza& stanza);
+
   // ---- State ----
   LinkState state() const { return state_; }
   const std::string& state_detail() const { return state_detail_; }
@@ -91,7 +97,6 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
 
   // On the user-interface thread.
   void HandleState(LinkState state, const std::string& detail);
-  void HandleMessage(const IncomingStanza& stanza);
   void HandleIncoming(const ParsedStanza& message, const std::string& full_from);
   void HandleReceipt(const ParsedStanza& receipt);
   void HandlePresence(const std::string& from, const std::string& type);

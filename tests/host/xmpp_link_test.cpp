@@ -53,6 +53,66 @@ struct Peer {
   }
 };
 
+// Order and duplicates without a network: stanzas fed straight to a link that
+// never connects.
+TEST(XmppLinkOrderTest, HandsOnInSenderOrderOncePerIdAndFollowsTheSendersEpoch) {
+  std::string error;
+  auto db = Database::Open("", &error);
+  ASSERT_NE(db, nullptr) << error;
+  HANDLE alice = db->AddContact("Alice", "ICQ", "alice@localhost");
+  ManualQueue queue;
+  std::vector<std::string> log, delivered;
+  LinkHooks hooks;
+  hooks.event_added = [&](HANDLE, HANDLE event) {
+    const std::string blob = db->Event(event)->blob;
+    delivered.push_back(blob.substr(0, blob.size() - 1));
+  };
+  hooks.log = [&](const std::string& line) { log.push_back(line); };
+  XmppLink link(*db, queue, XmppAccount{"bob@localhost", "", 0, "pw", false}, hooks);
+  struct Step {
+    uint64_t seq, epoch;
+    const char* id;
+    const char* logged;                  // "": no log line
+    std::vector<std::string> delivered;  // all so far
+  };
+  const Step steps[] = {
+      {3, 10, "c", "", {}},
+      {1, 10, "a", "", {"a"}},
+      {2, 10, "b", "", {"a", "b", "c"}},
+      {2, 10, "b", "arrived again", {"a", "b", "c"}},
+      {1, 9, "old", "earlier profile", {"a", "b", "c"}},
+      {3, 11, "n3", "", {"a", "b", "c"}},
+      {1, 11, "n1", "", {"a", "b", "c", "n1"}},
+      // A newer profile again: what the last one left waiting is dropped.
+      {1, 12, "x1", "", {"a", "b", "c", "n1", "x1"}},
+      {2, 12, "x2", "", {"a", "b", "c", "n1", "x1", "x2"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.id);
+    log.clear();
+    IncomingStanza stanza;
+    stanza.from = "alice@localhost/r";
+    stanza.type = "chat";
+    stanza.id = step.id;
+    stanza.has_body = true;
+    stanza.body = step.id;
+    stanza.wants_receipt = true;
+    stanza.has_seq = true;
+    stanza.seq = std::to_string(step.seq);
+    stanza.epoch = std::to_string(step.epoch);
+    link.HandleStanza(stanza);
+    EXPECT_EQ(delivered, step.delivered);
+    if (*step.logged == '\0') {
+      EXPECT_TRUE(log.empty()) << log.front();
+    } else {
+      ASSERT_EQ(log.size(), 1u);
+      EXPECT_THAT(log[0], HasSubstr(step.logged));
+    }
+  }
+  EXPECT_TRUE(db->ContactsWithHeld().empty());
+  EXPECT_EQ(db->Inbound(alice).next, 3u);
+}
+
 class XmppLinkTest : public XmppTest {
  protected:
   // Opens (or reopens) the peer's profile with the given contacts and starts its link.
