@@ -231,6 +231,10 @@ bool Host::ConnectXmpp(std::string* error, std::function<void()> changed) {
     *error = "the profile has no XMPP account";
     return false;
   }
+  if (BareAddress(account->address).empty()) {
+    *error = "the profile's XMPP address '" + account->address + "' is not user@domain";
+    return false;
+  }
   LinkHooks hooks;
   hooks.event_added = [this](HANDLE contact, HANDLE event) {
     services_.Notify(event_added_, reinterpret_cast<WPARAM>(contact),

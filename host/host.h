@@ -120,7 +120,7 @@ class Host {
   // Makes the XMPP link with the stored account the transport of "ICQ" and starts
   // it. `changed` runs on the user-interface thread whenever the connection
   // state, a contact's presence or the contact requests change. False with a
-  // message when no account is stored.
+  // message when no account is stored or its address is not user@domain.
   bool ConnectXmpp(std::string* error, std::function<void()> changed = {});
   XmppLink* Link() { return xmpp_; }  // nullptr: not connected over XMPP
   LinkState ConnectionState() const;

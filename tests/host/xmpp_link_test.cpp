@@ -402,6 +402,12 @@ TEST_F(XmppLinkTest, HostSendsThroughTheLinkAndKeepsStrangersAsRequests) {
   std::string error;
   auto host = Host::Create(alice.queue, HostOptions{folder.path() + "/host.db", {}}, &error);
   ASSERT_NE(host, nullptr) << error;
+  EXPECT_FALSE(host->ConnectXmpp(&error));
+  EXPECT_THAT(error, HasSubstr("no XMPP account"));
+  ASSERT_TRUE(host->SetAccount(XmppAccount{"alice", "127.0.0.1", 1, "pw", false}));
+  EXPECT_FALSE(host->ConnectXmpp(&error));
+  EXPECT_THAT(error, HasSubstr("not user@domain"));
+  EXPECT_EQ(host->ConnectionState(), LinkState::kOffline);
   ASSERT_TRUE(host->SetAccount(Account("alice")));
   HANDLE bob_contact = host->AddContact("Bob", kIcqProtocol, "bob@localhost");
   std::vector<HANDLE> announced;
