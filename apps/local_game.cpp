@@ -126,7 +126,7 @@ bool DesktopAvailable(std::string* reason, bool open) {
   return true;
 #else
   (void)open;
-  if (reason) *reason = "this build has no desktop backend (FLTK 1.3 was not found)";
+  if (reason) *reason = "this build has no desktop backend (configured with -DTESSARO_DESKTOP=OFF)";
   return false;
 #endif
 }
