@@ -36,7 +36,15 @@ std::vector<uint8_t> EncodeLibFile(const MoveList& line, const std::string& titl
   const size_t titleLength = std::min(title.find('\0'), title.size());
   std::vector<uint8_t> content(kHeader.begin(), kHeader.end());
   if (stones.empty()) {
+    content.reserve(kLibHeaderSize + 2 * kLibRecordSize + titleLength + 2);
+    // The root record, then the pass that ends the tree and carries the title.
+    constexpr std::array<uint8_t, 4> kRootAndPass = {0x00, 0x00, 0x00, kLibLastRecordFlags};
+    content.insert(content.end(), kRootAndPass.begin(), kRootAndPass.end());
+    content.insert(content.end(), title.begin(),
+                   title.begin() + static_cast<ptrdiff_t>(titleLength));
     content.push_back(0);
+    // Texts in the tree are read two bytes at a time up to a pair holding a zero.
+    if (content.size() % 2 != 0) content.push_back(0);
     return content;
   }
   content.reserve(kLibHeaderSize + kLibRecordSize * stones.size() + titleLength + 1);
@@ -47,6 +55,11 @@ std::vector<uint8_t> EncodeLibFile(const MoveList& line, const std::string& titl
   content.insert(content.end(), title.begin(), title.begin() + static_cast<ptrdiff_t>(titleLength));
   content.push_back(0);
   return content;
+}
+
+bool HasLibSignature(std::span<const uint8_t> content) {
+  return content.size() >= kLibSignatureSize &&
+         std::equal(kHeader.begin(), kHeader.begin() + kLibSignatureSize, content.begin());
 }
 
 LibLine DecodeLibFile(std::span<const uint8_t> content) {
@@ -79,6 +92,7 @@ LibLine DecodeLibFile(std::span<const uint8_t> content) {
     colour = colour == Black ? White : Black;
   }
 
+  line.textOffset = textStart;
   const auto text = content.subspan(textStart);
   const auto end = std::find(text.begin(), text.end(), uint8_t{0});
   line.title.assign(text.begin(), end);

@@ -2,7 +2,7 @@
 // without branches, and one line of title text. Encoding and decoding are pure:
 // they touch no window, board or file (file_io.h reads and writes the disk).
 //
-// Layout of a file we write, for n stones and a title of t bytes
+// Layout of a file we write, for n >= 1 stones and a title of t bytes
 // (20 + 2n + t + 1 bytes):
 //
 //   offset 0    FF 'R' 'e' 'n' 'L' 'i' 'b' FF 03 00 FF*10     header, 20 bytes
@@ -13,6 +13,9 @@
 //   flags    = 00 on every record but the last, 48 on the last
 //
 // No colour is stored: the first record is black and the colours alternate.
+// In the library program's terms the records are a tree of one branch: 0x40
+// says "no child" and 0x08 "a comment follows", so the title is the comment of
+// the last move.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +33,8 @@ namespace tessaro {
 inline constexpr size_t kLibHeaderSize = 20;
 inline constexpr size_t kLibRecordSize = 2;
 inline constexpr uint8_t kLibLastRecordFlags = 0x48;
+// The first eight header bytes, which every version of the format shares.
+inline constexpr size_t kLibSignatureSize = 8;
 
 // ---- Decoded line ----------------------------------------------------------
 
@@ -58,6 +63,9 @@ struct LibLine {
   // end of the content: the title in a file we wrote. In a foreign file it is
   // whatever followed (often a comment), or nothing.
   std::string title;
+  // Where those bytes begin: right after the last record read (or at the end
+  // of a content too short to hold a record).
+  size_t textOffset = 0;
 };
 
 // ---- Encoding and decoding -------------------------------------------------
@@ -68,10 +76,20 @@ struct LibLine {
 //  - A stone off the board ends the written line there: it has no position
 //    byte, and skipping it would shift the colours of every later stone.
 //  - The title is written up to its first zero byte, then one zero byte.
-//  - With no stone to write, the file is the header and a single zero byte
-//    (21 bytes) and the title is dropped: title bytes at offset 20 would be
-//    read back as move records, i.e. as stones that were never played.
+//  - With no stone to write, the file is the header, a root record 00 00 and
+//    one pass 00 48 carrying the title, padded with zero bytes to an even
+//    length (20 + 4 + t + 1 or + 2 bytes). Title bytes right at offset 20
+//    would read back as stones that were never played, and readers of the
+//    library program's tree take a first record 00 as the root and then need
+//    one node below it: a lone root, or the header alone, is refused as a file
+//    without moves. A pass places no stone, and DecodeLibFile ends the line at
+//    it, so the file reads back as no move.
 std::vector<uint8_t> EncodeLibFile(const MoveList& line, const std::string& title);
+
+// True when `content` starts with the format's signature FF "RenLib" FF,
+// whatever the version bytes after it. DecodeLibFile does not ask; Load Game
+// and the lib tool use it to tell the player about a file of another kind.
+bool HasLibSignature(std::span<const uint8_t> content);
 
 // The line held by `content`. Nothing is refused:
 //  1. The 20 header bytes are skipped whatever they hold (other versions of

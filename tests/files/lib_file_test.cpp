@@ -78,15 +78,28 @@ TEST(EncodeLibFile, TitleStopsAtItsFirstZeroByte) {
   EXPECT_EQ(content, WithHeader({0x78, 0x48, 'a', 'b', 0x00}));
 }
 
-TEST(EncodeLibFile, LineWithoutStonesIsTheTitleLessTwentyOneByteForm) {
-  // A title at offset 20 would read back as stones: "A " is a11 black.
-  const MoveList noStones[] = {{}, {Stone(7, 7, Proposal), Stone(7, 7, Empty)}};
-  for (const MoveList& line : noStones) {
-    const Bytes content = EncodeLibFile(line, "A vs B");
-    EXPECT_EQ(content, WithHeader({0x00}));
+TEST(EncodeLibFile, LineWithoutStonesIsARootAndAPassCarryingThePaddedTitle) {
+  // A title at offset 20 would read back as stones ("A " is a11 black); a lone
+  // root, or no record at all, is refused by tree readers.
+  struct Case {
+    MoveList line;
+    std::string title;
+    Bytes body;
+  };
+  const Case cases[] = {
+      {{}, "A vs B", {0x00, 0x00, 0x00, 0x48, 'A', ' ', 'v', 's', ' ', 'B', 0x00, 0x00}},
+      {{Stone(7, 7, Proposal), Stone(7, 7, Empty)},
+       "abc",
+       {0x00, 0x00, 0x00, 0x48, 'a', 'b', 'c', 0x00}},
+      {{}, "", {0x00, 0x00, 0x00, 0x48, 0x00, 0x00}},
+  };
+  for (const Case& c : cases) {
+    const Bytes content = EncodeLibFile(c.line, c.title);
+    EXPECT_EQ(content, WithHeader(c.body)) << c.title;
     const LibLine decoded = DecodeLibFile(content);
-    EXPECT_TRUE(decoded.moves.empty());
-    EXPECT_FALSE(decoded.endedOffBoard);
+    EXPECT_TRUE(decoded.moves.empty()) << c.title;
+    EXPECT_EQ(decoded.title, c.title);
+    EXPECT_EQ(decoded.offBoardRecord, 1u) << "the line ends at the pass";
   }
 }
 
@@ -94,8 +107,10 @@ TEST(EncodeLibFile, StoneOffTheBoardEndsTheWrittenLine) {
   const MoveList line = {Stone(7, 7, Black), Stone(8, 7, White), Stone(15, 3, Black),
                          Stone(9, 9, White)};
   EXPECT_EQ(EncodeLibFile(line, "t"), WithHeader({0x78, 0x00, 0x79, 0x48, 't', 0x00}));
-  EXPECT_EQ(EncodeLibFile({Stone(-1, 0, Black), Stone(7, 7, White)}, "t"), WithHeader({0x00}));
-  EXPECT_EQ(EncodeLibFile({Stone(2, -1, Black)}, ""), WithHeader({0x00}));
+  EXPECT_EQ(EncodeLibFile({Stone(-1, 0, Black), Stone(7, 7, White)}, "t"),
+            WithHeader({0x00, 0x00, 0x00, 0x48, 't', 0x00}));
+  EXPECT_EQ(EncodeLibFile({Stone(2, -1, Black)}, ""),
+            WithHeader({0x00, 0x00, 0x00, 0x48, 0x00, 0x00}));
 }
 
 // ---- Round trips -----------------------------------------------------------
@@ -181,11 +196,20 @@ TEST(DecodeLibFile, ReadsAnyHeader) {
   Bytes newer = kHeader;
   newer[9] = 0x04;
   Bytes text(20, 'z');
-  for (const Bytes& header : {foreign, newer, text}) {
+  Bytes cutSignature = kHeader;
+  cutSignature[7] = 0x00;
+  for (const Bytes& header : {foreign, newer, text, cutSignature}) {
     const LibLine line = DecodeLibFile(WithHeader({0x78, 0x00, 0x79, 0x48, 'T', 0x00}, header));
     EXPECT_EQ(line.moves, (std::vector<LibMove>{At(7, 7, Black), At(8, 7, White)}));
     EXPECT_EQ(line.title, "T");
   }
+  // Only the signature is asked for, whatever the version.
+  EXPECT_TRUE(HasLibSignature(kHeader));
+  EXPECT_TRUE(HasLibSignature(newer));
+  EXPECT_TRUE(HasLibSignature(Bytes(kHeader.begin(), kHeader.begin() + 8)));
+  EXPECT_FALSE(HasLibSignature(Bytes(kHeader.begin(), kHeader.begin() + 7)));
+  for (const Bytes& header : {foreign, text, cutSignature})
+    EXPECT_FALSE(HasLibSignature(header));
 }
 
 TEST(DecodeLibFile, RootRecordIsSkippedAndDoesNotCountForTheColours) {
