@@ -78,12 +78,19 @@ bool TextPositionReader::Fail(const std::string& what) {
 bool TextPositionReader::Next(TextPosition& position) {
   std::string line;
   if (!ReadLine(line)) return false;
-  ++positionNumber_;
-  if (positionNumber_ > 1) {
-    // Positions after the first are introduced by one blank line.
-    if (!line.empty()) return Fail("expected a blank line between positions");
-    if (!ReadLine(line)) return Fail("expected a position after the blank line");
+  if (line.empty()) {
+    // Blank lines may end the input; anywhere else one blank line separates
+    // two positions, and it was read with the position before.
+    while (ReadLine(line)) {
+      if (!line.empty()) {
+        ++positionNumber_;
+        return Fail(positionNumber_ == 1 ? "a blank line before the first position"
+                                         : "more than one blank line between positions");
+      }
+    }
+    return false;
   }
+  ++positionNumber_;
 
   position = TextPosition{};
   bool movesGiven = false;
@@ -112,6 +119,11 @@ bool TextPositionReader::Next(TextPosition& position) {
     }
   }
   if (!movesGiven) position.moves = stones;
+  // The position is only whole when a blank line or the end of the input
+  // follows: a 16th board line makes it wrong, not the start of another.
+  if (ReadLine(line) && !line.empty()) {
+    return Fail("expected a blank line or the end of the input after board line 15");
+  }
   return true;
 }
 

@@ -19,13 +19,15 @@ struct TextPosition {
 };
 
 // Reads positions one at a time from a stream: an optional "moves N" line,
-// then 15 board lines; positions are separated by one blank line.
+// then 15 board lines; positions are separated by one blank line, and blank
+// lines may end the input.
 class TextPositionReader {
  public:
   explicit TextPositionReader(std::istream& in) : in_(in) {}
 
-  // The next position. False at the end of the input, or on malformed input,
-  // in which case error() names the position and the line.
+  // The next position, once it is whole: the line after it is blank or the
+  // input ends. False at the end of the input, or on malformed input, in
+  // which case error() names the position and the line.
   bool Next(TextPosition& position);
   const std::string& error() const { return error_; }
 

@@ -46,10 +46,16 @@ TEST(TextPositionReader, NamesThePositionAndLineOfAnError) {
       {Rows("......z........"), "position 1, line 1: unknown character 'z' in column 6"},
       {"moves x\n" + Rows("..............."), "position 1, line 1: bad moves line: \"moves x\""},
       {"moves -1\n" + Rows("..............."), "position 1, line 1: bad moves line: \"moves -1\""},
+      // A 16th board line is the first position's fault, not a second one's.
       {Rows("...............") + Rows("..............."),
-       "position 2, line 16: expected a blank line between positions"},
-      {Rows("...............") + "\n",
-       "position 2, line 16: expected a position after the blank line"},
+       "position 1, line 16: expected a blank line or the end of the input after board line 15"},
+      {Rows("...............") + "\n", ""},
+      {Rows("...............") + "\n\r\n\n", ""},
+      {Rows("...............") + "\n\n" + Rows("..............."),
+       "position 2, line 18: more than one blank line between positions"},
+      {"\n" + Rows("..............."),
+       "position 1, line 2: a blank line before the first position"},
+      {"", ""},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.text);
