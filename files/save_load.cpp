@@ -1,5 +1,6 @@
 // Save Game and Load Game of the game window.
 #include <cstdio>
+#include <string>
 
 #include "files/file_io.h"
 #include "files/lib_file.h"
@@ -12,6 +13,17 @@ namespace {
 inline constexpr const char* kLibFilter = "LIB files|*.lib||";
 inline constexpr const char* kLibExtension = "lib";
 inline constexpr DWORD kLibDialogFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+
+// Any file is read by the same rule, so a wrong file still loads; the player
+// is told when it is not a game library or gave no move, before choosing a
+// side for it. Empty when there is nothing to tell.
+std::string LoadNotice(bool library, size_t moves) {
+  if (library && moves > 0) return {};
+  if (library) return "This game library holds no move: the board is empty.";
+  if (moves == 0) return "This file is not a game library and gave no move: the board is empty.";
+  return "This file is not a game library. Its bytes were read as " + std::to_string(moves) +
+         (moves == 1 ? " move" : " moves") + " all the same: check the board.";
+}
 
 }  // namespace
 
@@ -58,6 +70,9 @@ void GameWindow::LoadGame() {
     targetList.push_back(Move{move.x, move.y, move.colour});
     targetBoard.at(move.x, move.y) = move.colour;
   }
+
+  const std::string notice = LoadNotice(HasLibSignature(content), line.moves.size());
+  if (!notice.empty()) MessageBox(notice.c_str(), "Load Game", MB_OK | MB_ICONWARNING);
 
   const bool black = MessageBox("Are you BLACK?", "Choose your side", MB_YESNO) == IDYES;
   myColor = black ? Black : White;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "files/file_io.h"
+#include "files/lib_file.h"
 #include "two_players.h"
 
 namespace tessaro::testing {
@@ -25,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::UnorderedElementsAreArray;
@@ -112,8 +114,11 @@ class SaveLoad : public TwoPlayers {
     ui.AnswerFileDialog(std::move(name));
     Menu(window, kCmdSaveGame);
   }
-  void Load(GameWindow& window, std::optional<std::string> name, int sideAnswer = IDYES) {
+  // A file that is no game library, or gives no move, brings a `notice` first.
+  void Load(GameWindow& window, std::optional<std::string> name, int sideAnswer = IDYES,
+            const std::string& notice = {}) {
     ui.AnswerFileDialog(std::move(name));
+    if (!notice.empty()) ui.AnswerMessageBox(IDOK, {}, notice);
     ui.AnswerMessageBox(sideAnswer, {}, "Are you BLACK?");
     Menu(window, kCmdLoadGame);
   }
@@ -121,9 +126,9 @@ class SaveLoad : public TwoPlayers {
   // Loads `path` into the window for Bob, choosing black, and checks that the
   // line is all its board holds and that the peer got it as its game.
   void ExpectLoads(const std::string& path, const std::vector<std::string>& moves,
-                   const Bytes& points) {
+                   const Bytes& points, const std::string& notice = {}) {
     const size_t sent = SentFrames(bob).size();
-    Load(*black, path);
+    Load(*black, path, IDYES, notice);
     EXPECT_EQ(Describe(black->moveList), moves);
     EXPECT_THAT(Cells(black->board), UnorderedElementsAreArray(moves));
     EXPECT_THAT(FramesSince(bob, sent), ElementsAre(kPlayWhiteFrame, GameFrame(points)));
@@ -450,11 +455,13 @@ INSTANTIATE_TEST_SUITE_P(LastStoneAndAnswer, LoadSide, ::testing::ValuesIn(kSide
                            return std::string(tested.param.name);
                          });
 
-// A file that holds no move: the board is emptied (marks too), the side is
-// still asked and sent with an empty game, and the turn stays as it was.
+// A file that holds no move: the player is told, the board is emptied (marks
+// too), the side is still asked and sent with an empty game, and the turn
+// stays as it was.
 struct NoMoveFile {
   const char* name;
   Bytes content;
+  const char* notice;
 };
 
 void PrintTo(const NoMoveFile& file, std::ostream* out) {
@@ -473,8 +480,9 @@ TEST_P(LoadNoMove, EmptiesTheBoardAndKeepsTheTurn) {
   WriteBytes("empty.lib", GetParam().content);
   const size_t sent = SentFrames(alice).size();
 
-  Load(*white, "empty.lib", IDYES);
-  EXPECT_THAT(BoxTexts(), ElementsAre("Are you BLACK?"));
+  Load(*white, "empty.lib", IDYES, GetParam().notice);
+  EXPECT_THAT(BoxTexts(), ElementsAre(HasSubstr(GetParam().notice), "Are you BLACK?"));
+  EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
   EXPECT_THAT(FramesSince(alice, sent), ElementsAre(kPlayWhiteFrame, GameFrame({})));
   EXPECT_EQ(white->myColor, Black);
   EXPECT_EQ(white->myTurn, 0u);
@@ -488,11 +496,17 @@ TEST_P(LoadNoMove, EmptiesTheBoardAndKeepsTheTurn) {
   EXPECT_EQ(LogLines(*black).back(), "Game loaded");
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, LoadNoMove,
-                         ::testing::Values(NoMoveFile{"AsWeWriteIt", LibFile({}, "")},
-                                           NoMoveFile{"HeaderOnly", HeaderOnly()},
-                                           // A newer file's root record, flagged as the last.
-                                           NoMoveFile{"RootRecordOnly", LibFile({0x00, 0x40}, "")}),
+const char* const kNoMove = "This game library holds no move";
+const NoMoveFile kNoMoveFiles[] = {
+    {"AsWeWriteIt", EncodeLibFile({}, "Me vs Bob"), kNoMove},
+    {"OldTitleLessForm", LibFile({}, ""), kNoMove},  // what earlier builds wrote
+    {"HeaderOnly", HeaderOnly(), kNoMove},
+    // A newer file's root record, flagged as the last.
+    {"RootRecordOnly", LibFile({0x00, 0x40}, ""), kNoMove},
+    {"NotALibrary", {'n', 'o', 't', 'e', 's', '\n'}, "not a game library and gave no move"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadNoMove, ::testing::ValuesIn(kNoMoveFiles),
                          [](const ::testing::TestParamInfo<NoMoveFile>& tested) {
                            return std::string(tested.param.name);
                          });
@@ -515,8 +529,25 @@ TEST_F(SaveLoad, LineEndsBeforeARecordOffTheBoard) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Hex(c.records));
     WriteBytes("off.lib", LibFile(c.records, ""));
-    ExpectLoads("off.lib", c.moves, c.points);
+    ExpectLoads("off.lib", c.moves, c.points, c.moves.empty() ? kNoMove : "");
   }
+  EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
+}
+
+// A file of another kind is read by the same rule, and the player is told.
+TEST_F(SaveLoad, FileWithoutTheLibrarySignatureLoadsWithAWarning) {
+  Bytes notes(20, 'z');
+  const Bytes records = {0x78, 0x00, 0x79, 0x48};
+  notes.insert(notes.end(), records.begin(), records.end());
+  WriteBytes("notes.txt", notes);
+  OpenBoth();
+  ExpectLoads("notes.txt", {"7,7:1", "8,7:2"}, {0x77, 0x78},
+              "This file is not a game library. Its bytes were read as 2 moves");
+  const ShownRecord notice = ui.driver().MessageBoxes().front();
+  EXPECT_EQ(notice.caption, "Load Game");
+  EXPECT_EQ(notice.type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(notice.owner, black->m_hWnd);
+  EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
 }
 
 // Files saved by the renju library program: their first line of play reaches
