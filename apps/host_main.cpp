@@ -18,7 +18,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -122,14 +121,9 @@ int main(int argc, char** argv) {
 
   if (headless) {
     if (script.empty()) return Usage();
-    std::ifstream in(script);
-    if (!in) {
-      std::cerr << "tessaro-host: cannot read " << script << "\n";
-      return 2;
-    }
     tessaro::ScriptOptions options;
     options.modulePath = module;
-    return tessaro::RunScript(in, script, options, std::cout, std::cerr);
+    return tessaro::RunScriptFile(script, options, std::cout, std::cerr);
   }
   if (!script.empty()) return Usage();
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <istream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -442,6 +445,12 @@ void ScriptRunner::Expect(std::string rest) {
   } else if (what == "cell") {
     const auto point = ParsePoint(NextWord(rest));
     if (!point) throw Failure{"not a board point"};
+    static const char* const kCells[] = {"black", "white",     "proposal",
+                                         "empty", "forbidden", "simwhite"};
+    if (std::find(std::begin(kCells), std::end(kCells), rest) == std::end(kCells)) {
+      throw Failure{"unknown colour \"" + rest +
+                    "\"; a point shows black, white, proposal, forbidden, empty or simwhite"};
+    }
     const std::string seen = CellAt(window, *point);
     if (seen != rest) throw Failure{"the point shows " + seen};
   } else if (what == "text") {
@@ -450,6 +459,7 @@ void ScriptRunner::Expect(std::string rest) {
     window.GetDlgItemText(id, text);
     if (text != rest) throw Failure{"the control reads \"" + text + "\""};
   } else if (what == "visible") {
+    if (Lower(rest) != "yes" && Lower(rest) != "no") throw Failure{"visible yes or no?"};
     const bool visible = window.IsWindowVisible();
     if (visible != (Lower(rest) == "yes"))
       throw Failure{visible ? "it is visible" : "it is hidden"};
@@ -460,7 +470,11 @@ void ScriptRunner::Expect(std::string rest) {
       if (!icon.big) id = icon.resourceId;
     }
     const std::string seen = id == 161 ? "black" : id == 162 ? "white" : "none";
-    if (seen != Lower(rest)) throw Failure{"the icon shows " + seen};
+    const std::string wanted = Lower(rest);
+    if (wanted != "black" && wanted != "white" && wanted != "none") {
+      throw Failure{"unknown side \"" + rest + "\"; an icon shows none, black or white"};
+    }
+    if (seen != wanted) throw Failure{"the icon shows " + seen};
   } else {
     throw Failure{"expect what?"};
   }
@@ -514,6 +528,7 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
               std::ostream& out, std::ostream& err) {
   ScriptRunner runner(options, out);
   size_t number = 0;
+  size_t commands = 0;
   std::string line;
   try {
     runner.Start();
@@ -521,6 +536,7 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
       ++number;
       std::string text = Trim(line);
       if (text.empty() || text[0] == '#') continue;
+      ++commands;
       if (!options.player.empty()) {
         // "Alice: click Bob h8" is Alice's line; the other player plays the rest.
         const size_t colon = text.find(':');
@@ -533,6 +549,14 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
       }
       runner.Run(text);
     }
+    if (in.bad()) {
+      err << name << ":" << number << ": cannot read the script further\n";
+      return 2;
+    }
+    if (commands == 0) {
+      err << name << ": the script holds no command; nothing was played or checked\n";
+      return 2;
+    }
     line = "(end of script)";
     runner.Finish();
   } catch (const Failure& failure) {
@@ -540,6 +564,23 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
     return 1;
   }
   return 0;
+}
+
+int RunScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out,
+                  std::ostream& err) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    err << "tessaro-host: " << path
+        << (std::filesystem::exists(path, error) ? " is not a regular file" : " does not exist")
+        << "; --script takes a script file\n";
+    return 2;
+  }
+  std::ifstream in(path);
+  if (!in) {
+    err << "tessaro-host: cannot read " << path << "\n";
+    return 2;
+  }
+  return RunScript(in, path, options, out, err);
 }
 
 }  // namespace tessaro

@@ -75,8 +75,14 @@ struct ScriptOptions {
 // Runs the script read from `in` (named `name` in messages). Output and
 // "print" go to `out`; failures, one line each naming the script line and
 // what was seen, to `err`. Returns 0 when every line ran and every
-// expectation held, 1 otherwise.
+// expectation held, 1 otherwise, and 2 for a script that holds no command or
+// cannot be read to its end: a run that checked nothing must not pass.
 int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
               std::ostream& out, std::ostream& err);
+
+// RunScript on the file at `path`; 2, with a message, when it is not a
+// regular file (a folder, say) or cannot be opened.
+int RunScriptFile(const std::string& path, const ScriptOptions& options, std::ostream& out,
+                  std::ostream& err);
 
 }  // namespace tessaro
