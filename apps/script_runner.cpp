@@ -563,6 +563,11 @@ int RunScript(std::istream& in, const std::string& name, const ScriptOptions& op
     err << name << ":" << number << ": " << Trim(line) << "\n  " << failure.message << "\n";
     return 1;
   }
+  // What "print" wrote must have arrived: a full disk is no success.
+  if (!out.flush()) {
+    err << name << ": cannot write the output\n";
+    return 2;
+  }
   return 0;
 }
 

@@ -76,7 +76,8 @@ struct ScriptOptions {
 // "print" go to `out`; failures, one line each naming the script line and
 // what was seen, to `err`. Returns 0 when every line ran and every
 // expectation held, 1 otherwise, and 2 for a script that holds no command or
-// cannot be read to its end: a run that checked nothing must not pass.
+// cannot be read to its end, or when `out` fails: a run that checked nothing,
+// or whose printout was lost, must not pass.
 int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
               std::ostream& out, std::ostream& err);
 

@@ -29,3 +29,10 @@ foreach(case
     endif()
   endforeach()
 endforeach()
+
+# A printout that cannot be written fails the run.
+execute_process(COMMAND ${HOST} --headless --script ${SAMPLES}/chat_and_clocks.script
+  OUTPUT_FILE /dev/full ERROR_VARIABLE err RESULT_VARIABLE status)
+if(NOT status EQUAL 2 OR NOT err MATCHES "cannot write the output")
+  message(FATAL_ERROR "chat_and_clocks.script > /dev/full: exit ${status}, stderr [${err}]")
+endif()
