@@ -34,6 +34,10 @@ void XmppLink::Start() {
   transport_->Start();
 }
 
+uint32_t XmppLink::Now() const {
+  return hooks_.clock ? hooks_.clock() : static_cast<uint32_t>(std::time(nullptr));
+}
+
 void XmppLink::Log(const std::string& line) const {
   if (hooks_.log) {
     hooks_.log(line);
@@ -126,7 +130,7 @@ HANDLE XmppLink::StoreEvent(HANDLE contact, std::string_view text, uint32_t flag
   EventRecord event;
   event.contact = contact;
   event.module = kIcqProtocol;
-  event.timestamp = hooks_.clock ? hooks_.clock() : static_cast<uint32_t>(std::time(nullptr));
+  event.timestamp = Now();
   event.flags = flags;
   event.type = EVENTTYPE_MESSAGE;
   // A message's blob is its text with the closing zero, as readers expect.
@@ -154,7 +158,7 @@ void XmppLink::HandleStanza(const IncomingStanza& stanza) {
 
 void XmppLink::HandleIncoming(const ParsedStanza& message, const std::string& full_from) {
   const std::string& from = message.from;
-  const uint32_t now = hooks_.clock ? hooks_.clock() : static_cast<uint32_t>(std::time(nullptr));
+  const uint32_t now = Now();
   HANDLE contact = db_.ContactByAddress(from);
   if (contact == nullptr) {
     // Not a contact: never a game's business. Kept for the player to accept.
@@ -262,8 +266,7 @@ void XmppLink::HandleState(LinkState state, const std::string& detail) {
   if (state != LinkState::kOnline) resources_.clear();
   // The history keeps the changes that matter to a player, not every attempt.
   if (state != before && state != LinkState::kConnecting) {
-    const uint32_t now = hooks_.clock ? hooks_.clock() : static_cast<uint32_t>(std::time(nullptr));
-    db_.LogConnection(now, LinkStateName(state), detail);
+    db_.LogConnection(Now(), LinkStateName(state), detail);
   }
   if (state == LinkState::kOnline) {
     for (const OutboxRecord& message : db_.Outbox())
@@ -303,7 +306,7 @@ void XmppLink::HandlePresence(const std::string& from, const std::string& type) 
   } else if (type == "subscribe") {
     if (contact != nullptr) {
       Approve(bare);
-    } else if (db_.AddRequest(bare, "", 0)) {
+    } else if (db_.AddRequest(bare, "", Now())) {
       if (hooks_.changed) hooks_.changed();
     }
   }

@@ -108,6 +108,7 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void SendStored(const OutboxRecord& message);
   void ResendOverdue();
   void Log(const std::string& line) const;
+  uint32_t Now() const;
 
   Database& db_;
   UiQueue& queue_;

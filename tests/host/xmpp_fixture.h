@@ -40,7 +40,7 @@ class TempFolder {
 
 // Generous: waits end as soon as their condition holds; the limit only keeps a
 // broken build from hanging.
-inline constexpr auto kXmppPatience = std::chrono::seconds(20);
+inline constexpr auto kXmppPatience = std::chrono::seconds(60);
 
 // Polls `condition`, running `pump` (e.g. a queue) between looks.
 inline bool WaitUntil(const std::function<bool()>& condition,
