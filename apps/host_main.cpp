@@ -1,17 +1,17 @@
 // tessaro-host: the messenger host with the game plug-in.
 //
-//   tessaro-host [--profiles DIR] [--dump DIR]
-//       a game on this machine in real windows: two players, "Alice" and
-//       "Bob", each a host process of its own, connected over loopback TCP.
-//       --profiles keeps their profiles in DIR (default: each user's data
-//       folder); --dump keeps what their windows show in DIR/NAME.txt.
-//   tessaro-host --player NAME --peer NAME (--listen PORT [--port-fd FD] |
-//                --connect HOST:PORT) [--profile FILE] [--at X,Y] [--dump FILE]
-//       one such player.
+//   tessaro-host [--state DIR] [--profiles DIR] [--dump DIR] [--script FILE]
+//       a game on this machine: a throwaway XMPP server on a loopback port
+//       (its folder under DIR/xmpp), then two players, Alice and Bob, each a
+//       host process with its own profile. With a display they play in real
+//       windows; without one they play the two-player script FILE headless.
+//   tessaro-host --profile FILE [ACCOUNT] [--at X,Y] [--dump FILE]
+//       one player in real windows, over any XMPP server.
+//   tessaro-host --profile FILE [ACCOUNT] --headless --script FILE
+//       one player of a two-player script (lines "NAME: ...").
 //   tessaro-host --headless --script FILE
-//       plays a script of what people do and checks what they should see
-//       (see apps/script_runner.h for the commands); exit status 0 when every
-//       expectation held.
+//       plays a script of what people do in one process, the contacts paired
+//       in-process, and checks what they should see (apps/script_runner.h).
 //   Each form takes --module PATH, the plug-in module to load.
 #include <unistd.h>
 
@@ -22,24 +22,44 @@
 #include <string>
 
 #include "apps/local_game.h"
+#include "apps/player.h"
 #include "apps/script_runner.h"
 
 namespace {
 
-int Usage() {
-  std::cerr << "usage: tessaro-host [--profiles DIR] [--dump DIR] [--module PATH]\n"
-               "       tessaro-host --player NAME --peer NAME (--listen PORT | --connect "
-               "HOST:PORT) [--profile FILE] [--at X,Y] [--dump FILE] [--module PATH]\n"
-               "       tessaro-host --headless --script FILE [--module PATH]\n";
-  return 2;
-}
+constexpr char kUsage[] =
+    "usage: tessaro-host [--state DIR] [--profiles DIR] [--dump DIR] [--script FILE]\n"
+    "       tessaro-host --profile FILE [ACCOUNT] [--at X,Y] [--dump FILE]\n"
+    "       tessaro-host --profile FILE [ACCOUNT] --headless --script FILE\n"
+    "       tessaro-host --headless --script FILE\n"
+    "\n"
+    "With no arguments: a game on this machine. A throwaway XMPP server starts on\n"
+    "a free loopback port, then the players Alice and Bob, each a process of its\n"
+    "own; without a display they play the sample script and print the game.\n"
+    "\n"
+    "ACCOUNT (stored in the profile, so later runs need only --profile):\n"
+    "  --name NAME            your name as others see it in the game\n"
+    "  --account ADDRESS      your XMPP address, e.g. alice@example.org\n"
+    "  --server HOST[:PORT]   the server, when it is not the address's domain\n"
+    "  --no-tls               allow a connection without TLS (only for a server\n"
+    "                         on this machine; TLS is required otherwise)\n"
+    "  --password-file FILE   the password is FILE's first line; else the\n"
+    "                         variable TESSARO_PASSWORD, else the profile's,\n"
+    "                         else it is asked for (never on the command line)\n"
+    "  --contact ADDRESS[=NAME]  a contact to play (asks for a subscription);\n"
+    "                         repeatable\n"
+    "Other options:\n"
+    "  --state DIR            where the local game keeps its server (default: a\n"
+    "                         temporary folder)\n"
+    "  --profiles DIR         the local game's profiles, DIR/Alice.db, DIR/Bob.db\n"
+    "  --dump DIR|FILE        keep what the windows show written there\n"
+    "  --at X,Y               where the game window goes on the screen\n"
+    "  --module PATH          the plug-in module to load\n"
+    "  -h, --help             this text\n";
 
-bool ParsePort(const std::string& text, uint16_t& port) {
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || value < 0 || value > 65535) return false;
-  port = static_cast<uint16_t>(value);
-  return true;
+int Usage() {
+  std::cerr << kUsage;
+  return 2;
 }
 
 bool ParsePair(const std::string& text, int& x, int& y) {
@@ -78,45 +98,72 @@ int main(int argc, char** argv) {
   std::string module = DefaultModule(argv[0]);
   tessaro::PlayerOptions player;
   tessaro::LocalGameOptions game;
-  bool connect = false;
-  bool listen = false;
+  bool account = false;  // an option of a single player was given
+  bool dumpGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool more = i + 1 < argc;
-    if (arg == "--headless") {
+    if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return std::cout.flush() ? 0 : 1;
+    } else if (arg == "--headless") {
       headless = true;
     } else if (arg == "--script" && more) {
       script = argv[++i];
     } else if (arg == "--module" && more) {
       module = argv[++i];
+    } else if (arg == "--state" && more) {
+      game.stateDir = argv[++i];
     } else if (arg == "--profiles" && more) {
       game.profileDir = argv[++i];
-    } else if (arg == "--player" && more) {
-      player.user = argv[++i];
-    } else if (arg == "--peer" && more) {
-      player.peer = argv[++i];
     } else if (arg == "--profile" && more) {
       player.profilePath = argv[++i];
+      account = true;
+    } else if (arg == "--name" && more) {
+      player.account.name = argv[++i];
+      account = true;
+    } else if (arg == "--account" && more) {
+      player.account.address = argv[++i];
+      account = true;
+    } else if (arg == "--server" && more) {
+      if (!tessaro::ParseServer(argv[++i], player.account)) return Usage();
+      account = true;
+    } else if (arg == "--no-tls") {
+      player.account.tls = false;
+      account = true;
+    } else if (arg == "--password-file" && more) {
+      player.account.passwordFile = argv[++i];
+      account = true;
+    } else if (arg == "--contact" && more) {
+      std::pair<std::string, std::string> contact;
+      if (!tessaro::ParseContact(argv[++i], contact)) {
+        std::cerr << "tessaro-host: " << argv[i] << " is not an address (local@domain[=NAME])\n";
+        return 2;
+      }
+      player.account.contacts.push_back(contact);
+      account = true;
     } else if (arg == "--dump" && more) {
       player.dumpPath = game.dumpDir = argv[++i];
-    } else if (arg == "--listen" && more) {
-      listen = true;
-      if (!ParsePort(argv[++i], player.port)) return Usage();
-    } else if (arg == "--port-fd" && more) {
-      player.portFd = std::atoi(argv[++i]);
-    } else if (arg == "--connect" && more) {
-      const std::string at = argv[++i];
-      const size_t colon = at.rfind(':');
-      if (colon == std::string::npos || !ParsePort(at.substr(colon + 1), player.port)) {
-        return Usage();
-      }
-      player.address = at.substr(0, colon);
-      connect = true;
+      dumpGiven = true;
     } else if (arg == "--at" && more) {
       if (!ParsePair(argv[++i], player.x, player.y)) return Usage();
     } else {
       return Usage();
     }
+  }
+
+  if (account) {
+    if (player.profilePath.empty()) {
+      std::cerr << "tessaro-host: a player needs --profile FILE\n";
+      return 2;
+    }
+    player.modulePath = module;
+    if (headless) {
+      if (script.empty()) return Usage();
+      return tessaro::RunPlayerScript(player, script, std::cout, std::cerr);
+    }
+    if (!script.empty()) return Usage();
+    return tessaro::RunPlayer(player, std::cerr);
   }
 
   if (headless) {
@@ -125,21 +172,21 @@ int main(int argc, char** argv) {
     options.modulePath = module;
     return tessaro::RunScriptFile(script, options, std::cout, std::cerr);
   }
-  if (!script.empty()) return Usage();
 
-  std::string reason;
-  if (!tessaro::DesktopAvailable(&reason, false)) {
-    std::cerr << "tessaro-host: " << reason
-              << "; to play without one: tessaro-host --headless --script FILE\n";
-    return 2;
-  }
-  if (!player.user.empty()) {
-    if (player.peer.empty() || listen == connect) return Usage();
-    player.listen = listen;
-    player.modulePath = module;
-    return tessaro::RunPlayer(player, std::cerr);
-  }
   game.program = ThisProgram(argv[0]);
   game.modulePath = module;
-  return tessaro::RunLocalGame(game, std::cerr);
+  std::string reason;
+  if (!tessaro::DesktopAvailable(&reason, false)) {
+    if (dumpGiven) {
+      std::cerr << "tessaro-host: " << reason << "; --dump needs windows\n";
+      return 2;
+    }
+    game.headless = true;
+    game.script = script.empty() ? TESSARO_SAMPLE_SCRIPT : script;
+    std::cout << "No display (" << reason << "): Alice and Bob play "
+              << std::filesystem::path(game.script).filename().string() << " headless.\n";
+  } else if (!script.empty()) {
+    return Usage();
+  }
+  return tessaro::RunLocalGame(game, std::cout, std::cerr);
 }

@@ -32,7 +32,7 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
   t.cx = 140;
-  t.cy = 152;
+  t.cy = 190;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
@@ -42,6 +42,13 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 126, 9));
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
+  // The connection and the contact requests.
+  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 126, 9));
+  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 126, 9));
+  t.controls.push_back(
+      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 172, 40, 14));
+  t.controls.push_back(
+      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 172, 40, 14));
   module.AddDialog(std::move(t));
 }
 
@@ -52,6 +59,8 @@ const AFX_MSGMAP* HostWindow::GetThisMessageMap() {
       OnMessage<WM_LBUTTONDOWN, &HostWindow::OnLButtonDown>(),
       OnMessage<WM_RBUTTONDOWN, &HostWindow::OnRButtonDown>(),
       OnNotify<BN_CLICKED, kMenuButton, &HostWindow::OnMenuButton>(),
+      OnNotify<BN_CLICKED, kAcceptButton, &HostWindow::OnAccept>(),
+      OnNotify<BN_CLICKED, kIgnoreButton, &HostWindow::OnIgnore>(),
   };
   static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
   return &kMap;
@@ -83,6 +92,24 @@ void HostWindow::Refresh() {
   if (rows_.size() > static_cast<size_t>(kVisibleRows)) rows_.resize(kVisibleRows);
   if (selected_ >= static_cast<int>(rows_.size())) selected_ = -1;
   if (selected_ < 0 && !rows_.empty()) selected_ = 0;
+
+  std::string connection =
+      std::string("Connection: ") + host::LinkStateName(host_.ConnectionState());
+  if (host::XmppLink* link = host_.Link(); link && !link->state_detail().empty()) {
+    connection += " (" + link->state_detail() + ")";
+  }
+  SetDlgItemText(kConnection, connection);
+  const std::vector<host::ContactRequest> requests = host_.ContactRequests();
+  request_ = requests.empty() ? std::string() : requests.front().address;
+  std::string line;
+  if (!requests.empty()) {
+    line = "Request: " + request_;
+    if (requests.size() > 1) line += " (+" + std::to_string(requests.size() - 1) + ")";
+  }
+  SetDlgItemText(kRequest, line);
+  for (int id : {kAcceptButton, kIgnoreButton}) {
+    if (CWnd* button = GetDlgItem(id)) button->EnableWindow(!request_.empty());
+  }
   Invalidate(FALSE);
 }
 
@@ -156,6 +183,19 @@ void HostWindow::OnMenuButton() {
   if (selected_ < 0) return;
   const CPoint below(kListLeft, kListTop + (selected_ + 1) * kRowHeight);
   OpenMenu(selected_, below);
+}
+
+void HostWindow::OnAccept() {
+  if (request_.empty()) return;
+  // The new contact is named after the address's local part until renamed.
+  host_.AcceptRequest(request_, request_.substr(0, request_.find('@')));
+  Refresh();
+}
+
+void HostWindow::OnIgnore() {
+  if (request_.empty()) return;
+  host_.IgnoreRequest(request_);
+  Refresh();
 }
 
 void HostWindow::OpenMenu(int row, CPoint at) {

@@ -4,6 +4,10 @@
 // "Contact Menu" button for the selected row, opens it; choosing an item calls
 // its service for that contact. Closing the window ends the program.
 //
+// Under the list: the state of the connection to the XMPP server, and the
+// oldest contact request (a stranger who wrote or asked to see our presence)
+// with Accept, which makes the address a contact, and Ignore, which drops it.
+//
 // The window is a dialog made from a template of the host's own resource
 // module, so it works on every backend.
 #pragma once
@@ -22,6 +26,10 @@ class HostWindow : public CDialog {
   static constexpr UINT kTemplateId = 900;
   static constexpr int kUserName = 901;
   static constexpr int kMenuButton = 903;
+  static constexpr int kConnection = 904;
+  static constexpr int kRequest = 905;
+  static constexpr int kAcceptButton = 906;
+  static constexpr int kIgnoreButton = 907;
   static constexpr UINT kFirstMenuCommand = 0x7000;
   // Pixel geometry of the list, in the window's client coordinates.
   static constexpr int kListLeft = 10;
@@ -36,7 +44,7 @@ class HostWindow : public CDialog {
   explicit HostWindow(host::Host& host);
   // Creates and shows the window; false when its template is missing.
   bool Open();
-  // Re-reads the user's name and the contacts.
+  // Re-reads the user's name, the contacts, the connection and the requests.
   void Refresh();
 
   // ---- What a person sees and does ----
@@ -62,11 +70,14 @@ class HostWindow : public CDialog {
   afx_msg void OnLButtonDown(UINT flags, CPoint point);
   afx_msg void OnRButtonDown(UINT flags, CPoint point);
   afx_msg void OnMenuButton();
+  afx_msg void OnAccept();
+  afx_msg void OnIgnore();
   void OpenMenu(int row, CPoint at);
 
   host::Host& host_;
   std::vector<HANDLE> rows_;
   int selected_ = -1;
+  std::string request_;  // the address the request line shows; empty: none
 };
 
 }  // namespace tessaro

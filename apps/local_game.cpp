@@ -1,7 +1,6 @@
 #include "apps/local_game.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,13 +14,16 @@
 #include <memory>
 #include <ostream>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "apps/host_window.h"
 #include "apps/platform_queue.h"
 #include "apps/player.h"
+#include "apps/script_runner.h"
 #include "framework/afx.h"
-#include "host/tcp_transport.h"
+#include "host/xmpp_server.h"
+#include "host/xmpp_stanza.h"
 
 #if TESSARO_HAVE_DESKTOP
 #include "framework/desktop/desktop_driver.h"
@@ -133,7 +135,9 @@ bool DesktopAvailable(std::string* reason, bool open) {
 
 int RunPlayer(const PlayerOptions& options, std::ostream& err) {
 #if TESSARO_HAVE_DESKTOP
-  const std::string who = "tessaro-host (" + options.user + "): ";
+  const std::string who =
+      "tessaro-host (" +
+      (options.account.name.empty() ? options.profilePath : options.account.name) + "): ";
   std::string reason;
   if (!DesktopAvailable(&reason, true)) {
     err << who << reason << "\n";
@@ -149,37 +153,19 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
 
   host::HostOptions hostOptions;
   hostOptions.profile_path =
-      options.profilePath.empty() ? DefaultProfilePath(options.user) : options.profilePath;
+      options.profilePath.empty() ? DefaultProfilePath(options.account.name) : options.profilePath;
   std::string error;
   std::unique_ptr<host::Host> host = host::Host::Create(queue, hostOptions, &error);
   if (!host) {
     err << who << error << "\n";
     return 1;
   }
-  const HANDLE peer = SetUpPlayer(*host, options.user, options.peer, &error);
-  if (!peer) {
-    err << who << error << "\n";
-    return 1;
-  }
-  auto transport = std::make_unique<host::TcpTransport>(host->IncomingSink());
-  host::TcpTransport& tcp = *transport;
-  host->SetTransport(std::move(transport));
-  if (options.listen) {
-    const uint16_t port = tcp.Listen(peer, options.port, &error);
-    if (port == 0) {
-      err << who << error << "\n";
-      return 1;
-    }
-    if (options.portFd >= 0) {
-      const std::string line = std::to_string(port) + "\n";
-      const ssize_t written = write(options.portFd, line.data(), line.size());
-      close(options.portFd);
-      if (written != static_cast<ssize_t>(line.size())) {
-        err << who << "cannot tell the port\n";
-        return 1;
-      }
-    }
-  } else if (!tcp.Connect(peer, options.address, options.port, &error)) {
+  std::vector<HANDLE> named;
+  HostWindow* shown = nullptr;  // the messenger window, once it exists
+  const auto changed = [&shown] {
+    if (shown) shown->Refresh();
+  };
+  if (!ConnectPlayer(*host, options.account, &named, changed, &error)) {
     err << who << error << "\n";
     return 1;
   }
@@ -195,16 +181,21 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
     err << who << "cannot make the main window\n";
     return 1;
   }
+  shown = &window;
   if (!host->LoadModule(options.modulePath, &error)) {
     err << who << error << "\n";
     return 1;
   }
   window.Refresh();
-  if (!OpenGameWindow(*host, peer)) err << who << "the contact menu offers no game\n";
+  // The contacts this run names are the ones the player means to play.
+  for (HANDLE contact : named) {
+    if (!OpenGameWindow(*host, contact)) err << who << "the contact menu offers no game\n";
+  }
   Dumper dumper(options.dumpPath);
   if (!options.dumpPath.empty() && !dumper.Start()) err << who << "cannot keep a dump\n";
 
   const int status = platform.Run();
+  shown = nullptr;
   host.reset();  // the module and its windows go first
   dumper.DestroyWindow();
   window.DestroyWindow();
@@ -219,14 +210,30 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
 #endif
 }
 
+int RunPlayerScript(const PlayerOptions& options, const std::string& script, std::ostream& out,
+                    std::ostream& err) {
+  if (options.account.name.empty()) {
+    err << "tessaro-host: a player of a two-player script needs --name\n";
+    return 2;
+  }
+  ScriptOptions script_options;
+  script_options.modulePath = options.modulePath;
+  script_options.player = options.account.name;
+  script_options.profilePath = options.profilePath;
+  host::Host* connected = nullptr;
+  script_options.connect = [&](host::Host& host, std::string* error) {
+    connected = &host;
+    return ConnectPlayer(host, options.account, nullptr, {}, error);
+  };
+  script_options.unconfirmed = [&] { return connected ? UnconfirmedMessages(*connected) : 0; };
+  return RunScriptFile(script, script_options, out, err);
+}
+
 // ---- The launcher ----
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& args, int portFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (portFd >= 0) posix_spawn_file_actions_adddup2(&actions, portFd, 3);
+pid_t Spawn(const std::vector<std::string>& args) {
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t none;
@@ -238,84 +245,137 @@ pid_t Spawn(const std::vector<std::string>& args, int portFd) {
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, args[0].c_str(), &actions, &attributes, argv.data(), environ) != 0) {
+  if (posix_spawn(&pid, args[0].c_str(), nullptr, &attributes, argv.data(), environ) != 0) {
     pid = -1;
   }
-  posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return pid;
 }
 
-std::vector<std::string> PlayerArgs(const LocalGameOptions& o, const std::string& user,
-                                    const std::string& peer, int x) {
-  std::vector<std::string> args = {
-      o.program, "--player", user, "--peer", peer, "--at", std::to_string(x) + ",10"};
+struct Seat {
+  std::string name;     // Alice
+  std::string account;  // alice
+  std::string passwordFile;
+};
+
+std::vector<std::string> PlayerArgs(const LocalGameOptions& o, const host::LocalXmppServer& server,
+                                    const Seat& me, const Seat& other, int x) {
+  std::vector<std::string> args = {o.program,
+                                   "--name",
+                                   me.name,
+                                   "--account",
+                                   server.Address(me.account),
+                                   "--server",
+                                   "127.0.0.1:" + std::to_string(server.port()),
+                                   "--no-tls",
+                                   "--password-file",
+                                   me.passwordFile,
+                                   "--contact",
+                                   server.Address(other.account) + "=" + other.name};
   if (!o.modulePath.empty()) args.insert(args.end(), {"--module", o.modulePath});
-  if (!o.profileDir.empty())
-    args.insert(args.end(), {"--profile", o.profileDir + "/" + user + ".db"});
-  if (!o.dumpDir.empty()) args.insert(args.end(), {"--dump", o.dumpDir + "/" + user + ".txt"});
+  std::string profiles = o.profileDir;
+  if (profiles.empty() && o.headless) profiles = o.stateDir;
+  if (!profiles.empty()) args.insert(args.end(), {"--profile", profiles + "/" + me.name + ".db"});
+  if (o.headless) {
+    args.insert(args.end(), {"--headless", "--script", o.script});
+  } else {
+    args.insert(args.end(), {"--at", std::to_string(x) + ",10"});
+    if (!o.dumpDir.empty()) args.insert(args.end(), {"--dump", o.dumpDir + "/" + me.name + ".txt"});
+  }
   return args;
 }
 
-// Reads the listening player's port, waiting up to ten seconds.
-uint16_t ReadPort(int fd) {
-  std::string line;
-  for (int waited = 0; waited < 100 && line.find('\n') == std::string::npos;) {
-    pollfd p{fd, POLLIN, 0};
-    const int ready = poll(&p, 1, 100);
-    if (ready == 0) {
-      ++waited;
-      continue;
-    }
-    char buffer[16];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;  // the player ended without telling
-    line.append(buffer, static_cast<size_t>(n));
-  }
-  const long port = std::strtol(line.c_str(), nullptr, 10);
-  return port > 0 && port < 65536 ? static_cast<uint16_t>(port) : 0;
+// A password nobody needs to know, in a file only this user can read.
+bool WritePassword(const std::string& path, std::string* password) {
+  *password = host::NewMessageId();
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const std::string line = *password + "\n";
+  const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  return close(fd) == 0 && written;
 }
 
 }  // namespace
 
-int RunLocalGame(const LocalGameOptions& options, std::ostream& err) {
+int RunLocalGame(const LocalGameOptions& given, std::ostream& out, std::ostream& err) {
+  namespace fs = std::filesystem;
+  LocalGameOptions options = given;
+  std::error_code ec;
+  bool temporary = false;
+  if (options.stateDir.empty()) {
+    std::string pattern = (fs::temp_directory_path(ec) / "tessaro-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      err << "tessaro-host: cannot make a temporary folder\n";
+      return 1;
+    }
+    options.stateDir = pattern;
+    temporary = true;
+  }
+  options.stateDir = fs::absolute(options.stateDir, ec).string();
+  // The server is thrown away with each game: nothing of an earlier one (an
+  // offline message, a half-played game's profiles) may leak into this one.
+  const std::string serverDir = options.stateDir + "/xmpp";
+  fs::remove_all(serverDir, ec);
+  if (options.headless && options.profileDir.empty()) {
+    for (const char* name : {"Alice", "Bob"}) {
+      for (const char* suffix : {".db", ".db-wal", ".db-shm"})
+        fs::remove(options.stateDir + "/" + name + suffix, ec);
+    }
+  }
+  const auto cleanUp = [&] {
+    if (temporary) fs::remove_all(options.stateDir, ec);
+  };
+
+  std::string error;
+  std::unique_ptr<host::LocalXmppServer> server = host::LocalXmppServer::Create(serverDir, &error);
+  const Seat alice{"Alice", "alice", serverDir + "/alice.password"};
+  const Seat bob{"Bob", "bob", serverDir + "/bob.password"};
+  bool ready = server != nullptr;
+  for (const Seat* seat : {&alice, &bob}) {
+    std::string password;
+    if (ready && !WritePassword(seat->passwordFile, &password)) {
+      error = "cannot write " + seat->passwordFile;
+      ready = false;
+    }
+    ready = ready && server->AddAccount(seat->account, password, &error);
+  }
+  ready = ready && server->Start(&error);
+  if (!ready) {
+    err << "tessaro-host: the local XMPP server did not start: " << error << "\n";
+    server.reset();
+    cleanUp();
+    return 1;
+  }
+  if (options.headless) {
+    out << "Alice (" << server->Address(alice.account) << ") and Bob ("
+        << server->Address(bob.account)
+        << ") play through the XMPP server on 127.0.0.1:" << server->port() << "\n"
+        << std::flush;
+  }
+
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGCHLD);
-  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  sigset_t before;
+  sigprocmask(SIG_BLOCK, &signals, &before);
 
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
-    err << "tessaro-host: cannot make a pipe\n";
-    return 1;
-  }
-  std::vector<std::string> alice = PlayerArgs(options, "Alice", "Bob", 10);
-  alice.insert(alice.end(), {"--listen", "0", "--port-fd", "3"});
-  const pid_t first = Spawn(alice, pipeFds[1]);
-  close(pipeFds[1]);
-  const uint16_t port = first > 0 ? ReadPort(pipeFds[0]) : 0;
-  close(pipeFds[0]);
-  if (port == 0) {
-    err << "tessaro-host: the first player did not start\n";
-    if (first > 0) {
-      kill(first, SIGTERM);
-      waitpid(first, nullptr, 0);
+  std::vector<pid_t> running;
+  int result = 0;
+  for (const auto& [me, other, x] : {std::tuple{&alice, &bob, 10}, std::tuple{&bob, &alice, 560}}) {
+    const pid_t pid = Spawn(PlayerArgs(options, *server, *me, *other, x));
+    if (pid > 0) {
+      running.push_back(pid);
+    } else {
+      err << "tessaro-host: " << me->name << "'s player did not start\n";
+      result = 1;
     }
-    return 1;
   }
-  std::vector<std::string> bob = PlayerArgs(options, "Bob", "Alice", 560);
-  bob.insert(bob.end(), {"--connect", "127.0.0.1:" + std::to_string(port)});
-  const pid_t second = Spawn(bob, -1);
-
-  std::vector<pid_t> running = {first};
-  if (second > 0) running.push_back(second);
-  if (second <= 0) {
-    err << "tessaro-host: the second player did not start\n";
-    kill(first, SIGTERM);
+  if (result != 0) {
+    for (pid_t pid : running)
+      kill(pid, SIGTERM);
   }
-  int result = second > 0 ? 0 : 1;
   while (!running.empty()) {
     int signal = 0;
     if (sigwait(&signals, &signal) != 0) break;
@@ -334,6 +394,9 @@ int RunLocalGame(const LocalGameOptions& options, std::ostream& err) {
       }
     }
   }
+  server.reset();  // stopped once the players are gone
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  cleanUp();
   return result;
 }
 

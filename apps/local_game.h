@@ -1,33 +1,35 @@
-// The game on one machine in real windows: a launcher starts two player
-// processes ("Alice" listens on a loopback port, "Bob" connects to it) and
-// waits for both; each player is a host with the desktop backend.
+// The game on one machine: a launcher starts a throwaway XMPP server on a
+// loopback port with the accounts alice and bob, then two player processes,
+// Alice and Bob, each a host with its own profile connected through that
+// server, and waits for both. With a display the players play in real windows;
+// without one they play a two-player script headless and print the game.
 #pragma once
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 
+#include "apps/player.h"
+
 namespace tessaro {
 
 struct PlayerOptions {
-  std::string user;
-  std::string peer;
+  AccountOptions account;
   std::string modulePath;
-  std::string profilePath;  // empty: the default profile of the user
+  std::string profilePath;  // empty: the default profile of the account's name
   std::string dumpPath;     // when set: DescribeWindows is kept written there
-  bool listen = true;       // false: connect to address:port
-  std::string address = "127.0.0.1";
-  uint16_t port = 0;  // listening: 0 picks a free port
-  int portFd = -1;    // listening: the chosen port is written there as a line
-  int x = 10;         // where the game window's top-left corner goes on the screen
+  int x = 10;               // where the game window's top-left corner goes on the screen
   int y = 10;
 };
 
 struct LocalGameOptions {
   std::string program;     // this executable, to start the players with
   std::string modulePath;  // passed on to the players
-  std::string profileDir;  // empty: each player's default profile
+  std::string stateDir;    // the server's folder and the headless profiles; empty: a temporary one
+  std::string profileDir;  // empty: each player's default profile (windows) or stateDir (headless)
   std::string dumpDir;     // empty: no dumps
+  bool headless = false;   // play `script` without windows
+  std::string script;      // a two-player script of Alice and Bob
 };
 
 // Whether this program can show windows here; false with a reason. With
@@ -37,7 +39,12 @@ bool DesktopAvailable(std::string* reason, bool open);
 // Runs one player until its main window is closed or it is told to stop
 // (SIGTERM, SIGINT). Returns the exit status.
 int RunPlayer(const PlayerOptions& options, std::ostream& err);
-// Starts both players and waits for them. Returns 0 when both ended well.
-int RunLocalGame(const LocalGameOptions& options, std::ostream& err);
+// Plays the lines of one player (the account's name) of a two-player script,
+// connected as RunPlayer is, headless. Returns the script's exit status.
+int RunPlayerScript(const PlayerOptions& options, const std::string& script, std::ostream& out,
+                    std::ostream& err);
+// Starts the server and both players and waits for the players; then stops the
+// server. Returns 0 when both ended well.
+int RunLocalGame(const LocalGameOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaro

@@ -1,36 +1,154 @@
 #include "apps/player.h"
 
+#include <termios.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "framework/afx.h"
+#include "host/xmpp_stanza.h"
 
 namespace tessaro {
 
-HANDLE SetUpPlayer(host::Host& host, const std::string& user, const std::string& peer,
-                   std::string* error) {
-  if (user.empty() || peer.empty() || user == peer) {
-    if (error) *error = "the two players need two different names";
-    return nullptr;
+bool ParseContact(const std::string& text, std::pair<std::string, std::string>& contact) {
+  const size_t equals = text.find('=');
+  const std::string address = text.substr(0, equals);
+  const size_t at = address.find('@');
+  if (at == 0 || at == std::string::npos || at + 1 == address.size() ||
+      address.find_first_of("/ \t", 0) != std::string::npos) {
+    return false;
   }
-  if (host.DisplayName(nullptr) != user && !host.SetUserName(user)) {
+  std::string name = equals == std::string::npos ? address.substr(0, at) : text.substr(equals + 1);
+  if (name.empty()) return false;
+  contact = {address, name};
+  return true;
+}
+
+bool ParseServer(const std::string& text, AccountOptions& options) {
+  const size_t colon = text.rfind(':');
+  std::string host = text.substr(0, colon);
+  long port = 0;
+  if (colon != std::string::npos) {
+    char* end = nullptr;
+    const std::string digits = text.substr(colon + 1);
+    port = std::strtol(digits.c_str(), &end, 10);
+    if (digits.empty() || *end != '\0' || port < 1 || port > 65535) return false;
+  }
+  if (host.empty()) return false;
+  options.server = host;
+  options.port = static_cast<uint16_t>(port);
+  return true;
+}
+
+std::string ReadPassword(const AccountOptions& options, const std::string& stored,
+                         std::string* error) {
+  std::string password;
+  if (!options.passwordFile.empty()) {
+    std::ifstream in(options.passwordFile);
+    if (!in || !std::getline(in, password) || password.empty()) {
+      if (error) *error = "cannot read a password from " + options.passwordFile;
+      return std::string();
+    }
+    return password;
+  }
+  if (const char* variable = std::getenv(kPasswordVariable); variable && *variable) {
+    return variable;
+  }
+  if (!stored.empty()) return stored;
+  if (isatty(STDIN_FILENO) != 1) {
+    if (error) {
+      *error = std::string("no password: give --password-file FILE or set ") + kPasswordVariable;
+    }
+    return std::string();
+  }
+  termios saved{};
+  const bool quiet = tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (quiet) {
+    termios silent = saved;
+    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+  }
+  std::cerr << "Password for " << options.address << ": " << std::flush;
+  std::getline(std::cin, password);
+  if (quiet) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::cerr << "\n";
+  if (password.empty() && error) *error = "no password given";
+  return password;
+}
+
+bool SetUpPlayer(host::Host& host, const AccountOptions& options, std::string* error) {
+  if (!options.name.empty() && host.DisplayName(nullptr) != options.name &&
+      !host.SetUserName(options.name)) {
     if (error) *error = "the profile cannot store the user's name";
-    return nullptr;
+    return false;
   }
-  HANDLE contact = host.FindContact(peer);
-  if (contact != nullptr && host.ProtocolOf(contact).value_or("") != host::kIcqProtocol) {
-    contact = nullptr;  // a namesake on another network is someone else
+  host::XmppAccount account = host.Account().value_or(host::XmppAccount{});
+  const bool newAddress = !options.address.empty() && options.address != account.address;
+  if (newAddress) {
+    if (host::BareAddress(options.address) != options.address) {
+      if (error) *error = options.address + " is not a bare address (local@domain)";
+      return false;
+    }
+    account = host::XmppAccount{};
+    account.address = options.address;
   }
-  for (HANDLE c : host.Contacts()) {
-    if (contact == nullptr && host.DisplayName(c) == peer &&
-        host.ProtocolOf(c).value_or("") == host::kIcqProtocol)
-      contact = c;
+  if (account.address.empty()) {
+    if (error) *error = "the profile has no account yet: give --account ADDRESS";
+    return false;
   }
-  if (contact == nullptr) contact = host.AddContact(peer, host::kIcqProtocol);
-  if (contact == nullptr && error) *error = "the profile cannot store the contact " + peer;
-  return contact;
+  if (!options.server.empty()) {
+    account.server = options.server;
+    account.port = options.port;
+  }
+  // TLS is what the command line says whenever it names the account or the
+  // server; a run with the profile alone keeps the stored choice.
+  if (newAddress || !options.server.empty() || !options.tls) account.require_tls = options.tls;
+  const std::string password = ReadPassword(options, newAddress ? "" : account.password, error);
+  if (password.empty()) return false;
+  account.password = password;
+  if (!host.SetAccount(account)) {
+    if (error) *error = "the profile cannot store the account";
+    return false;
+  }
+  return true;
+}
+
+bool AddContacts(host::Host& host, const std::vector<std::pair<std::string, std::string>>& contacts,
+                 std::vector<HANDLE>* named, std::string* error) {
+  const std::optional<host::XmppAccount> account = host.Account();
+  const std::string own = account ? host::BareAddress(account->address) : std::string();
+  for (const auto& [given, name] : contacts) {
+    const std::string address = host::BareAddress(given);
+    if (address.empty() || address == own) {
+      if (error) *error = given + " cannot be a contact of " + (own.empty() ? "this profile" : own);
+      return false;
+    }
+    HANDLE contact = host.ContactByAddress(address);
+    if (contact != nullptr && host.DisplayName(contact) != name) host.RenameContact(contact, name);
+    if (contact == nullptr) contact = host.AddContact(name, host::kIcqProtocol, address);
+    if (contact == nullptr) {
+      if (error) *error = "the profile cannot store the contact " + address;
+      return false;
+    }
+    if (named) named->push_back(contact);
+  }
+  return true;
+}
+
+bool ConnectPlayer(host::Host& host, const AccountOptions& options, std::vector<HANDLE>* named,
+                   std::function<void()> changed, std::string* error) {
+  return SetUpPlayer(host, options, error) && host.ConnectXmpp(error, std::move(changed)) &&
+         AddContacts(host, options.contacts, named, error);
+}
+
+std::size_t UnconfirmedMessages(host::Host& host) {
+  host::XmppLink* link = host.Link();
+  return link ? link->Unconfirmed() : 0;
 }
 
 bool OpenGameWindow(host::Host& host, HANDLE contact) {

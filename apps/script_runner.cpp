@@ -290,8 +290,9 @@ void ScriptRunner::Run(const std::string& line) {
   std::string rest = line;
   const std::string command = NextWord(rest);
   const bool input =
-      TwoProcesses() && (command == "click" || command == "clickpx" || command == "menu" ||
-                         command == "key" || command == "button" || command == "chat");
+      TwoProcesses() &&
+      (command == "click" || command == "clickpx" || command == "menu" || command == "key" ||
+       command == "button" || command == "chat" || command == "burst");
   std::map<HWND, std::string> before;
   if (input) {
     Settle();
@@ -356,6 +357,19 @@ void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
       throw Failure{"cannot type into the chat line"};
     }
     Settle();
+  } else if (command == "say") {
+    out_ << rest << "\n" << std::flush;
+  } else if (command == "burst") {
+    CWnd& window = Window(NextWord(rest));
+    const long count = std::strtol(NextWord(rest).c_str(), nullptr, 10);
+    if (count <= 0 || rest.empty()) throw Failure{"burst how many lines of what?"};
+    for (long i = 1; i <= count; ++i) {
+      if (!ui_.TypeText(window, kChatLine, rest + " " + std::to_string(i)) ||
+          !ui_.KeyDown(VK_RETURN)) {
+        throw Failure{"cannot type into the chat line"};
+      }
+    }
+    Settle();
   } else if (command == "button") {
     CWnd& window = Window(NextWord(rest));
     if (!ui_.PressButton(window, std::atoi(rest.c_str()))) throw Failure{"cannot press it"};
@@ -392,6 +406,11 @@ void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
     CWnd& window = Window(NextWord(rest));
     Settle();
     if (!ui_.SavePng(window, rest)) throw Failure{"cannot write " + rest};
+    if (TwoProcesses()) {
+      std::error_code ec;
+      out_ << "the picture of the board: " << std::filesystem::absolute(rest, ec).string() << "\n"
+           << std::flush;
+    }
   } else if (command == "print") {
     const std::string what = NextWord(rest);
     CWnd& window = Window(rest);
@@ -437,11 +456,34 @@ void ScriptRunner::Expect(std::string rest) {
   }
   CWnd& window = Window(NextWord(rest));
   Settle();
+  std::string log;
+  window.GetDlgItemText(kLogPane, log);
   if (what == "log" || what == "nolog") {
-    std::string log;
-    window.GetDlgItemText(kLogPane, log);
     const bool found = Unwrapped(log).find(rest) != std::string::npos;
     if (found != (what == "log")) throw Failure{"the log reads:\n" + log};
+  } else if (what == "lines") {
+    // "TEXT 7" counts when TEXT is followed by a space and digits.
+    const size_t space = rest.find_last_of(' ');
+    if (space == std::string::npos) throw Failure{"expect which lines?"};
+    const std::string prefix = rest.substr(0, space) + " ";
+    const long count = std::strtol(rest.c_str() + space + 1, nullptr, 10);
+    const std::string text = Unwrapped(log);
+    long expected = 1;
+    for (size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at + 1)) {
+      const char* digits = text.c_str() + at + prefix.size();
+      char* end = nullptr;
+      const long number = std::strtol(digits, &end, 10);
+      if (end == digits) continue;
+      if (number != expected) {
+        throw Failure{"line \"" + prefix + std::to_string(number) + "\" came where \"" + prefix +
+                      std::to_string(expected) + "\" belonged"};
+      }
+      ++expected;
+    }
+    if (expected - 1 != count) {
+      throw Failure{"the log holds " + std::to_string(expected - 1) + " of the " +
+                    std::to_string(count) + " lines"};
+    }
   } else if (what == "cell") {
     const auto point = ParsePoint(NextWord(rest));
     if (!point) throw Failure{"not a board point"};

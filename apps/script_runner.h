@@ -16,6 +16,7 @@
 //   menu WINDOW ITEM            a menu command, by its text ("Set Timer") or id
 //   key WINDOW space|enter|escape
 //   chat WINDOW TEXT            type TEXT into the chat line and press Enter
+//   burst WINDOW N TEXT         chat N lines, "TEXT 1" to "TEXT N", one by one
 //   button WINDOW ID            press a control (1009 is "&sim")
 //   answer yes|no|ok|cancel [TEXT]   the answer to the next message box (whose
 //                               text must contain TEXT, when given)
@@ -24,6 +25,8 @@
 //   advance SECONDS             let the clock run
 //   expect log WINDOW TEXT      the log holds TEXT (line breaks of the wrap ignored)
 //   expect nolog WINDOW TEXT    ... and does not
+//   expect lines WINDOW TEXT N  the log holds "TEXT 1" to "TEXT N", each once
+//                               and in order (as a burst sends them)
 //   expect cell WINDOW POINT black|white|proposal|forbidden|empty|simwhite
 //   expect text WINDOW ID TEXT  a control's text
 //   expect box TEXT             a message box with TEXT was shown (in order)
@@ -33,6 +36,7 @@
 //   print log WINDOW            the window's log on standard output
 //   print board WINDOW          the board as text, with its coordinates
 //   print result WINDOW         the result the log announced
+//   say TEXT                    TEXT on standard output
 //
 // A game between two players, each a host process of its own, is one script
 // whose lines start with the player's name ("Alice: click Bob h8"); each
@@ -69,7 +73,7 @@ struct ScriptOptions {
   std::function<bool(host::Host&, std::string* error)> connect;
   // How many sent messages still wait for the other side's confirmation.
   std::function<std::size_t()> unconfirmed;
-  double waitSeconds = 20;
+  double waitSeconds = 30;
 };
 
 // Runs the script read from `in` (named `name` in messages). Output and

@@ -1,0 +1,259 @@
+// Two tessaro-host processes, Alice and Bob, play through a prosody of the test's
+// own, each with the real plug-in module and a profile of its own, each playing
+// its lines of a two-player script. Around them the test does what real life
+// does: the server dies and comes back, a host is killed and started again.
+// Whatever happened, each side's profile must hold exactly what the other sent,
+// once and in order.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/database.h"
+#include "host/xmpp_server.h"
+#include "sdk/plugin_api.h"
+#include "tests/host/xmpp_fixture.h"
+
+extern char** environ;
+
+namespace tessaro {
+namespace {
+
+using host::Database;
+using host::LocalXmppServer;
+using namespace std::chrono_literals;
+
+// One host process and everything it printed.
+class Player {
+ public:
+  Player(const std::vector<std::string>& args, const std::string& errors) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    reader_ = std::thread([this, fd = fds[0]] {
+      char buffer[4096];
+      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        output_.append(buffer, static_cast<size_t>(n));
+      }
+      close(fd);
+    });
+  }
+  ~Player() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+    if (reader_.joinable()) reader_.join();
+  }
+  bool started() const { return pid_ > 0; }
+  std::string Output() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return output_;
+  }
+  // Waits until the output holds `text`.
+  bool Printed(const std::string& text, std::chrono::seconds limit = 30s) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (Output().find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > until) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+  void Kill() { kill(pid_, SIGKILL); }
+  // The exit status; -1 when it did not exit by itself.
+  int Wait() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
+    pid_ = -1;
+    if (reader_.joinable()) reader_.join();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::mutex mutex_;
+  std::string output_;
+  std::thread reader_;
+};
+
+struct Seat {
+  const char* name;
+  const char* account;
+  const char* other;
+  const char* otherAccount;
+};
+constexpr Seat kAlice{"Alice", "alice", "Bob", "bob"};
+constexpr Seat kBob{"Bob", "bob", "Alice", "alice"};
+
+// The texts a profile holds of its talk with the other player, each side in order.
+struct Conversation {
+  std::vector<std::string> sent;
+  std::vector<std::string> received;
+};
+
+class NetworkGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+    ASSERT_FALSE(folder_.path().empty());
+    std::string error;
+    server_ = LocalXmppServer::Create(folder_.path() + "/xmpp", &error);
+    ASSERT_TRUE(server_) << error;
+    for (const Seat* seat : {&kAlice, &kBob}) {
+      const std::string password = std::string("secret-") + seat->account;
+      std::ofstream(Path(seat->account) + ".password") << password << "\n";
+      ASSERT_TRUE(server_->AddAccount(seat->account, password, &error)) << error;
+    }
+    ASSERT_TRUE(server_->Start(&error)) << error;
+  }
+
+  std::string Path(const std::string& name) const { return folder_.path() + "/" + name; }
+
+  std::unique_ptr<Player> Start(const Seat& seat, const std::string& script) {
+    const std::vector<std::string> args = {TESSARO_HOST,
+                                           "--headless",
+                                           "--script",
+                                           script,
+                                           "--module",
+                                           TESSARO_MODULE,
+                                           "--profile",
+                                           Path(seat.name) + ".db",
+                                           "--name",
+                                           seat.name,
+                                           "--account",
+                                           server_->Address(seat.account),
+                                           "--server",
+                                           "127.0.0.1:" + std::to_string(server_->port()),
+                                           "--no-tls",
+                                           "--password-file",
+                                           Path(seat.account) + ".password",
+                                           "--contact",
+                                           server_->Address(seat.otherAccount) + "=" + seat.other};
+    auto player = std::make_unique<Player>(args, Path(seat.name) + ".err");
+    EXPECT_TRUE(player->started());
+    return player;
+  }
+
+  std::string Errors(const Seat& seat) const {
+    std::ifstream in(Path(seat.name) + ".err");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Both ended well, having played every line of their script.
+  void ExpectBothPassed(Player& alice, Player& bob) {
+    EXPECT_EQ(alice.Wait(), 0) << Errors(kAlice) << alice.Output();
+    EXPECT_EQ(bob.Wait(), 0) << Errors(kBob) << bob.Output();
+  }
+
+  Conversation Talk(const Seat& seat) const {
+    std::string error;
+    auto db = Database::Open(Path(seat.name) + ".db", &error);
+    Conversation talk;
+    if (!db) {
+      ADD_FAILURE() << error;
+      return talk;
+    }
+    for (const host::ContactRecord& contact : db->Contacts()) {
+      if (contact.name != seat.other) continue;
+      for (const host::EventRecord& event : db->EventsOf(contact.handle, host::ReadFilter::kAll))
+        ((event.flags & DBEF_SENT) ? talk.sent : talk.received).push_back(event.blob);
+    }
+    return talk;
+  }
+
+  // Nothing lost, nothing twice, order kept: what each sent is what the other got.
+  void ExpectProfilesAgree(size_t atLeast) {
+    const Conversation alice = Talk(kAlice);
+    const Conversation bob = Talk(kBob);
+    EXPECT_GE(alice.sent.size() + bob.sent.size(), atLeast);
+    EXPECT_TRUE(alice.sent == bob.received)
+        << "Alice sent " << alice.sent.size() << ", Bob got " << bob.received.size();
+    EXPECT_TRUE(bob.sent == alice.received)
+        << "Bob sent " << bob.sent.size() << ", Alice got " << alice.received.size();
+  }
+
+  host::testing::TempFolder folder_;
+  std::unique_ptr<LocalXmppServer> server_;
+};
+
+// The board a player printed last ("print board"), without its legend.
+std::string LastBoard(const std::string& output) {
+  const std::string header = "    a b c d e f g h i j k l m n o\n";
+  const size_t end = output.rfind(header);
+  if (end == std::string::npos || end == 0) return std::string();
+  const size_t start = output.rfind(header, end - 1);
+  return start == std::string::npos ? std::string() : output.substr(start, end - start);
+}
+
+TEST_F(NetworkGame, TwoHostsPlayAWholeGameThroughTheServer) {
+  auto alice = Start(kAlice, TESSARO_SAMPLES "/network_game.script");
+  auto bob = Start(kBob, TESSARO_SAMPLES "/network_game.script");
+  ExpectBothPassed(*alice, *bob);
+  const std::string shown = alice->Output();
+  EXPECT_NE(shown.find("move 1: Alice plays h8 (black)"), std::string::npos) << shown;
+  EXPECT_NE(bob->Output().find("move 4: Bob plays g10 (white)"), std::string::npos);
+  EXPECT_NE(shown.find("result: BLACK win, 5 in row"), std::string::npos) << shown;
+  ExpectProfilesAgree(12);
+}
+
+// The server dies (SIGKILL) and comes back twice: between two moves, and while
+// Alice sends 2,000 chat lines.
+TEST_F(NetworkGame, ServerKilledAndRestartedLosesAndDoublesNothing) {
+  auto alice = Start(kAlice, TESSARO_TESTS "/server_restart.script");
+  auto bob = Start(kBob, TESSARO_TESTS "/server_restart.script");
+  std::string error;
+  for (const char* moment : {"move 3: Alice plays", "the burst begins"}) {
+    ASSERT_TRUE(alice->Printed(moment)) << alice->Output() << Errors(kAlice);
+    std::this_thread::sleep_for(20ms);
+    server_->Kill();
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(server_->Start(&error)) << error;
+  }
+  ExpectBothPassed(*alice, *bob);
+  const std::string board = LastBoard(alice->Output());
+  EXPECT_FALSE(board.empty()) << alice->Output();
+  EXPECT_EQ(board, LastBoard(bob->Output()));
+  ExpectProfilesAgree(2000 + 8);
+}
+
+// Bob's host is killed (SIGKILL) while it sends 500 chat lines and Alice sends
+// 300, then started again with its profile: what it stored as sent goes out
+// again, what Alice sent meanwhile arrives, and nothing comes twice.
+TEST_F(NetworkGame, HostKilledAndStartedAgainSendsWhatWasUnconfirmed) {
+  auto alice = Start(kAlice, TESSARO_TESTS "/host_killed.script");
+  auto bob = Start(kBob, TESSARO_TESTS "/host_killed.script");
+  ASSERT_TRUE(bob->Printed("the burst begins")) << bob->Output() << Errors(kBob);
+  std::this_thread::sleep_for(150ms);
+  bob->Kill();
+  EXPECT_EQ(bob->Wait(), -1) << "Bob's host ended before it was killed";
+  auto again = Start(kBob, TESSARO_TESTS "/host_restarted.script");
+  ExpectBothPassed(*alice, *again);
+  const Conversation talk = Talk(kBob);
+  EXPECT_GT(talk.sent.size(), 3u);  // the moves and at least some of the burst
+  ExpectProfilesAgree(300 + 4);
+}
+
+}  // namespace
+}  // namespace tessaro
