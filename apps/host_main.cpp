@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     }
     game.headless = true;
     game.script = script.empty() ? TESSARO_SAMPLE_SCRIPT : script;
-    std::cout << "No display (" << reason << "): Alice and Bob play "
+    std::cout << "tessaro-host: " << reason << "; Alice and Bob play "
               << std::filesystem::path(game.script).filename().string() << " headless.\n";
   } else if (!script.empty()) {
     return Usage();

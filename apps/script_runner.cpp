@@ -192,7 +192,9 @@ void ScriptRunner::PrintMoves(const std::map<HWND, std::string>& before) {
       if (now == '*') {
         out_ << options_.player << " proposes " << point << "\n";
       } else {
-        out_ << "move " << stones << ": " << options_.player << " plays " << point
+        // A stone where a proposal lay is white's choice of black's fifth.
+        out_ << "move " << stones << ": " << options_.player
+             << (old->second[i] == '*' ? " chooses " : " plays ") << point
              << (now == 'X' ? " (black)" : " (white)") << "\n";
       }
     }

@@ -36,12 +36,15 @@ using namespace std::chrono_literals;
 // One host process and everything it printed.
 class Player {
  public:
-  Player(const std::vector<std::string>& args, const std::string& errors) {
+  // Runs `args` in `folder`, its standard error into the file `errors`.
+  Player(const std::vector<std::string>& args, const std::string& folder,
+         const std::string& errors) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> argv;
@@ -151,7 +154,7 @@ class NetworkGame : public ::testing::Test {
                                            Path(seat.account) + ".password",
                                            "--contact",
                                            server_->Address(seat.otherAccount) + "=" + seat.other};
-    auto player = std::make_unique<Player>(args, Path(seat.name) + ".err");
+    auto player = std::make_unique<Player>(args, folder_.path(), Path(seat.name) + ".err");
     EXPECT_TRUE(player->started());
     return player;
   }
