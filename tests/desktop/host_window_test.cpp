@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "apps/platform_queue.h"
@@ -163,6 +166,51 @@ TEST_F(HostWindowTest, DescribesWhatTheVisibleWindowsShow) {
   EXPECT_EQ(DescribeWindows(ui_.platform()), "");
 }
 
+TEST_F(HostWindowTest, ShowsTheConnectionAndAnswersContactRequests) {
+  // Two strangers wrote while the host was not running.
+  const std::filesystem::path profile =
+      std::filesystem::temp_directory_path() / "tessaro-host-window-requests.db";
+  std::filesystem::remove(profile);
+  {
+    std::string error;
+    auto db = host::Database::Open(profile.string(), &error);
+    ASSERT_NE(db, nullptr) << error;
+    ASSERT_TRUE(db->AddRequest("carol@example.org", "hello", 1));
+    ASSERT_TRUE(db->AddRequest("dave@example.org", "hi", 2));
+  }
+  host_.reset();
+  host::HostOptions options;
+  options.profile_path = profile.string();
+  std::string error;
+  host_ = host::Host::Create(queue_, options, &error);
+  ASSERT_NE(host_, nullptr) << error;
+  HostWindow& window = Open();
+  const auto shows = [&](int id) {
+    std::string text;
+    window.GetDlgItemText(id, text);
+    return text;
+  };
+  EXPECT_EQ(shows(HostWindow::kConnection), "Connection: offline");
+  EXPECT_EQ(shows(HostWindow::kRequest), "Request: carol@example.org (+1)");
+
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kAcceptButton));
+  const HANDLE carol = host_->ContactByAddress("carol@example.org");
+  ASSERT_NE(carol, nullptr);
+  EXPECT_STREQ(host_->DisplayName(carol), "carol");
+  EXPECT_EQ(window.Rows(), std::vector<HANDLE>{carol});
+  EXPECT_EQ(shows(HostWindow::kRequest), "Request: dave@example.org");
+
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kIgnoreButton));
+  EXPECT_EQ(host_->ContactByAddress("dave@example.org"), nullptr);
+  EXPECT_TRUE(host_->ContactRequests().empty());
+  EXPECT_EQ(shows(HostWindow::kRequest), "");
+  // With nothing to answer, the buttons cannot be pressed.
+  EXPECT_FALSE(ui_.PressButton(window, HostWindow::kAcceptButton));
+  window_.reset();
+  host_.reset();
+  std::filesystem::remove(profile);
+}
+
 // ---- A player's profile ----
 
 class PlayerProfileTest : public ::testing::Test {
@@ -190,38 +238,149 @@ class PlayerProfileTest : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
-TEST_F(PlayerProfileTest, TheNameAndTheContactOutliveTheProgram) {
-  HANDLE first = nullptr;
+TEST_F(PlayerProfileTest, TheNameTheAccountAndTheContactOutliveTheProgram) {
+  const std::string secret = (folder_ / "secret").string();
+  std::ofstream(secret) << "pw\nignored second line\n";
+  AccountOptions options;
+  options.name = "Alice";
+  options.address = "alice@example.org";
+  options.passwordFile = secret;
+  const std::vector<std::pair<std::string, std::string>> bob = {{"bob@example.org", "Bob"}};
+  std::vector<HANDLE> first;
   {
     auto host = OpenProfile();
-    first = SetUpPlayer(*host, "Alice", "Bob", nullptr);
-    ASSERT_NE(first, nullptr);
+    std::string error;
+    ASSERT_TRUE(SetUpPlayer(*host, options, &error)) << error;
+    ASSERT_TRUE(AddContacts(*host, bob, &first, &error)) << error;
+    ASSERT_EQ(first.size(), 1u);
   }
+  // Later runs need the profile alone; a known address keeps its contact.
   auto host = OpenProfile();
+  std::string error;
+  ASSERT_TRUE(SetUpPlayer(*host, AccountOptions{}, &error)) << error;
   EXPECT_STREQ(host->DisplayName(nullptr), "Alice");
-  const HANDLE again = SetUpPlayer(*host, "Alice", "Bob", nullptr);
+  const auto account = host->Account();
+  ASSERT_TRUE(account.has_value());
+  EXPECT_EQ(account->address, "alice@example.org");
+  EXPECT_EQ(account->password, "pw");
+  EXPECT_TRUE(account->require_tls);
+  std::vector<HANDLE> again;
+  ASSERT_TRUE(AddContacts(*host, {{"Bob@Example.org", "Robert"}}, &again, &error)) << error;
   EXPECT_EQ(again, first);
   EXPECT_EQ(host->Contacts().size(), 1u);  // not added twice
+  EXPECT_STREQ(host->DisplayName(first[0]), "Robert");
+}
+
+TEST_F(PlayerProfileTest, TlsIsOnUnlessTheCommandLineTurnsItOff) {
+  const std::string secret = (folder_ / "secret").string();
+  std::ofstream(secret) << "pw\n";
+  auto host = OpenProfile();
+  const struct {
+    const char* address;
+    const char* server;
+    bool tls;
+    bool stored;  // require_tls afterwards
+  } runs[] = {
+      {"alice@example.org", "", true, true},    // a new account: TLS
+      {"", "127.0.0.1:5222", false, false},     // turned off for a local server
+      {"", "", true, false},                    // the profile alone keeps the choice
+      {"", "xmpp.example.org", true, true},     // a server named again: TLS again
+      {"alice@example.net", "", false, false},  // a new account without TLS
+  };
+  for (const auto& run : runs) {
+    AccountOptions options;
+    options.address = run.address;
+    options.tls = run.tls;
+    options.passwordFile = secret;
+    if (*run.server) {
+      ASSERT_TRUE(ParseServer(run.server, options));
+    }
+    std::string error;
+    ASSERT_TRUE(SetUpPlayer(*host, options, &error)) << error;
+    EXPECT_EQ(host->Account()->require_tls, run.stored) << run.address << " " << run.server;
+  }
+  EXPECT_EQ(host->Account()->address, "alice@example.net");
+  EXPECT_EQ(host->Account()->server, "");  // a new account forgets the old one's server
 }
 
 TEST_F(PlayerProfileTest, ANamesakeOnAnotherNetworkIsNotThePeer) {
   auto host = OpenProfile();
   const HANDLE other = host->AddContact("Bob", "MSN");
-  const HANDLE peer = SetUpPlayer(*host, "Alice", "Bob", nullptr);
-  ASSERT_NE(peer, nullptr);
-  EXPECT_NE(peer, other);
-  EXPECT_EQ(host->ProtocolOf(peer).value_or(""), "ICQ");
+  std::vector<HANDLE> peer;
+  std::string error;
+  ASSERT_TRUE(AddContacts(*host, {{"bob@example.org", "Bob"}}, &peer, &error)) << error;
+  ASSERT_EQ(peer.size(), 1u);
+  EXPECT_NE(peer[0], other);
+  EXPECT_EQ(host->ProtocolOf(peer[0]).value_or(""), "ICQ");
+  EXPECT_EQ(host->AddressOf(peer[0]), "bob@example.org");
 }
 
-TEST_F(PlayerProfileTest, RefusesPlayersWithoutTwoNames) {
-  auto host = OpenProfile();
-  for (const auto& [user, peer] : std::vector<std::pair<std::string, std::string>>{
-           {"Alice", "Alice"}, {"", "Bob"}, {"Alice", ""}}) {
+TEST_F(PlayerProfileTest, RefusesWhatCannotMakeAPlayer) {
+  const std::string secret = (folder_ / "secret").string();
+  std::ofstream(secret) << "pw\n";
+  unsetenv(kPasswordVariable);
+  const struct {
+    const char* address;
+    const char* passwordFile;
+    const char* contact;
+  } cases[] = {
+      {"", "", ""},                                          // no account at all
+      {"alice@example.org/phone", "", ""},                   // not a bare address
+      {"alice@example.org", "/nonexistent/secret", ""},      // no password
+      {"alice@example.org", "SECRET", "alice@example.org"},  // oneself as a contact
+      {"alice@example.org", "SECRET", "not an address"},
+  };
+  for (const auto& c : cases) {
+    auto host = OpenProfile();
+    AccountOptions options;
+    options.address = c.address;
+    options.passwordFile = std::string(c.passwordFile) == "SECRET" ? secret : c.passwordFile;
     std::string error;
-    EXPECT_EQ(SetUpPlayer(*host, user, peer, &error), nullptr) << user << "/" << peer;
-    EXPECT_FALSE(error.empty());
+    bool ok = SetUpPlayer(*host, options, &error);
+    if (ok && *c.contact) ok = AddContacts(*host, {{c.contact, "Me"}}, nullptr, &error);
+    EXPECT_FALSE(ok) << c.address << " " << c.contact;
+    EXPECT_FALSE(error.empty()) << c.address << " " << c.contact;
+    EXPECT_TRUE(host->Contacts().empty());
+    host.reset();
+    std::filesystem::remove(folder_ / "Alice.db");
   }
-  EXPECT_TRUE(host->Contacts().empty());
+}
+
+TEST(PlayerOptionsTest, ReadsContactsServersAndPasswords) {
+  std::pair<std::string, std::string> contact;
+  EXPECT_TRUE(ParseContact("bob@example.org=Bob B.", contact));
+  EXPECT_EQ(contact, std::make_pair(std::string("bob@example.org"), std::string("Bob B.")));
+  EXPECT_TRUE(ParseContact("bob@example.org", contact));
+  EXPECT_EQ(contact.second, "bob");
+  for (const char* bad : {"bob", "@example.org", "bob@", "bob@example.org=", "bob@x/res"})
+    EXPECT_FALSE(ParseContact(bad, contact)) << bad;
+
+  AccountOptions options;
+  EXPECT_TRUE(ParseServer("127.0.0.1:15222", options));
+  EXPECT_EQ(options.server, "127.0.0.1");
+  EXPECT_EQ(options.port, 15222);
+  EXPECT_TRUE(ParseServer("xmpp.example.org", options));
+  EXPECT_EQ(options.port, 0);
+  for (const char* bad : {"", ":5222", "host:", "host:0", "host:65536", "host:52x"})
+    EXPECT_FALSE(ParseServer(bad, options)) << bad;
+
+  // A file first, then the variable, then the profile's; nothing is asked
+  // for without a terminal.
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "tessaro-pw-test";
+  std::ofstream(file) << "from-file\n";
+  AccountOptions withFile;
+  withFile.passwordFile = file.string();
+  std::string error;
+  setenv(kPasswordVariable, "from-variable", 1);
+  EXPECT_EQ(ReadPassword(withFile, "stored", &error), "from-file");
+  EXPECT_EQ(ReadPassword(AccountOptions{}, "stored", &error), "from-variable");
+  unsetenv(kPasswordVariable);
+  EXPECT_EQ(ReadPassword(AccountOptions{}, "stored", &error), "stored");
+  if (isatty(STDIN_FILENO) != 1) {
+    EXPECT_EQ(ReadPassword(AccountOptions{}, "", &error), "");
+    EXPECT_NE(error.find(kPasswordVariable), std::string::npos) << error;
+  }
+  std::filesystem::remove(file);
 }
 
 TEST(DefaultProfilePathTest, KeepsTheFileInsideTheDataFolder) {
