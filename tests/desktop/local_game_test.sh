@@ -104,6 +104,8 @@ window '^Contacts - Bob$' >/dev/null || fail "Bob's messenger window did not app
 shows "$OUT/Alice.txt" "control 901 Alice" || fail "Alice's messenger window does not name her"
 shows "$OUT/Bob.txt" "control 1009 &sim" || fail "Bob's game window has no sim button"
 shows "$OUT/Bob.txt" "control 1000 0" || fail "Bob's own clock label is missing"
+# Both are connected through the local XMPP server, and say so.
+shows "$OUT/Alice.txt" "control 904 Connection: online" || fail "Alice's window does not show her online"
 
 # Space, with the game window itself focused, switches Bob to the simulation
 # board: his click there stays on his side. Space again switches back.
