@@ -90,6 +90,16 @@ std::string DefaultModule(const char* argv0) {
   return TESSARO_DEFAULT_MODULE;
 }
 
+// The sample game of an installed host lies in ../share/tessaro/samples/.
+std::string DefaultScript(const char* argv0) {
+  namespace fs = std::filesystem;
+  const fs::path installed = fs::path(ThisProgram(argv0)).parent_path() / ".." / "share" /
+                             "tessaro" / "samples" / "network_game.script";
+  std::error_code error;
+  if (fs::is_regular_file(installed, error)) return installed.lexically_normal().string();
+  return TESSARO_SAMPLE_SCRIPT;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,7 +192,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     game.headless = true;
-    game.script = script.empty() ? TESSARO_SAMPLE_SCRIPT : script;
+    game.script = script.empty() ? DefaultScript(argv[0]) : script;
     std::cout << "tessaro-host: " << reason << "; Alice and Bob play "
               << std::filesystem::path(game.script).filename().string() << " headless.\n";
   } else if (!script.empty()) {
