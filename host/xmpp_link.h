@@ -21,6 +21,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -84,6 +85,8 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   const std::string& state_detail() const { return state_detail_; }
   bool IsOnline(HANDLE contact) const;
   const std::string& own_address() const { return own_address_; }
+  // How many sent messages still wait for their receipt.
+  std::size_t Unconfirmed() const { return db_.Outbox().size(); }
   XmppTransport& transport() { return *transport_; }
 
  private:

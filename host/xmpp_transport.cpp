@@ -231,6 +231,13 @@ void XmppTransport::Run() {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
+  if (online_) {
+    // What was handed over before the stop (a receipt above all) still goes out.
+    Flush();
+    const auto flushed = Clock::now() + std::chrono::milliseconds(300);
+    while (xmpp_conn_send_queue_len(conn) > 0 && Clock::now() < flushed)
+      xmpp_run_once(ctx, 5);
+  }
   if (online_ || connecting_) {
     xmpp_disconnect(conn);
     const auto end = Clock::now() + std::chrono::milliseconds(300);

@@ -143,6 +143,23 @@ TEST_F(XmppTransportTest, CarriesMessagesInOrderWithTheirMarks) {
   EXPECT_EQ(receipt.from, "bob@localhost");
 }
 
+// A host that quits right after storing a message still sends its receipt:
+// what was handed over before the stop goes out before the logout.
+TEST_F(XmppTransportTest, WorkHandedOverBeforeTheStopStillGoesOut) {
+  RecordingListener alice_seen, bob_seen;
+  XmppTransport bob(Account("bob"), bob_seen);
+  bob.Start();
+  {
+    XmppTransport alice(Account("alice"), alice_seen);
+    alice.Start();
+    ASSERT_TRUE(WaitUntil([&] { return alice.online() && bob.online(); }));
+    for (int i = 1; i <= 50; ++i)
+      alice.Send({"bob@localhost", "id" + std::to_string(i), "last words", 0, 0});
+  }
+  EXPECT_TRUE(WaitUntil([&] { return bob_seen.MessageCount() >= 50; }))
+      << bob_seen.MessageCount() << " of 50 arrived";
+}
+
 TEST_F(XmppTransportTest, ReconnectsAfterTheServerComesBack) {
   RecordingListener seen;
   XmppTransport alice(Account("alice"), seen);
