@@ -9,8 +9,9 @@ void GameWindow::AppendLog(const std::string& text) {
   logText += WrapLogEntry(text);
   logView = logText;
   if (m_hWnd == nullptr) return;
+  // The pane repaints itself when its text is set; the board is not painted
+  // again for a line of text, so a line costs the same late in a game.
   UpdateData(FALSE);
-  Invalidate(TRUE);
 }
 
 void GameWindow::OnOK() {
