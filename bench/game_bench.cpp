@@ -23,6 +23,7 @@
 
 #include "apps/platform_queue.h"
 #include "framework/headless/headless.h"
+#include "game/judge.h"
 #include "host/host.h"
 #include "host/transport.h"
 #include "plugin/plugin_app.h"
@@ -42,6 +43,15 @@ double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
+}
+
+bool EndsTheGame(const GameWindow& mover, int x, int y) {
+  const uint32_t cell = mover.board.at(x, y);
+  if (cell != Empty) return true;  // also a forbidden point: black may not play there
+  Board board = mover.board;
+  const auto px = static_cast<int16_t>(x), py = static_cast<int16_t>(y);
+  if (mover.myColor == White) return WhiteFiveAt(board, px, py);
+  return JudgePoint(board, px, py) || board.at(x, y) == ForbiddenMark;
 }
 
 class Table {
@@ -108,10 +118,16 @@ class Table {
     GameWindow* mover = black_;
     while (clicks.size() < kMoves) {
       int x, y;
+      // Every stone does the same work: none ends the game (no five, no
+      // forbidden point), so no result is announced late in the game only.
+      // A crowded board may have no such point left: then any free one.
+      int tries = 0;
       do {
         x = static_cast<int>(random() % kBoardSize);
         y = static_cast<int>(random() % kBoardSize);
-      } while (mover->board.at(x, y) != Empty && mover->board.at(x, y) != ForbiddenMark);
+      } while (++tries < 5000
+                   ? EndsTheGame(*mover, x, y)
+                   : mover->board.at(x, y) != Empty && mover->board.at(x, y) != ForbiddenMark);
       clicks.push_back(Click(*mover, x, y));
       chats.push_back(Say(*mover, "my stone is down, your move now"));
       mover = mover == black_ ? white_ : black_;
