@@ -2,9 +2,12 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <signal.h>
 #include <strophe.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -18,10 +21,15 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kFirstBackoff = std::chrono::milliseconds(250);
 constexpr auto kLastBackoff = std::chrono::milliseconds(10'000);
-// How long one turn of the loop may wait for the network. There is no way to wake
-// libstrophe's wait from another thread, so this bounds how long a queued message
-// waits before it is written.
+// How long one turn of the loop may wait for the network. Once logged in, the loop
+// waits in its own poll on the connection's socket and the wake-up descriptor, so
+// a queued stanza goes out at once; the bound remains for what poll cannot see
+// (bytes TLS has already decrypted, libstrophe's timers).
 constexpr unsigned long kTurnMs = 1;
+
+// The socket of the connection this thread runs: libstrophe tells it only to the
+// socket-options callback. One transport per thread, so a thread-local will do.
+thread_local int t_socket_fd = -1;
 constexpr char kRosterQueryId[] = "roster-get";
 
 xmpp_ctx_t* Ctx(void* ctx) {
@@ -39,6 +47,7 @@ std::string Text(const char* text) {
 // connections are found by TCP keepalive.
 int SetSocketOptions(xmpp_conn_t* conn, void* sock) {
   const int fd = *static_cast<int*>(sock);
+  t_socket_fd = fd;
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return xmpp_sockopt_cb_keepalive(conn, sock);
@@ -183,11 +192,14 @@ struct XmppTransport::Callbacks {
 // ---- Life ----
 
 XmppTransport::XmppTransport(XmppAccount account, Listener& listener)
-    : account_(std::move(account)), listener_(listener) {}
+    : account_(std::move(account)),
+      listener_(listener),
+      wake_fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 XmppTransport::~XmppTransport() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
+  if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
 void XmppTransport::Start() {
@@ -225,7 +237,17 @@ void XmppTransport::Run() {
     }
     if (!online_ && !connecting_ && Clock::now() >= next_attempt_) Connect();
     if (online_) Flush();
-    if (online_ || connecting_) {
+    if (online_ && wake_fd_ >= 0 && t_socket_fd >= 0) {
+      // Write what Flush queued and read what has come, then sleep until the
+      // server sends, a stanza is queued, or the turn ends.
+      xmpp_run_once(ctx, 0);
+      pollfd fds[2] = {{t_socket_fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+      if (xmpp_conn_send_queue_len(conn) > 0) fds[0].events |= POLLOUT;
+      if (::poll(fds, 2, static_cast<int>(kTurnMs)) > 0 && (fds[1].revents & POLLIN) != 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
+      }
+    } else if (online_ || connecting_) {
       xmpp_run_once(ctx, kTurnMs);
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -268,8 +290,14 @@ void XmppTransport::Connect() {
 // ---- Sending ----
 
 void XmppTransport::Queue(Work work) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  queue_.push_back(std::move(work));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(work));
+  }
+  if (wake_fd_ >= 0) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
+  }
 }
 
 void XmppTransport::Send(OutgoingMessage message) {

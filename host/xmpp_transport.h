@@ -112,6 +112,9 @@ class XmppTransport {
   std::atomic<bool> online_{false};
   std::mutex mutex_;  // guards queue_
   std::deque<Work> queue_;
+  // Written by Queue, read by the network thread: a queued stanza ends the
+  // thread's wait at once instead of after the turn's timeout.
+  int wake_fd_ = -1;
   // Network thread only.
   void* ctx_ = nullptr;
   void* conn_ = nullptr;
