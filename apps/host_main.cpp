@@ -54,6 +54,8 @@ constexpr char kUsage[] =
     "  --profiles DIR         the local game's profiles, DIR/Alice.db, DIR/Bob.db\n"
     "  --dump DIR|FILE        keep what the windows show written there\n"
     "  --at X,Y               where the game window goes on the screen\n"
+    "  --scale N              windows drawn N times larger (1 to 8; default: the\n"
+    "                         variable TESSARO_SCALE, else from the screen's density)\n"
     "  --module PATH          the plug-in module to load\n"
     "  -h, --help             this text\n";
 
@@ -157,6 +159,12 @@ int main(int argc, char** argv) {
       dumpGiven = true;
     } else if (arg == "--at" && more) {
       if (!ParsePair(argv[++i], player.x, player.y)) return Usage();
+    } else if (arg == "--scale" && more) {
+      const std::string value = argv[++i];
+      char* end = nullptr;
+      const long n = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || n < 1 || n > 8) return Usage();
+      player.scale = game.scale = static_cast<int>(n);
     } else {
       return Usage();
     }

@@ -147,6 +147,7 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
   DesktopOptions placement;
   placement.originX = options.x - kGameLeft;
   placement.originY = options.y - kGameTop;
+  placement.scale = options.scale;
   Platform platform(std::make_unique<DesktopDriver>(placement));
   StopOnSignal stop(platform);
   PlatformQueue queue;
@@ -273,6 +274,7 @@ std::vector<std::string> PlayerArgs(const LocalGameOptions& o, const host::Local
                                    "--contact",
                                    server.Address(other.account) + "=" + other.name};
   if (!o.modulePath.empty()) args.insert(args.end(), {"--module", o.modulePath});
+  if (o.scale > 0) args.insert(args.end(), {"--scale", std::to_string(o.scale)});
   std::string profiles = o.profileDir;
   if (profiles.empty() && o.headless) profiles = o.stateDir;
   if (!profiles.empty()) args.insert(args.end(), {"--profile", profiles + "/" + me.name + ".db"});

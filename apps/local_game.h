@@ -20,6 +20,7 @@ struct PlayerOptions {
   std::string dumpPath;     // when set: DescribeWindows is kept written there
   int x = 10;               // where the game window's top-left corner goes on the screen
   int y = 10;
+  int scale = 0;  // the windows' scale; 0: from TESSARO_SCALE or the screen
 };
 
 struct LocalGameOptions {
@@ -28,6 +29,7 @@ struct LocalGameOptions {
   std::string stateDir;    // the server's folder and the headless profiles; empty: a temporary one
   std::string profileDir;  // empty: each player's default profile (windows) or stateDir (headless)
   std::string dumpDir;     // empty: no dumps
+  int scale = 0;           // passed on to the players when set
   bool headless = false;   // play `script` without windows
   std::string script;      // a two-player script of Alice and Bob
 };

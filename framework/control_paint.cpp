@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/bitmap_font.h"
 #include "framework/gdi.h"
 #include "framework/platform.h"
 #include "framework/surface.h"
@@ -64,7 +63,7 @@ void DrawStatic(const WindowRecord& r, Surface& s, bool enabled, const Platform&
   const bool wrap = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
   const std::vector<std::string> lines = Lines(r.text, wrap ? box.Width() : 0, o);
   int y = 0;
-  if ((r.style & SS_CENTERIMAGE) && lines.size() == 1) y = (box.Height() - kGlyphRows) / 2;
+  if ((r.style & SS_CENTERIMAGE) && lines.size() == 1) y = (box.Height() - TextHeight()) / 2;
   for (const std::string& line : lines) {
     const int w = TextWidth(line, o);
     int x = 0;
@@ -91,7 +90,7 @@ void DrawButton(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   o.prefix = true;
   o.bold = IsBold(r.font.get());
   const int w = TextWidth(r.text, o);
-  DrawTextLine(s, box.left + (box.Width() - w) / 2, box.top + (box.Height() - kGlyphRows) / 2,
+  DrawTextLine(s, box.left + (box.Width() - w) / 2, box.top + (box.Height() - TextHeight()) / 2,
                r.text, o);
   if (focused) {
     const CRect f(box.left + 3, box.top + 3, box.right - 3, box.bottom - 3);
@@ -106,19 +105,58 @@ void DrawButton(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   }
 }
 
+// A raised button face: light top-left edge, dark bottom-right edge.
+void DrawRaised(Surface& s, const CRect& r) {
+  if (r.IsRectEmpty()) return;
+  FillRect(s, r, kFace);
+  FrameRect(s, r, kShadow);
+  FillRect(s, CRect(r.left + 1, r.top + 1, r.right - 1, r.top + 2), kWhite);
+  FillRect(s, CRect(r.left + 1, r.top + 1, r.left + 2, r.bottom - 1), kWhite);
+}
+
+// A small filled triangle centred in `r`, pointing up, down, left or right.
+enum class Arrow { Up, Down, Left, Right };
+void DrawArrow(Surface& s, const CRect& r, Arrow dir) {
+  const int size = std::max(2, std::min(r.Width(), r.Height()) / 4);
+  const int cx = r.left + r.Width() / 2;
+  const int cy = r.top + r.Height() / 2;
+  for (int k = 0; k < size; ++k) {
+    const int half = dir == Arrow::Up || dir == Arrow::Left ? k : size - 1 - k;
+    if (dir == Arrow::Up || dir == Arrow::Down) {
+      const int y = cy - size / 2 + k;
+      FillRect(s, CRect(cx - half, y, cx + half + 1, y + 1), kBlack);
+    } else {
+      const int x = cx - size / 2 + k;
+      FillRect(s, CRect(x, cy - half, x + 1, cy + half + 1), kBlack);
+    }
+  }
+}
+
 void DrawScrollBars(const WindowRecord& r, Surface& s, const CRect& inner) {
   const int bar = GetSystemMetrics(SM_CXVSCROLL);
   if (r.style & WS_VSCROLL) {
-    const CRect v(inner.right - bar, inner.top, inner.right,
-                  inner.bottom - ((r.style & WS_HSCROLL) ? bar : 0));
-    FillRect(s, v, kFace);
-    FrameRect(s, v, kShadow);
+    const CRect v = VScrollBarOf(r);
+    const ScrollBarLayout layout =
+        LayoutScrollBar(v, EditLineCount(r), LayoutEdit(r).visibleLines, r.firstLine);
+    FillRect(s, layout.track, Argb(224, 224, 224));
+    DrawRaised(s, layout.up);
+    DrawArrow(s, layout.up, Arrow::Up);
+    DrawRaised(s, layout.down);
+    DrawArrow(s, layout.down, Arrow::Down);
+    DrawRaised(s, layout.thumb);
   }
   if (r.style & WS_HSCROLL) {
+    // Lines are wrapped to the pane's width, so the thumb always fills the track.
     const CRect h(inner.left, inner.bottom - bar, inner.right - ((r.style & WS_VSCROLL) ? bar : 0),
                   inner.bottom);
-    FillRect(s, h, kFace);
-    FrameRect(s, h, kShadow);
+    const int arrow = std::min(h.Height(), h.Width() / 2);
+    const CRect left(h.left, h.top, h.left + arrow, h.bottom);
+    const CRect right(h.right - arrow, h.top, h.right, h.bottom);
+    DrawRaised(s, left);
+    DrawArrow(s, left, Arrow::Left);
+    DrawRaised(s, right);
+    DrawArrow(s, right, Arrow::Right);
+    DrawRaised(s, CRect(left.right, h.top, right.left, h.bottom));
   }
   if ((r.style & WS_VSCROLL) && (r.style & WS_HSCROLL))
     FillRect(s, CRect(inner.right - bar, inner.bottom - bar, inner.right, inner.bottom), kFace);
@@ -148,19 +186,31 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   const bool showSelection = focused || (r.style & ES_NOHIDESEL);
   const bool multi = (r.style & ES_MULTILINE) != 0;
 
-  // Where each character goes: line and column, then the pixel position.
-  int line = 0, column = 0;
-  int firstColumn = 0;
+  // Where each character goes: its line, then its pixel column from the
+  // widths of the characters before it on the line.
+  const int glyphH = TextHeight();
+  auto charWidth = [&](char c) {
+    const char shown = (r.style & ES_PASSWORD) ? '*' : c;
+    return TextWidth(std::string_view(&shown, 1), o);
+  };
+  int firstX = 0;
   if (!multi) {
     // A single line scrolls sideways to keep the caret in view.
-    const int fit = std::max(1, layout.text.Width() / kGlyphAdvance);
-    firstColumn = std::max(0, r.selEnd - fit + 1);
+    int lineStart = 0;
+    int caretX = 0;
+    for (int i = 0; i < r.selEnd && i < static_cast<int>(r.text.size()); ++i)
+      caretX += charWidth(r.text[static_cast<size_t>(i)]);
+    while (caretX - firstX > layout.text.Width() - 1 && lineStart < r.selEnd) {
+      firstX += charWidth(r.text[static_cast<size_t>(lineStart)]);
+      ++lineStart;
+    }
   }
-  const int top =
-      multi ? layout.text.top : layout.text.top + (layout.text.Height() - kGlyphRows) / 2;
+  const int top = multi ? layout.text.top : layout.text.top + (layout.text.Height() - glyphH) / 2;
+  int line = 0;
+  int pen = 0;
   CPoint caret(layout.text.left, top);
   for (int i = 0; i <= static_cast<int>(r.text.size()); ++i) {
-    const int x = layout.text.left + (column - firstColumn) * kGlyphAdvance;
+    const int x = layout.text.left + pen - firstX;
     const int y = top + (line - r.firstLine) * layout.lineHeight;
     if (i == r.selEnd) caret = CPoint(x, y);
     if (i == static_cast<int>(r.text.size())) break;
@@ -168,26 +218,26 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
     if (c == '\r') continue;
     if (c == '\n' && multi) {
       ++line;
-      column = 0;
+      pen = 0;
       continue;
     }
     // Only the lines in view are drawn: a long log costs no more to paint
     // than a short one. Past the last of them only the caret is still sought.
-    if (y < layout.text.top - kGlyphRows || y >= layout.text.bottom) {
+    if (y < layout.text.top - glyphH || y >= layout.text.bottom) {
       if (y >= layout.text.bottom && i >= r.selEnd) break;
-      ++column;
       continue;
     }
+    const int w = charWidth(c);
     const bool selected = showSelection && i >= from && i < to;
-    if (selected) FillRect(inner, CRect(x, y - 1, x + kGlyphAdvance, y + kGlyphRows), kHighlight);
+    if (selected) FillRect(inner, CRect(x, y - 1, x + w, y + glyphH), kHighlight);
     TextOptions co = o;
     if (selected) co.color = kWhite;
     const char shown = (r.style & ES_PASSWORD) ? '*' : c;
     DrawTextLine(inner, x, y, std::string_view(&shown, 1), co);
-    ++column;
+    pen += w;
   }
   if (focused && from == to) {
-    FillRect(inner, CRect(caret.x - 1, caret.y - 1, caret.x, caret.y + kGlyphRows), kBlack);
+    FillRect(inner, CRect(caret.x - 1, caret.y - 1, caret.x, caret.y + glyphH), kBlack);
   }
 }
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "framework/bitmap_font.h"
 #include "framework/platform.h"
+#include "framework/surface.h"
 
 using tessaro::Platform;
 using tessaro::WindowKind;
@@ -38,13 +38,99 @@ int CaretLine(const std::string& text, int pos) {
 
 void ScrollToCaret(WindowRecord& r) {
   if (!(r.style & ES_MULTILINE)) return;
+  // A view the user scrolled back stays put: the log can be read back while
+  // lines arrive.
+  if (r.scrolledBack) return;
   const EditLayout layout = LayoutEdit(r);
   const int line = CaretLine(r.text, r.selEnd);
   if (line < r.firstLine) r.firstLine = line;
   if (line >= r.firstLine + layout.visibleLines) r.firstLine = line - layout.visibleLines + 1;
 }
 
+bool IsMultiLine(const WindowRecord& r) {
+  return (r.style & ES_MULTILINE) != 0;
+}
+
+// Moves the first visible line of a multi-line edit to `first` (clamped).
+void ScrollTo(HWND hwnd, WindowRecord& r, int first) {
+  const int most = MaxFirstLine(EditLineCount(r), LayoutEdit(r).visibleLines);
+  first = std::clamp(first, 0, most);
+  r.scrolledBack = first < most;
+  if (first == r.firstLine) return;
+  r.firstLine = first;
+  Platform::Current()->Invalidate(hwnd, nullptr, false);
+}
+
+// The scroll bar's share of a button press; true when the press was on the bar.
+bool PressScrollBar(HWND hwnd, WindowRecord& r, CPoint at) {
+  const CRect bar = VScrollBarOf(r);
+  if (bar.IsRectEmpty() || !bar.PtInRect(at)) return false;
+  const int lines = EditLineCount(r);
+  const int visible = LayoutEdit(r).visibleLines;
+  const ScrollBarLayout layout = LayoutScrollBar(bar, lines, visible, r.firstLine);
+  if (layout.up.PtInRect(at)) {
+    ScrollTo(hwnd, r, r.firstLine - 1);
+  } else if (layout.down.PtInRect(at)) {
+    ScrollTo(hwnd, r, r.firstLine + 1);
+  } else if (layout.thumb.PtInRect(at)) {
+    r.thumbGrab = at.y - layout.thumb.top;
+  } else if (at.y < layout.thumb.top) {
+    ScrollTo(hwnd, r, r.firstLine - visible);
+  } else {
+    ScrollTo(hwnd, r, r.firstLine + visible);
+  }
+  return true;
+}
+
 }  // namespace
+
+int EditLineCount(const WindowRecord& rec) {
+  return static_cast<int>(std::count(rec.text.begin(), rec.text.end(), '\n')) + 1;
+}
+
+int MaxFirstLine(int lines, int visible) {
+  return std::max(0, lines - std::max(1, visible));
+}
+
+ScrollBarLayout LayoutScrollBar(const CRect& bar, int lines, int visible, int first) {
+  ScrollBarLayout out;
+  // Square arrow buttons, shrunk when the bar is too short for both.
+  const int arrow = std::min(bar.Width(), bar.Height() / 2);
+  out.up = CRect(bar.left, bar.top, bar.right, bar.top + arrow);
+  out.down = CRect(bar.left, bar.bottom - arrow, bar.right, bar.bottom);
+  out.track = CRect(bar.left, out.up.bottom, bar.right, out.down.top);
+  const int track = out.track.Height();
+  const int most = MaxFirstLine(lines, visible);
+  if (most == 0 || track <= 0) {
+    out.thumb = out.track;
+    return out;
+  }
+  const int length = std::clamp(track * visible / std::max(1, lines), std::min(track, 8), track);
+  const int top = out.track.top + (track - length) * std::clamp(first, 0, most) / most;
+  out.thumb = CRect(bar.left, top, bar.right, top + length);
+  return out;
+}
+
+int FirstLineAtThumb(const CRect& bar, int lines, int visible, int thumbTop) {
+  const ScrollBarLayout layout = LayoutScrollBar(bar, lines, visible, 0);
+  const int room = layout.track.Height() - layout.thumb.Height();
+  const int most = MaxFirstLine(lines, visible);
+  if (room <= 0 || most == 0) return 0;
+  const int offset = std::clamp(thumbTop - layout.track.top, 0, room);
+  // Rounded to the nearest line, so that the thumb follows the mouse closely.
+  return (offset * most + room / 2) / room;
+}
+
+CRect VScrollBarOf(const WindowRecord& rec) {
+  if (!(rec.style & WS_VSCROLL)) return CRect();
+  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
+  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  const int bar = GetSystemMetrics(SM_CXVSCROLL);
+  return CRect(box.right - bar, box.top, box.right,
+               box.bottom - ((rec.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0));
+}
 
 std::optional<WindowKind> ControlKindOf(std::string_view className) {
   std::string upper(className);
@@ -61,8 +147,8 @@ std::optional<WindowKind> ControlKindOf(std::string_view className) {
 
 int LineHeightOf(const CFont* font) {
   LOGFONT lf;
-  if (!font || !font->GetLogFont(&lf)) return kLineHeight;
-  return std::max(kLineHeight, static_cast<int>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight));
+  if (!font || !font->GetLogFont(&lf)) return LineSpacing();
+  return std::max(LineSpacing(), static_cast<int>(lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight));
 }
 
 EditLayout LayoutEdit(const WindowRecord& rec) {
@@ -120,6 +206,26 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN:
       p->SetFocus(hwnd);
+      if (IsMultiLine(*r))
+        PressScrollBar(hwnd, *r, CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+      return 0;
+    case WM_MOUSEMOVE:
+      if (r->thumbGrab >= 0 && (wParam & MK_LBUTTON)) {
+        const int top = GET_Y_LPARAM(lParam) - r->thumbGrab;
+        ScrollTo(hwnd, *r,
+                 FirstLineAtThumb(VScrollBarOf(*r), EditLineCount(*r), LayoutEdit(*r).visibleLines,
+                                  top));
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      r->thumbGrab = -1;
+      return 0;
+    case WM_MOUSEWHEEL:
+      if (IsMultiLine(*r)) {
+        // Three lines a notch, as desktops commonly scroll text.
+        const int notches = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
+        ScrollTo(hwnd, *r, r->firstLine - 3 * notches);
+      }
       return 0;
     case WM_CHAR: {
       if (readOnly) return 0;
@@ -141,6 +247,34 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       } else if (wParam == VK_LEFT || wParam == VK_RIGHT) {
         const int step = wParam == VK_LEFT ? -1 : 1;
         const int caret = std::clamp(r->selEnd + step, 0, length);
+        SetEditSelection(hwnd, caret, caret, true);
+      } else if (IsMultiLine(*r) && (readOnly || wParam == VK_PRIOR || wParam == VK_NEXT)) {
+        // A read-only text (the log) has no caret to move: the keys move the view.
+        const int page = LayoutEdit(*r).visibleLines;
+        switch (wParam) {
+          case VK_PRIOR:
+            ScrollTo(hwnd, *r, r->firstLine - page);
+            break;
+          case VK_NEXT:
+            ScrollTo(hwnd, *r, r->firstLine + page);
+            break;
+          case VK_UP:
+            ScrollTo(hwnd, *r, r->firstLine - 1);
+            break;
+          case VK_DOWN:
+            ScrollTo(hwnd, *r, r->firstLine + 1);
+            break;
+          case VK_HOME:
+            ScrollTo(hwnd, *r, 0);
+            break;
+          case VK_END:
+            ScrollTo(hwnd, *r, EditLineCount(*r));
+            break;
+          default:
+            break;
+        }
+      } else if (wParam == VK_HOME || wParam == VK_END) {
+        const int caret = wParam == VK_HOME ? 0 : length;
         SetEditSelection(hwnd, caret, caret, true);
       }
       return 0;

@@ -93,6 +93,11 @@ class Driver {
   // Whether the rich edit control can be offered.
   virtual bool RichEditAvailable() const { return true; }
 
+  // The integer factor by which top-level windows are shown enlarged. Above 1,
+  // each top-level window gets a fine canvas of that many times its pixels,
+  // drawn along with its canvas (see Surface). Fixed for the driver's life.
+  virtual int Scale() const { return 1; }
+
  protected:
   Platform* platform_ = nullptr;
 };

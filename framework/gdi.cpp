@@ -123,6 +123,9 @@ void CDC::AttachWindow(HWND hWnd, const Region* clip) {
   canvas_ = top->canvas;
   surface_.target = canvas_.get();
   surface_.origin = p->CanvasOrigin(hWnd);
+  fine_ = top->fineCanvas;
+  surface_.fine = fine_.get();
+  surface_.scale = fine_ ? p->GetDriver().Scale() : 1;
   surface_.clip = p->CanvasClip(
       hWnd, clip ? *clip : Region(CRect(0, 0, rec->rect.Width(), rec->rect.Height())));
 }
@@ -130,6 +133,7 @@ void CDC::AttachWindow(HWND hWnd, const Region* clip) {
 BOOL CDC::CreateCompatibleDC(CDC*) {
   memory_ = true;
   canvas_.reset();
+  fine_.reset();
   surface_ = tessaro::Surface();
   return TRUE;
 }

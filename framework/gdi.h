@@ -148,6 +148,7 @@ class CDC {
 
   tessaro::Surface surface_;
   std::shared_ptr<tessaro::Image> canvas_;  // keeps a window's canvas alive while drawing
+  std::shared_ptr<tessaro::Image> fine_;    // and its fine canvas, when it has one
   HWND window_ = nullptr;
 
  private:

@@ -44,7 +44,7 @@ Image SnapshotWithFrame(const Platform& platform, HWND hwnd) {
     TextOptions title;
     title.color = kWhite;
     title.bold = true;
-    DrawTextLine(s, x, y + (kBar - kGlyphRows) / 2, rec->text, title);
+    DrawTextLine(s, x, y + (kBar - TextHeight()) / 2, rec->text, title);
     if (rec->style & WS_SYSMENU) {
       const CRect close(out.width - kBorder - 17, y + 2, out.width - kBorder - 3, y + kBar - 2);
       FillRect(s, close, kFace);
@@ -63,7 +63,7 @@ Image SnapshotWithFrame(const Platform& platform, HWND hwnd) {
     for (const CMenu::Item& item : rec->menu->Items()) {
       if (item.flags & MF_SEPARATOR) continue;
       items.color = (item.flags & MF_GRAYED) ? Argb(128, 128, 128) : kBlack;
-      DrawTextLine(s, x, y + (kBar - kGlyphRows) / 2, item.text, items);
+      DrawTextLine(s, x, y + (kBar - TextHeight()) / 2, item.text, items);
       x += TextWidth(item.text, items) + 12;
     }
     FillRect(s, CRect(kBorder, y + kBar - 1, out.width - kBorder, y + kBar), kDark);

@@ -1,6 +1,7 @@
 #include "framework/surface.h"
 
 #include <algorithm>
+#include <string>
 
 #include "framework/bitmap_font.h"
 
@@ -13,17 +14,44 @@ Surface Surface::Whole(Image& image) {
   return s;
 }
 
+namespace {
+
+const TextRenderer* g_renderer = nullptr;
+
+// The fine picture's pixels of image rectangle r.
+CRect Enlarged(const CRect& r, int scale) {
+  return CRect(r.left * scale, r.top * scale, r.right * scale, r.bottom * scale);
+}
+
+Region FineClip(const Surface& s) {
+  Region out;
+  for (const CRect& c : s.clip.Rects())
+    out.Add(Enlarged(c, s.scale));
+  return out;
+}
+
+void FillArea(Image& image, const CRect& part, uint32_t argb) {
+  for (int y = part.top; y < part.bottom; ++y) {
+    std::fill_n(image.pixels.begin() + static_cast<ptrdiff_t>(y) * image.width + part.left,
+                part.Width(), argb);
+  }
+}
+
+}  // namespace
+
+void SetTextRenderer(const TextRenderer* renderer) {
+  g_renderer = renderer;
+}
+
 void FillRect(Surface& s, const CRect& r, uint32_t argb) {
   if (!s.target) return;
   CRect area = r;
   area.OffsetRect(s.origin.x, s.origin.y);
   for (const CRect& c : s.clip.Rects()) {
     const CRect part = Intersect(area, c);
-    for (int y = part.top; y < part.bottom; ++y) {
-      std::fill_n(
-          s.target->pixels.begin() + static_cast<ptrdiff_t>(y) * s.target->width + part.left,
-          part.Width(), argb);
-    }
+    if (part.IsRectEmpty()) continue;
+    FillArea(*s.target, part, argb);
+    if (s.fine) FillArea(*s.fine, Enlarged(part, s.scale), argb);
   }
 }
 
@@ -39,7 +67,9 @@ void PutPixel(Surface& s, int x, int y, uint32_t argb) {
   if (!s.target) return;
   x += s.origin.x;
   y += s.origin.y;
-  if (s.clip.Contains(x, y)) s.target->Set(x, y, argb);
+  if (!s.clip.Contains(x, y)) return;
+  s.target->Set(x, y, argb);
+  if (s.fine) FillArea(*s.fine, Enlarged(CRect(x, y, x + 1, y + 1), s.scale), argb);
 }
 
 void Blit(Surface& s, CPoint dst, const Image& src, const CRect& from, bool masked) {
@@ -52,6 +82,7 @@ void Blit(Surface& s, CPoint dst, const Image& src, const CRect& from, bool mask
   const int dy = dst.y + s.origin.y - from.top;
   CRect area = source;
   area.OffsetRect(dx, dy);
+  const int k = s.scale;
   for (const CRect& c : s.clip.Rects()) {
     const CRect part = Intersect(area, c);
     for (int y = part.top; y < part.bottom; ++y) {
@@ -59,6 +90,9 @@ void Blit(Surface& s, CPoint dst, const Image& src, const CRect& from, bool mask
         const uint32_t p = src.At(x - dx, y - dy);
         if (masked && (p >> 24) == 0) continue;
         s.target->Set(x, y, p | kOpaque);
+        // Nearest neighbour: each source pixel becomes a k x k block, so the
+        // board's lines and the stones' edges stay crisp.
+        if (s.fine) FillArea(*s.fine, CRect(x * k, y * k, x * k + k, y * k + k), p | kOpaque);
       }
     }
   }
@@ -82,15 +116,18 @@ void ForEachShown(std::string_view text, bool prefix, F&& draw) {
   }
 }
 
-}  // namespace
-
-int TextWidth(std::string_view text, const TextOptions& options) {
-  int n = 0;
-  ForEachShown(text, options.prefix, [&](unsigned char, bool) { ++n; });
-  return n * kGlyphAdvance + (options.bold && n ? 1 : 0);
+// The characters shown and the index of the underlined one (or npos).
+std::string Shown(std::string_view text, bool prefix, size_t& underline) {
+  std::string out;
+  underline = std::string::npos;
+  ForEachShown(text, prefix, [&](unsigned char c, bool under) {
+    if (under && underline == std::string::npos) underline = out.size();
+    out += static_cast<char>(c);
+  });
+  return out;
 }
 
-void DrawTextLine(Surface& s, int x, int y, std::string_view text, const TextOptions& options) {
+void DrawBuiltIn(Surface& s, int x, int y, std::string_view text, const TextOptions& options) {
   int pen = x;
   ForEachShown(text, options.prefix, [&](unsigned char c, bool underline) {
     const GlyphRows& g = GlyphOf(c);
@@ -104,6 +141,50 @@ void DrawTextLine(Surface& s, int x, int y, std::string_view text, const TextOpt
     if (underline) FillRect(s, CRect(pen, y + 8, pen + kGlyphWidth, y + 9), options.color);
     pen += kGlyphAdvance;
   });
+}
+
+}  // namespace
+
+int TextHeight() {
+  return g_renderer ? g_renderer->Height(1) : kGlyphRows;
+}
+
+int LineSpacing() {
+  return g_renderer ? g_renderer->Height(1) + 1 : kLineHeight;
+}
+
+int TextWidth(std::string_view text, const TextOptions& options) {
+  if (g_renderer) {
+    size_t underline = 0;
+    return g_renderer->Width(Shown(text, options.prefix, underline), options.bold, 1);
+  }
+  int n = 0;
+  ForEachShown(text, options.prefix, [&](unsigned char, bool) { ++n; });
+  return n * kGlyphAdvance + (options.bold && n ? 1 : 0);
+}
+
+void DrawTextLine(Surface& s, int x, int y, std::string_view text, const TextOptions& options) {
+  if (!s.target) return;
+  if (!g_renderer) {
+    DrawBuiltIn(s, x, y, text, options);
+    return;
+  }
+  size_t underline = 0;
+  const std::string shown = Shown(text, options.prefix, underline);
+  const int ix = x + s.origin.x;
+  const int iy = y + s.origin.y;
+  g_renderer->Draw(*s.target, s.clip, ix, iy, shown, options.color, options.bold, 1);
+  if (s.fine) {
+    g_renderer->Draw(*s.fine, FineClip(s), ix * s.scale, iy * s.scale, shown, options.color,
+                     options.bold, s.scale);
+  }
+  if (underline != std::string::npos) {
+    const std::string before = shown.substr(0, underline);
+    const int left = x + g_renderer->Width(before, options.bold, 1);
+    const int right = x + g_renderer->Width(shown.substr(0, underline + 1), options.bold, 1);
+    const int base = y + g_renderer->Ascent(1) + 1;
+    FillRect(s, CRect(left, base, right, base + 1), options.color);
+  }
 }
 
 }  // namespace tessaro

@@ -13,6 +13,12 @@ namespace tessaro {
 // ---- Surface ----
 // The pixels of `target`, seen through `clip` (image coordinates, always inside
 // the image). Drawing coordinates are relative to `origin` in the image.
+//
+// A window shown at an integer scale has a second, finer picture: `fine` is
+// `scale` times as wide and high as `target`, and every drawing goes into both
+// (shapes and images enlarged pixel for pixel, text drawn at the larger size),
+// so that the program keeps working in its own pixels while the screen shows
+// the finer one.
 
 struct Surface {
   // All of an image, origin at its top-left corner.
@@ -21,6 +27,8 @@ struct Surface {
   Image* target = nullptr;
   CPoint origin;
   Region clip;
+  Image* fine = nullptr;  // null, or target enlarged `scale` times
+  int scale = 1;
 };
 
 // ---- Shapes and images ----
@@ -32,7 +40,9 @@ void PutPixel(Surface& s, int x, int y, uint32_t argb);
 // pixels of alpha 0 leave the surface as it was.
 void Blit(Surface& s, CPoint dst, const Image& src, const CRect& from, bool masked);
 
-// ---- Text in the built-in font ----
+// ---- Text ----
+// Drawn in the built-in bitmap font (the same pixels everywhere, for tests and
+// scripts) unless a backend installs a renderer of a real font.
 
 struct TextOptions {
   uint32_t color = kOpaque;  // black
@@ -40,6 +50,26 @@ struct TextOptions {
   bool bold = false;
 };
 
+class TextRenderer {
+ public:
+  virtual ~TextRenderer() = default;
+  // Pixel metrics of plain text (no '&' prefixes) at `scale` times the base size.
+  virtual int Width(std::string_view text, bool bold, int scale) const = 0;
+  virtual int Height(int scale) const = 0;  // of a character cell
+  virtual int Ascent(int scale) const = 0;  // from a cell's top to the baseline
+  // Draws one line into `image` within `clip` (image coordinates), the cell's
+  // top-left corner at (x, y).
+  virtual void Draw(Image& image, const Region& clip, int x, int y, std::string_view text,
+                    uint32_t color, bool bold, int scale) const = 0;
+};
+
+// Installs the renderer for all text from now on (null: the built-in font).
+// The renderer must outlive its use.
+void SetTextRenderer(const TextRenderer* renderer);
+
+// The height of a character cell and the distance between lines.
+int TextHeight();
+int LineSpacing();
 // The width in pixels of one line of text.
 int TextWidth(std::string_view text, const TextOptions& options);
 // Draws one line; (x, y) is the top-left corner of its first character cell.

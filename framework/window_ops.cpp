@@ -42,9 +42,13 @@ HWND Platform::CreateWindowRecord(CWnd* object, const WindowSpec& desc) {
   // its creator once it is set up.
   rec->visible = child && (desc.style & WS_VISIBLE) != 0;
   if (!child) {
-    rec->canvas =
-        std::make_shared<Image>(desc.rect.Width(), desc.rect.Height(),
-                                desc.kind == WindowKind::Dialog ? kDialogFace : kWindowWhite);
+    const uint32_t face = desc.kind == WindowKind::Dialog ? kDialogFace : kWindowWhite;
+    rec->canvas = std::make_shared<Image>(desc.rect.Width(), desc.rect.Height(), face);
+    const int scale = driver_->Scale();
+    if (scale > 1) {
+      rec->fineCanvas =
+          std::make_shared<Image>(desc.rect.Width() * scale, desc.rect.Height() * scale, face);
+    }
   }
   if (child) parent->children.push_back(hwnd);
   object->m_hWnd = hwnd;
@@ -277,7 +281,15 @@ void Platform::SetText(HWND hwnd, const std::string& text) {
   rec->text = text;
   // New text puts an edit's caret at the start and scrolls it to the top.
   rec->selStart = rec->selEnd = 0;
-  rec->firstLine = 0;
+  // ... unless the user scrolled it back to read: it stays on the lines read,
+  // as far as they are still there.
+  if (rec->scrolledBack) {
+    const int most = MaxFirstLine(EditLineCount(*rec), LayoutEdit(*rec).visibleLines);
+    rec->firstLine = std::min(rec->firstLine, most);
+    rec->scrolledBack = rec->firstLine < most;
+  } else {
+    rec->firstLine = 0;
+  }
   if (rec->child) {
     Invalidate(hwnd, nullptr, true);
   } else {

@@ -44,6 +44,8 @@ struct WindowRecord {
   Region invalid;  // client coordinates
   bool erasePending = false;
   std::shared_ptr<Image> canvas;  // top-level windows only; children draw into it
+  // With a driver scale above 1: the canvas enlarged, drawn along with it.
+  std::shared_ptr<Image> fineCanvas;
 
   // Decorations.
   HICON bigIcon = nullptr;
@@ -59,6 +61,11 @@ struct WindowRecord {
   int selStart = 0;
   int selEnd = 0;
   int firstLine = 0;  // the first visible line of a multi-line edit
+  // The user scrolled a multi-line edit away from its last line: new text and
+  // caret moves leave the view where the user put it until the user scrolls
+  // back to the end.
+  bool scrolledBack = false;
+  int thumbGrab = -1;  // while the scroll thumb is dragged: the pixel grabbed in it
 };
 
 // The control kind of a window class name ("EDIT", "BUTTON", "STATIC", the
@@ -89,5 +96,22 @@ struct EditLayout {
 };
 EditLayout LayoutEdit(const WindowRecord& rec);
 int LineHeightOf(const CFont* font);
+
+// A vertical scroll bar: an arrow button at each end and the track between
+// them, in which the thumb's length and place show the visible part of the
+// lines. `bar` is the whole bar; with no more lines than fit, the thumb fills
+// the track.
+struct ScrollBarLayout {
+  CRect up, down, track, thumb;
+};
+ScrollBarLayout LayoutScrollBar(const CRect& bar, int lines, int visible, int first);
+// The highest first visible line: the last line shows at the bottom.
+int MaxFirstLine(int lines, int visible);
+// The first line that puts the thumb's top at `thumbTop` (dragging it).
+int FirstLineAtThumb(const CRect& bar, int lines, int visible, int thumbTop);
+// The vertical scroll bar of a multi-line edit, in its client coordinates
+// (empty without WS_VSCROLL).
+CRect VScrollBarOf(const WindowRecord& rec);
+int EditLineCount(const WindowRecord& rec);
 
 }  // namespace tessaro

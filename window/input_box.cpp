@@ -8,7 +8,8 @@ namespace tessaro {
 
 namespace {
 inline constexpr int kAnswerEdit = 1001;
-}
+inline constexpr int kPromptText = 1002;
+}  // namespace
 
 InputBox::InputBox(std::string promptText)
     : CDialog(kInputBoxDialogId, nullptr), prompt(std::move(promptText)) {}
@@ -16,6 +17,7 @@ InputBox::InputBox(std::string promptText)
 BOOL InputBox::OnInitDialog() {
   const BOOL result = CDialog::OnInitDialog();
   SetWindowText(prompt);
+  SetDlgItemText(kPromptText, prompt);
   return result;
 }
 

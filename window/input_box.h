@@ -1,6 +1,6 @@
-// A one-line question box (template 131): the prompt is its title, the answer
-// is exchanged with its edit control. OK stores the edit's text in the answer;
-// Cancel leaves the answer as it was.
+// A one-line question box (template 131): the prompt is its title and the
+// line above its edit control; the answer is exchanged with the edit control.
+// OK stores the edit's text in the answer; Cancel leaves the answer as it was.
 #pragma once
 
 #include <string>

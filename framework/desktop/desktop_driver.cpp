@@ -1,14 +1,17 @@
 #include "framework/desktop/desktop_driver.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/x.H>
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
+#include "framework/desktop/file_dialog.h"
+#include "framework/desktop/font_renderer.h"
 #include "framework/desktop/frame_window.h"
 #include "framework/desktop/message_box.h"
 #include "framework/dialog.h"
@@ -18,56 +21,32 @@
 namespace tessaro {
 namespace {
 
-// "*.lib;*.txt" as the toolkit's pattern "{*.lib,*.txt}".
-std::string PatternOf(const std::string& patterns) {
-  if (patterns.find(';') == std::string::npos) return patterns;
-  std::string out = "{";
-  for (char c : patterns)
-    out += c == ';' ? ',' : c;
-  return out + "}";
+double XftDpi() {
+  const char* value = XGetDefault(fl_display, "Xft", "dpi");
+  if (!value) return 0;
+  char* end = nullptr;
+  const double dpi = std::strtod(value, &end);
+  return end != value && std::isfinite(dpi) && dpi > 0 ? dpi : 0;
+}
+
+double PhysicalDpi() {
+  const int screen = DefaultScreen(fl_display);
+  const int mm = DisplayWidthMM(fl_display, screen);
+  return mm > 0 ? DisplayWidth(fl_display, screen) * 25.4 / mm : 0;
 }
 
 }  // namespace
 
-// ---- Loops the driver does not own ----
-
-class DesktopDriver::ForeignLoop {
- public:
-  explicit ForeignLoop(DesktopDriver& driver) : driver_(driver) {
-    if (driver_.foreignDepth_++ == 0) Fl::add_check(PumpInForeignLoop, &driver_);
-    driver_.ScheduleTimerWake();
+int ChooseScale(int option, const char* env, double xftDpi, double physicalDpi) {
+  if (option >= 1) return std::min(option, kMaxScale);
+  if (env && *env) {
+    char* end = nullptr;
+    const long value = std::strtol(env, &end, 10);
+    if (*end == '\0' && value >= 1 && value <= kMaxScale) return static_cast<int>(value);
   }
-  ~ForeignLoop() {
-    if (--driver_.foreignDepth_ == 0) {
-      Fl::remove_check(PumpInForeignLoop, &driver_);
-      Fl::remove_timeout(TimerWake, &driver_);
-    }
-  }
-  ForeignLoop(const ForeignLoop&) = delete;
-  ForeignLoop& operator=(const ForeignLoop&) = delete;
-
- private:
-  DesktopDriver& driver_;
-};
-
-void DesktopDriver::PumpInForeignLoop(void* self) {
-  auto* driver = static_cast<DesktopDriver*>(self);
-  driver->wakePending_ = false;
-  driver->platform_->RunUntilIdle();
-  driver->Present();
-  driver->ScheduleTimerWake();
-}
-
-void DesktopDriver::TimerWake(void*) {
-  // Nothing to do: waking the toolkit's wait lets the check deliver the timer.
-}
-
-void DesktopDriver::ScheduleTimerWake() {
-  Fl::remove_timeout(TimerWake, this);
-  if (const std::optional<uint64_t> due = platform_->NextTimerDue()) {
-    const uint64_t now = NowMs();
-    Fl::add_timeout(*due > now ? static_cast<double>(*due - now) / 1000.0 : 0.0, TimerWake, this);
-  }
+  const double dpi = xftDpi > 0 ? xftDpi : physicalDpi;
+  if (!(dpi > 0) || !std::isfinite(dpi)) return 1;
+  return std::clamp(static_cast<int>((dpi + 48) / 96), 1, kMaxScale);
 }
 
 // ---- Life ----
@@ -87,11 +66,27 @@ DesktopDriver::DesktopDriver(DesktopOptions options)
     : options_(options), start_(std::chrono::steady_clock::now()) {
   Fl::lock();  // turns on waking from other threads
   Fl::visual(FL_RGB);
-  Fl::option(Fl::OPTION_FNFC_USES_GTK, false);  // the toolkit's own chooser keeps our loop going
   Fl::scheme("gtk+");
+  scale_ = ChooseScale(options.scale, std::getenv("TESSARO_SCALE"), fl_display ? XftDpi() : 0,
+                       fl_display ? PhysicalDpi() : 0);
+  // One face for everything: the canvases' text, menus, boxes and dialogs.
+  font_ = FontRenderer::Create();
+  if (font_) {
+    SetTextRenderer(font_.get());
+    const std::string family = font_->FamilyName();
+    if (!family.empty()) {
+      static std::string regular, bold;  // the toolkit keeps the pointers
+      regular = " " + family;
+      bold = "B" + family;
+      Fl::set_font(FL_HELVETICA, regular.c_str());
+      Fl::set_font(FL_HELVETICA_BOLD, bold.c_str());
+    }
+  }
+  FL_NORMAL_SIZE = static_cast<Fl_Fontsize>(kUiFontPixels * scale_);
 }
 
 DesktopDriver::~DesktopDriver() {
+  if (font_) SetTextRenderer(nullptr);
   frames_.clear();
   Fl::flush();
   Fl::unlock();
@@ -113,8 +108,11 @@ FrameWindow* DesktopDriver::EnsureFrame(HWND hwnd) {
     over = FrameOf(platform_->TopLevelOf(platform_->Focus()));
   }
   if (over && over->shown()) {
-    frame->position(over->x() + (over->w() - frame->w()) / 2,
-                    over->y() + (over->h() - frame->h()) / 2);
+    // Beside the window it belongs to, so that the board stays in view.
+    const CPoint at =
+        PlaceBeside(CRect(over->x(), over->y(), over->x() + over->w(), over->y() + over->h()),
+                    CSize(frame->w(), frame->h()), CRect(0, 0, Fl::w(), Fl::h()));
+    frame->position(at.x, at.y);
   } else if (frame->x() < 0 || frame->y() < 0) {
     frame->position(std::max(0, (Fl::w() - frame->w()) / 2),
                     std::max(0, (Fl::h() - frame->h()) / 2));
@@ -199,11 +197,14 @@ void DesktopDriver::Wake() {
 
 int DesktopDriver::RunMessageBox(const MessageBoxRequest& request) {
   const HWND owner = request.owner ? platform_->TopLevelOf(request.owner) : nullptr;
-  return RunDesktopMessageBox(*platform_, request, owner ? FrameOf(owner) : nullptr);
+  return RunDesktopMessageBox(*platform_, request, owner ? FrameOf(owner) : nullptr, scale_);
 }
 
 void DesktopDriver::RunModalDialog(CDialog& dialog) {
-  if (FrameWindow* frame = FrameOf(dialog.m_hWnd)) frame->show();  // brought to the front
+  if (FrameWindow* frame = FrameOf(dialog.m_hWnd)) {
+    frame->show();  // brought to the front
+    GiveKeyboardFocus(*frame);
+  }
   // The owner is disabled by the framework while the dialog is open, so input
   // reaches only the dialog; the platform's loop runs on meanwhile.
   platform_->RunUntil([&] { return dialog.IsModalEnded(); });
@@ -211,30 +212,8 @@ void DesktopDriver::RunModalDialog(CDialog& dialog) {
 }
 
 bool DesktopDriver::RunFileDialog(const FileDialogRequest& request, std::string& path) {
-  ForeignLoop loop(*this);
-  Fl_Native_File_Chooser chooser;
-  chooser.type(request.open ? Fl_Native_File_Chooser::BROWSE_FILE
-                            : Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
-  chooser.title(request.open ? "Open" : "Save As");
-  std::string filter;
-  for (const auto& [name, patterns] : request.filters) {
-    if (!filter.empty()) filter += '\n';
-    filter += name + '\t' + PatternOf(patterns);
-  }
-  if (!filter.empty()) chooser.filter(filter.c_str());
-  std::error_code ec;
-  const std::filesystem::path proposed(request.fileName);
-  const std::filesystem::path folder =
-      proposed.has_parent_path() ? proposed.parent_path() : std::filesystem::current_path(ec);
-  if (!folder.empty()) chooser.directory(folder.string().c_str());
-  if (!proposed.filename().empty()) chooser.preset_file(proposed.filename().string().c_str());
-  // The framework asks about replacing a file itself, as the platform's dialog does.
-  chooser.options(Fl_Native_File_Chooser::NO_OPTIONS);
-  if (chooser.show() != 0) return false;
-  const char* chosen = chooser.filename();
-  if (!chosen || !*chosen) return false;
-  path = chosen;
-  return true;
+  const HWND owner = request.owner ? platform_->TopLevelOf(request.owner) : nullptr;
+  return RunDesktopFileDialog(*platform_, request, owner ? FrameOf(owner) : nullptr, scale_, path);
 }
 
 UINT DesktopDriver::RunPopupMenu(const CMenu& menu, HWND owner, CPoint client) {
@@ -247,11 +226,11 @@ UINT DesktopDriver::RunPopupMenu(const CMenu& menu, HWND owner, CPoint client) {
   const CPoint origin = platform_->CanvasOrigin(owner);
   const WindowRecord* rec = platform_->Find(top);
   if (!rec) return 0;
-  const int top_strip = frame->h() - std::max(1, rec->rect.Height());
+  const int top_strip = frame->h() - std::max(1, rec->rect.Height()) * scale_;
   // The toolkit places a pop-up relative to the window of the last event,
   // which is the click or key in this window that asked for the menu.
-  const Fl_Menu_Item* picked =
-      items.front().popup(client.x + origin.x, client.y + origin.y + top_strip);
+  const Fl_Menu_Item* picked = items.front().popup((client.x + origin.x) * scale_,
+                                                   (client.y + origin.y) * scale_ + top_strip);
   if (!picked || (picked->flags & FL_SUBMENU)) return 0;
   return static_cast<UINT>(reinterpret_cast<uintptr_t>(picked->user_data_));
 }

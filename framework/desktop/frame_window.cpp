@@ -12,6 +12,10 @@
 namespace tessaro {
 namespace {
 
+int FloorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
 void MenuChosen(Fl_Widget* widget, void* data) {
   auto* strip = static_cast<MenuStrip*>(widget);
   FrameWindow* frame = strip ? static_cast<FrameWindow*>(strip->window()) : nullptr;
@@ -83,6 +87,14 @@ UINT VirtualKeyOf(int key) {
       return VK_DOWN;
     case FL_Delete:
       return VK_DELETE;
+    case FL_Page_Up:
+      return VK_PRIOR;
+    case FL_Page_Down:
+      return VK_NEXT;
+    case FL_Home:
+      return VK_HOME;
+    case FL_End:
+      return VK_END;
     default:
       break;
   }
@@ -102,7 +114,8 @@ void CanvasView::draw() {
     fl_rectf(x(), y(), w(), h(), FL_BACKGROUND_COLOR);
     return;
   }
-  const Image& canvas = *rec->canvas;
+  // Enlarged windows show their fine canvas, drawn at the scale.
+  const Image& canvas = rec->fineCanvas ? *rec->fineCanvas : *rec->canvas;
   rgb_.resize(canvas.pixels.size() * 3);
   for (size_t i = 0; i < canvas.pixels.size(); ++i) {
     const uint32_t p = canvas.pixels[i];
@@ -120,7 +133,10 @@ int CanvasView::handle(int event) {
   switch (event) {
     case FL_PUSH:
     case FL_RELEASE:
+    case FL_DRAG:
       return Mouse(event) ? 1 : 0;
+    case FL_MOUSEWHEEL:
+      return Wheel() ? 1 : 0;
     case FL_KEYDOWN:
     case FL_KEYUP:
       return Key(event) ? 1 : 0;
@@ -134,13 +150,46 @@ int CanvasView::handle(int event) {
   }
 }
 
+CPoint CanvasView::ClientPoint() const {
+  // The program sees its own pixels: the screen's are divided by the scale.
+  const int scale = frame_.scale();
+  return CPoint(FloorDiv(Fl::event_x() - x(), scale), FloorDiv(Fl::event_y() - y(), scale));
+}
+
+bool CanvasView::Wheel() {
+  Platform& p = frame_.platform();
+  const HWND hwnd = frame_.hwnd();
+  if (!p.IsEnabled(hwnd) || Fl::event_dy() == 0) return true;
+  // The wheel scrolls what is under the mouse, as desktops do.
+  const CPoint client = ClientPoint();
+  const HWND target = p.ChildAt(hwnd, client);
+  if (!target || !p.IsEnabled(target)) return true;
+  const CPoint from = p.CanvasOrigin(hwnd);
+  const CPoint to = p.CanvasOrigin(target);
+  const int delta = -Fl::event_dy() * WHEEL_DELTA;  // the toolkit counts down as positive
+  p.PostMessage(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
+                MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+  return true;
+}
+
 bool CanvasView::Mouse(int event) {
   Platform& p = frame_.platform();
   const HWND hwnd = frame_.hwnd();
+  if (event == FL_DRAG) {
+    // A drag goes where the button went down (a scroll thumb being pulled).
+    const HWND target = pressTarget_ && p.Find(pressTarget_) ? pressTarget_ : nullptr;
+    if (!target || !(Fl::event_state() & FL_BUTTON1)) return true;
+    const CPoint client = ClientPoint();
+    const CPoint from = p.CanvasOrigin(hwnd);
+    const CPoint to = p.CanvasOrigin(target);
+    p.PostMessage(target, WM_MOUSEMOVE, MK_LBUTTON,
+                  MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+    return true;
+  }
   const int button = Fl::event_button();
   if (button != FL_LEFT_MOUSE && button != FL_RIGHT_MOUSE) return false;
   const bool left = button == FL_LEFT_MOUSE;
-  const CPoint client(Fl::event_x() - x(), Fl::event_y() - y());
+  const CPoint client = ClientPoint();
   HWND target = nullptr;
   if (event == FL_PUSH) {
     take_focus();
@@ -207,6 +256,10 @@ bool CanvasView::Key(int event) {
     case VK_RIGHT:
     case VK_DOWN:
     case VK_DELETE:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_HOME:
+    case VK_END:
       break;
     default:
       typed.assign(Fl::event_text(), static_cast<size_t>(std::max(0, Fl::event_length())));
@@ -245,11 +298,15 @@ int MenuStrip::handle(int event) {
 
 FrameWindow::FrameWindow(Platform& platform, HWND hwnd, int originX, int originY)
     : Fl_Double_Window(0, 0, 10, 10), platform_(platform), hwnd_(hwnd) {
+  scale_ = std::max(1, platform.GetDriver().Scale());
   const WindowRecord* rec = platform.Find(hwnd);
-  const int w = rec ? std::max(1, rec->rect.Width()) : 1;
-  const int h = rec ? std::max(1, rec->rect.Height()) : 1;
-  const int top = rec && rec->menu ? kMenuHeight : 0;
-  resize(originX + (rec ? rec->rect.left : 0), originY + (rec ? rec->rect.top : 0), w, h + top);
+  const int w = (rec ? std::max(1, rec->rect.Width()) : 1) * scale_;
+  const int h = (rec ? std::max(1, rec->rect.Height()) : 1) * scale_;
+  const int top = rec && rec->menu ? MenuHeight() : 0;
+  // The platform's screen positions (and the origin added to them) are in
+  // its own pixels too.
+  resize((originX + (rec ? rec->rect.left : 0)) * scale_,
+         (originY + (rec ? rec->rect.top : 0)) * scale_, w, h + top);
   begin();
   if (top) menu_ = new MenuStrip(*this, 0, 0, w, top);
   view_ = new CanvasView(*this, 0, top, w, h);
@@ -275,9 +332,9 @@ int FrameWindow::handle(int event) {
 void FrameWindow::Sync() {
   const WindowRecord* rec = platform_.Find(hwnd_);
   if (!rec) return;
-  const int top = menu_ ? kMenuHeight : 0;
-  const int w = std::max(1, rec->rect.Width());
-  const int h = std::max(1, rec->rect.Height());
+  const int top = menu_ ? MenuHeight() : 0;
+  const int w = std::max(1, rec->rect.Width()) * scale_;
+  const int h = std::max(1, rec->rect.Height()) * scale_;
   if (w != view_->w() || h != view_->h()) {
     size_range(w, h + top, w, h + top);
     size(w, h + top);

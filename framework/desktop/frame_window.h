@@ -1,7 +1,7 @@
 // The toolkit window of one top-level platform window: a menu strip made from
 // the window's menu (when it has one) above a view that shows the canvas 1:1
-// and turns mouse and keyboard input into window messages. Internal to the
-// desktop backend.
+// (or its fine canvas at the driver's scale) and turns mouse and keyboard
+// input into window messages. Internal to the desktop backend.
 #pragma once
 
 #include <FL/Fl_Double_Window.H>
@@ -37,7 +37,9 @@ class CanvasView final : public Fl_Widget {
 
  private:
   bool Mouse(int event);
+  bool Wheel();
   bool Key(int event);
+  CPoint ClientPoint() const;  // of the current event, in the platform's pixels
 
   FrameWindow& frame_;
   std::vector<unsigned char> rgb_;
@@ -60,13 +62,15 @@ class MenuStrip final : public Fl_Menu_Bar {
 
 class FrameWindow final : public Fl_Double_Window {
  public:
-  static constexpr int kMenuHeight = 25;
+  static constexpr int kMenuHeight = 25;  // at scale 1
 
   FrameWindow(Platform& platform, HWND hwnd, int originX, int originY);
   ~FrameWindow() override;
 
   Platform& platform() const { return platform_; }
   HWND hwnd() const { return hwnd_; }
+  int scale() const { return scale_; }
+  int MenuHeight() const { return kMenuHeight * scale_; }
   int handle(int event) override;
 
   // Follows the platform window: size, title, menu.
@@ -85,6 +89,7 @@ class FrameWindow final : public Fl_Double_Window {
 
   Platform& platform_;
   HWND hwnd_;
+  int scale_ = 1;
   CanvasView* view_ = nullptr;
   MenuStrip* menu_ = nullptr;
   std::string title_;

@@ -9,6 +9,7 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <algorithm>
 #include <memory>
@@ -70,32 +71,62 @@ int EscapeAnswerOf(UINT type) {
   return DismissedAnswer(type);
 }
 
-int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner) {
+void GiveKeyboardFocus(Fl_Window& window) {
+  if (!window.shown()) return;
+  window.wait_for_expose();
+  XSetInputFocus(fl_display, fl_xid(&window), RevertToParent, CurrentTime);
+}
+
+CPoint PlaceBeside(const CRect& owner, CSize box, const CRect& screen) {
+  constexpr int kGap = 8;
+  auto fits = [&](int x, int y) {
+    return x >= screen.left && y >= screen.top && x + box.cx <= screen.right &&
+           y + box.cy <= screen.bottom;
+  };
+  auto clampY = [&](int y) { return std::max(screen.top, std::min(y, screen.bottom - box.cy)); };
+  auto clampX = [&](int x) { return std::max(screen.left, std::min(x, screen.right - box.cx)); };
+  const int besideY = clampY(owner.top);
+  const int besideX = clampX(owner.left);
+  const CPoint tries[] = {
+      {owner.right + kGap, besideY},
+      {owner.left - kGap - box.cx, besideY},
+      {besideX, owner.bottom + kGap},
+      {besideX, owner.top - kGap - box.cy},
+  };
+  for (const CPoint& at : tries) {
+    if (fits(at.x, at.y)) return at;
+  }
+  return CPoint(clampX(owner.right - box.cx), clampY(owner.top + (owner.Height() - box.cy) / 2));
+}
+
+int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner,
+                         int scale) {
+  const int k = std::max(1, scale);
   const std::vector<ButtonSpec> buttons = ButtonsOf(request.type);
   const char* icon = IconLetterOf(request.type);
   fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
-  int textW = 360;
+  int textW = 360 * k;
   int textH = 0;
   fl_measure(request.text.c_str(), textW, textH, 0);
   textW = std::max(textW, 1);
-  const int iconW = icon ? 50 : 0;
-  const int buttonsW = static_cast<int>(buttons.size()) * 90;
+  const int iconW = icon ? 50 * k : 0;
+  const int buttonsW = static_cast<int>(buttons.size()) * 90 * k;
   // Some slack: the label may be laid out a little wider than measured.
-  const int w = std::max({textW + iconW + 50, buttonsW + 20, 200});
-  const int h = std::max(textH, icon ? 40 : 0) + 70;
+  const int w = std::max({textW + iconW + 50 * k, buttonsW + 20 * k, 200 * k});
+  const int h = std::max(textH, icon ? 40 * k : 0) + 70 * k;
 
   BoxState state;
   Fl_Window box(w, h);
   box.copy_label(request.caption.c_str());
   if (icon) {
-    auto* mark = new Fl_Box(10, 15, 40, 40, icon);
+    auto* mark = new Fl_Box(10 * k, 15 * k, 40 * k, 40 * k, icon);
     mark->box(FL_THIN_UP_BOX);
-    mark->labelfont(FL_TIMES_BOLD);
-    mark->labelsize(30);
+    mark->labelfont(FL_HELVETICA_BOLD);
+    mark->labelsize(30 * k);
     mark->labelcolor(FL_BLUE);
     mark->color(FL_WHITE);
   }
-  auto* text = new Fl_Box(15 + iconW, 15, w - iconW - 25, h - 65);
+  auto* text = new Fl_Box(15 * k + iconW, 15 * k, w - iconW - 25 * k, h - 65 * k);
   text->copy_label(request.text.c_str());
   text->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
   std::vector<std::pair<BoxState*, int>> answers;
@@ -103,15 +134,15 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
   const int defaultIndex = (request.type & MB_DEFBUTTON3)   ? 2
                            : (request.type & MB_DEFBUTTON2) ? 1
                                                             : 0;
-  int x = (w - buttonsW) / 2 + 5;
+  int x = (w - buttonsW) / 2 + 5 * k;
   for (size_t i = 0; i < buttons.size(); ++i) {
     answers.emplace_back(&state, buttons[i].answer);
     Fl_Button* button =
         static_cast<int>(i) == std::min<int>(defaultIndex, static_cast<int>(buttons.size()) - 1)
-            ? new Fl_Return_Button(x, h - 40, 80, 25, buttons[i].label)
-            : new Fl_Button(x, h - 40, 80, 25, buttons[i].label);
+            ? new Fl_Return_Button(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label)
+            : new Fl_Button(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label);
     button->callback(Answer, &answers.back());
-    x += 90;
+    x += 90 * k;
   }
   box.end();
   // Escape and the close box give the answer the platform gives them.
@@ -119,11 +150,15 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
   box.callback(Answer, &escape);
   box.set_modal();
   if (owner && owner->shown()) {
-    box.position(owner->x() + (owner->w() - w) / 2, owner->y() + (owner->h() - h) / 2);
+    const CPoint at =
+        PlaceBeside(CRect(owner->x(), owner->y(), owner->x() + owner->w(), owner->y() + owner->h()),
+                    CSize(w, h), CRect(0, 0, Fl::w(), Fl::h()));
+    box.position(at.x, at.y);
   } else {
     box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
   }
   box.show();
+  GiveKeyboardFocus(box);
   platform.RunUntil([&] { return state.answer != 0; });
   box.hide();
   return state.answer != 0 ? state.answer : EscapeAnswerOf(request.type);

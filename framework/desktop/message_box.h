@@ -10,8 +10,18 @@ namespace tessaro {
 
 // What Escape and the close box answer for a box type.
 int EscapeAnswerOf(UINT type);
-// Shows the box centred over `owner` (or the screen), runs the platform's loop
-// until a button is chosen and returns it.
-int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner);
+// Where a box of size `box` opens for a window at `owner` (screen pixels) so
+// that the window, and the board in it, stay in view: to its right, else to
+// its left, else below, else above it, wherever it fits on `screen` whole;
+// when none does, over the window's right edge (where the game window has its
+// log), kept on the screen.
+CPoint PlaceBeside(const CRect& owner, CSize box, const CRect& screen);
+// Gives a newly shown box the keyboard once it is on screen: without a window
+// manager nothing else would, and typing would go to the window under the mouse.
+void GiveKeyboardFocus(Fl_Window& window);
+// Shows the box beside `owner` (or centred on the screen), runs the
+// platform's loop until a button is chosen and returns it. Sizes grow with `scale`.
+int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner,
+                         int scale = 1);
 
 }  // namespace tessaro

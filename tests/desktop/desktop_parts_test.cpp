@@ -1,8 +1,11 @@
 // The parts of the desktop backend that need no display: how menus, keys and
-// box answers are translated between the platform and the toolkit.
+// box answers are translated between the platform and the toolkit, where boxes
+// open, which scale a screen gets and which files a dialog lists.
 #include <FL/Enumerations.H>
 #include <gtest/gtest.h>
 
+#include "framework/desktop/desktop_driver.h"
+#include "framework/desktop/file_dialog.h"
 #include "framework/desktop/frame_window.h"
 #include "framework/desktop/message_box.h"
 #include "framework/menu.h"
@@ -25,6 +28,10 @@ TEST(DesktopKeysTest, ToolkitKeysBecomeTheVirtualKeysHandlersExpect) {
       {FL_Left, VK_LEFT},
       {FL_Down, VK_DOWN},
       {FL_Delete, VK_DELETE},
+      {FL_Page_Up, VK_PRIOR},
+      {FL_Page_Down, VK_NEXT},
+      {FL_Home, VK_HOME},
+      {FL_End, VK_END},
       {'a', 'A'},
       {'z', 'Z'},
       {'0', '0'},
@@ -97,6 +104,85 @@ TEST(DesktopMessageBoxTest, EscapeGivesThePlatformsAnswer) {
                {MB_ABORTRETRYIGNORE, IDABORT}};
   for (const auto& c : cases)
     EXPECT_EQ(EscapeAnswerOf(c.type), c.answer) << c.type;
+}
+
+TEST(DesktopPlacementTest, BoxesOpenBesideTheWindowAndStayOnTheScreen) {
+  const CRect screen(0, 0, 1280, 1024);
+  const CSize box(240, 100);
+  const struct {
+    CRect owner;
+    CPoint at;
+    const char* where;
+  } cases[] = {
+      {CRect(10, 10, 532, 360), CPoint(540, 10), "right of the window"},
+      {CRect(700, 10, 1222, 360), CPoint(452, 10), "left: no room on the right"},
+      {CRect(100, 10, 1180, 360), CPoint(100, 368), "below: no room on either side"},
+      {CRect(100, 600, 1180, 960), CPoint(100, 492), "above: no room below either"},
+      // No room anywhere: over the window's right edge, where its log is.
+      {CRect(0, 0, 1280, 1024), CPoint(1040, 462), "over the right edge"},
+      // A window partly off the screen still gets a box wholly on it.
+      {CRect(-100, 950, 422, 1300), CPoint(430, 924), "kept on the screen"},
+  };
+  for (const auto& c : cases) {
+    const CPoint at = PlaceBeside(c.owner, box, screen);
+    EXPECT_EQ(at.x, c.at.x) << c.where;
+    EXPECT_EQ(at.y, c.at.y) << c.where;
+    EXPECT_TRUE(at.x >= 0 && at.y >= 0 && at.x + box.cx <= 1280 && at.y + box.cy <= 1024)
+        << c.where;
+  }
+}
+
+TEST(DesktopScaleTest, OptionThenEnvironmentThenScreenDensity) {
+  const struct {
+    int option;
+    const char* env;
+    double xftDpi;
+    double physicalDpi;
+    int scale;
+  } cases[] = {
+      {0, nullptr, 0, 0, 1},       // nothing known
+      {0, nullptr, 0, 96, 1},      // an ordinary screen
+      {0, nullptr, 0, 143, 1},     // not yet dense enough to double
+      {0, nullptr, 0, 144, 2},     //
+      {0, nullptr, 0, 288, 3},     //
+      {0, nullptr, 192, 96, 2},    // the desktop's Xft.dpi comes before the physical size
+      {0, nullptr, 96, 220, 1},    //
+      {0, "3", 96, 96, 3},         // the environment overrides the screen
+      {2, "3", 288, 288, 2},       // the option overrides both
+      {0, "0", 0, 192, 2},         // unusable settings are ignored
+      {0, "two", 0, 96, 1},        //
+      {0, "2x", 0, 96, 1},         //
+      {0, "99", 0, 96, 1},         //
+      {0, "", 0, 192, 2},          //
+      {0, nullptr, 0, 100000, 8},  // a nonsense density stays bounded
+      {0, nullptr, -5, 96, 1},     //
+      {20, nullptr, 0, 96, kMaxScale},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChooseScale(c.option, c.env, c.xftDpi, c.physicalDpi), c.scale)
+        << c.option << " " << (c.env ? c.env : "-") << " " << c.xftDpi << " " << c.physicalDpi;
+  }
+}
+
+TEST(DesktopFileDialogTest, FiltersMatchWholeNamesWhateverTheCase) {
+  const struct {
+    const char* name;
+    const char* patterns;
+    bool listed;
+  } cases[] = {
+      {"game1.lib", "*.lib", true},
+      {"GAME1.LIB", "*.lib", true},
+      {"game1.lib~", "*.lib", false},
+      {"lib", "*.lib", false},
+      {"notes.txt", "*.lib;*.txt", true},
+      {"notes.txt", "*.lib; *.txt", true},
+      {"anything", "*.*", true},
+      {"anything", "*", true},
+      {"a.lib", "", false},
+      {"x1.lib", "x?.lib", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchesPatterns(c.name, c.patterns), c.listed) << c.name << " " << c.patterns;
 }
 
 }  // namespace

@@ -269,6 +269,110 @@ TEST_F(DialogTest, RichEditSelectionScrollsToTheCaret) {
   EXPECT_EQ(static_cast<long>(text.size()), n);
 }
 
+// The log as the game keeps it: the whole text set again for each new line
+// and the caret put at the end, which must not pull a reader back down.
+TEST_F(DialogTest, TheLogScrollsByWheelKeysAndBarAndStaysWhereTheReaderPutIt) {
+  auto* log = static_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007));
+  const HWND pane = log->m_hWnd;
+  std::string text;
+  auto addLines = [&](int count) {
+    for (int i = 0; i < count; ++i)
+      text += "line\n";
+    log->SetWindowText(text);
+    const long n = log->GetTextLength();
+    log->SetSel(n, n);
+  };
+  const WindowRecord& rec = *os.platform().Find(pane);
+  auto bar = [&] {
+    return LayoutScrollBar(VScrollBarOf(rec), EditLineCount(rec), LayoutEdit(rec).visibleLines,
+                           rec.firstLine);
+  };
+  auto press = [&](CPoint at) {
+    log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+  };
+  auto centre = [](const CRect& r) {
+    return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  // 21 lines show (see above); 40 lines and the empty one after them: the
+  // view follows the end at line 20 until the reader scrolls away.
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    int first;
+  } steps[] = {
+      {"lines arrive", [&] { addLines(40); }, 20},
+      {"wheel up a notch", [&] { log->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0); }, 17},
+      {"more lines arrive", [&] { addLines(10); }, 17},
+      {"Page Up",
+       [&] {
+         os.Focus(*log);
+         os.KeyDown(VK_PRIOR);
+       },
+       0},
+      {"up arrow at the top", [&] { press(centre(bar().up)); }, 0},
+      {"down arrow", [&] { press(centre(bar().down)); }, 1},
+      {"track below the thumb",
+       [&] { press(CPoint(centre(bar().track).x, bar().track.bottom - 1)); }, 22},
+      {"Page Down past the end", [&] { os.KeyDown(VK_NEXT); }, 30},
+      {"following again", [&] { addLines(2); }, 32},
+      {"Ctrl+Home", [&] { os.KeyDown(VK_HOME); }, 0},
+      {"wheel down two notches",
+       [&] { log->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0); }, 6},
+      {"thumb dragged to the bottom",
+       [&] {
+         const CPoint grab = centre(bar().thumb);
+         log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+         log->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y + 500));
+         log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y + 500));
+       },
+       32},
+      {"Ctrl+End then lines",
+       [&] {
+         os.KeyDown(VK_END);
+         addLines(3);
+       },
+       35},
+      {"the log cleared",
+       [&] {
+         text.clear();
+         addLines(0);
+       },
+       0},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    os.RunUntilIdle();
+    EXPECT_EQ(log->GetFirstVisibleLine(), step.first) << step.what;
+  }
+}
+
+TEST(ScrollBarLayoutTest, ThumbShowsTheVisiblePartAndFollowsTheFirstLine) {
+  const CRect bar(0, 0, 16, 216);  // arrows 16 high: a track of 184 pixels
+  const struct {
+    int lines, visible, first;
+    int thumbTop, thumbBottom;
+  } cases[] = {
+      {10, 21, 0, 16, 200},    // everything shows: the thumb fills the track
+      {42, 21, 0, 16, 108},    // half shows: half the track, at the top
+      {42, 21, 21, 108, 200},  // at the end
+      {42, 21, 7, 46, 138},    // a third of the way
+      {2000, 21, 0, 16, 24},   // a long log keeps a thumb that can be grabbed
+      {2000, 21, 1979, 192, 200},
+  };
+  for (const auto& c : cases) {
+    const ScrollBarLayout l = LayoutScrollBar(bar, c.lines, c.visible, c.first);
+    EXPECT_EQ(l.up, CRect(0, 0, 16, 16));
+    EXPECT_EQ(l.down, CRect(0, 200, 16, 216));
+    EXPECT_EQ(l.thumb.top, c.thumbTop) << c.lines << " " << c.first;
+    EXPECT_EQ(l.thumb.bottom, c.thumbBottom) << c.lines << " " << c.first;
+    // Dragging the thumb to where it is drawn gives the same first line.
+    EXPECT_EQ(FirstLineAtThumb(bar, c.lines, c.visible, l.thumb.top),
+              std::min(c.first, MaxFirstLine(c.lines, c.visible)))
+        << c.lines << " " << c.first;
+  }
+}
+
 TEST_F(DialogTest, EditTypingReplacesTheSelectionAndNotifiesTheParent) {
   auto* edit = static_cast<CEdit*>(dlg.GetDlgItem(1008));
   edit->SetWindowText("hello world");

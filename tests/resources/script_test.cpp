@@ -75,7 +75,7 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
     int64_t menu;
   };
   for (const Box& box : {Box{102, 348, 185, "duvex", 130}, Box{100, 235, 55, "About duvex", -1},
-                         Box{131, 236, 46, "Dialog", -1}}) {
+                         Box{131, 236, 58, "Dialog", -1}}) {
     ASSERT_TRUE(script.dialogs.contains(box.id)) << box.id;
     const RcDialog& d = script.dialogs.at(box.id);
     EXPECT_EQ(d.cx, box.cx) << box.id;
