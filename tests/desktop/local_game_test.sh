@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Plays the local game in real windows on a virtual display, as a person
 # would: clicks on the board, a chat line typed, a swap question answered with
-# Escape, the game window closed with Escape. Checks the pixels at the clicked
-# crossings, the log and labels the windows show (read back through the
-# players' --dump files) and leaves screenshots in OUT.
+# Escape, the log read back by wheel and keys, Set Timer, the game window
+# closed with Escape; then the opening again with the windows at scale 2.
+# Checks the pixels at the clicked crossings, that question boxes leave the
+# board in view, the log and labels the windows show (read back through the
+# players' --dump files) and leaves screenshots of both scales in OUT.
 #
 #   local_game_test.sh HOST OUT     exit 0: passed, 1: failed, 77: skipped
 set -u
@@ -27,7 +29,7 @@ fail() {
 
 # A display of our own: Xvfb names the first free one.
 exec 5>"$OUT/display"
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$OUT/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 2560x1600x24 -nolisten tcp -noreset >"$OUT/xvfb.log" 2>&1 &
 XVFB=$!
 exec 5>&-
 for _ in $(seq 100); do [ -s "$OUT/display" ] && break; sleep 0.05; done
@@ -75,10 +77,35 @@ pixel() {
 }
 # The window pixel of a board point (column letter, row from the bottom): the
 # client area starts under the 25-pixel menu strip; 3 pixels off the crossing
-# lie on the stone's body, away from the last-move ring.
+# lie on the stone's body, away from the last-move ring. All of it is SCALE
+# times larger on an enlarged window.
+SCALE=1
 point() {
   local col=$(($(printf '%d' "'$1") - 97)) row=$((15 - $2))
-  echo "$((19 + 17 * col + ${3:-0})) $((25 + 15 + 17 * row + ${3:-0}))"
+  echo "$((SCALE * (19 + 17 * col + ${3:-0}))) $((SCALE * (25 + 15 + 17 * row + ${3:-0})))"
+}
+# "x y w h" of a window on the screen.
+geometry() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^(X|Y|WIDTH|HEIGHT)=/{printf "%s ", $2}'
+}
+# Fails unless box window $1 leaves the board of game window $2 in view.
+off_board() {
+  local bx by bw bh gx gy gw gh
+  read -r bx by bw bh <<<"$(geometry "$1")"
+  read -r gx gy gw gh <<<"$(geometry "$2")"
+  # The board: client pixels 11..270 across and 7..266 down, under the menu.
+  local left=$((gx + SCALE * 11)) top=$((gy + SCALE * 32))
+  local right=$((gx + SCALE * 270)) bottom=$((gy + SCALE * 291))
+  if [ "$bx" -lt "$right" ] && [ $((bx + bw)) -gt "$left" ] &&
+    [ "$by" -lt "$bottom" ] && [ $((by + bh)) -gt "$top" ]; then
+    fail "$3 covers the board ($bx,$by ${bw}x$bh over $left,$top-$right,$bottom)"
+  fi
+}
+# A checksum of the text of a window's log pane as shown (not its scroll bar).
+log_pixels() {
+  import -window "$1" "$OUT/log.png" &&
+    "$CONVERT" "$OUT/log.png" -crop "$((SCALE * 220))x$((SCALE * 240))+$((SCALE * 272))+$((SCALE * 32))" \
+      +repage -format '%#' info:
 }
 click() {
   read -r x y <<<"$(point "$2" "$3")"
@@ -145,6 +172,7 @@ expect_stone "$BOB" h 9 255,255,255 "Bob's board"
 click "$ALICE" i 9
 expect_stone "$BOB" i 9 0,0,0 "Bob's board"
 BOX=$(window '^Swap sides\?$') || fail "no swap question"
+[ -n "$BOX" ] && off_board "$BOX" "$BOB" "the swap question"
 import -window root "$OUT/screen_swap_question.png"
 # A chat line that arrives while Bob's box is open is held, not lost.
 xdotool mousemove --window "$ALICE" 200 308 click 1
@@ -163,6 +191,56 @@ expect_stone "$ALICE" g 10 255,255,255 "Alice's board"
 import -window "$ALICE" "$OUT/alice_game.png"
 import -window "$BOB" "$OUT/bob_game.png"
 import -window root "$OUT/screen.png"
+
+# Bob's log fills up; he reads it back with the wheel and with keys, and it
+# stays where he put it while a line arrives, until he goes back to the end.
+xdotool mousemove --window "$BOB" 200 308 click 1
+xdotool windowfocus --sync "$BOB"
+for n in $(seq 20); do
+  xdotool type --delay 5 "line $n"
+  xdotool key Return
+done
+shows "$OUT/Alice.txt" "Bob: line 20" || fail "Bob's chat lines did not all arrive"
+sleep 0.3
+newest=$(log_pixels "$BOB")
+xdotool mousemove --window "$BOB" 400 150 click --repeat 2 4
+sleep 0.3
+back=$(log_pixels "$BOB")
+[ "$back" != "$newest" ] || fail "the wheel did not scroll Bob's log back"
+xdotool mousemove --window "$ALICE" 200 308 click 1
+xdotool windowfocus --sync "$ALICE"
+xdotool type --delay 5 'still there?'
+xdotool key Return
+shows "$OUT/Bob.txt" "Alice: still there?" || fail "Alice's line did not arrive"
+sleep 0.3
+[ "$(log_pixels "$BOB")" = "$back" ] || fail "a new line pulled Bob's log away from what he read"
+xdotool mousemove --window "$BOB" 400 150 click 1  # the log takes the keys
+xdotool windowfocus --sync "$BOB"
+xdotool key ctrl+End
+sleep 0.3
+bottom=$(log_pixels "$BOB")
+[ "$bottom" != "$back" ] || fail "Ctrl+End did not go to the newest line"
+xdotool key Page_Up
+sleep 0.3
+[ "$(log_pixels "$BOB")" != "$bottom" ] || fail "Page Up did not scroll Bob's log"
+import -window "$BOB" "$OUT/bob_log_scrolled.png"
+xdotool key ctrl+End
+
+# Set Timer: its box asks inside itself, beside the board, with the typing
+# going straight into its field; then the clock runs down.
+xdotool windowfocus --sync "$ALICE"
+xdotool key alt+g
+sleep 0.3
+xdotool key t
+TIMER=$(window '^Enter number of seconds$') || fail "Set Timer asked nothing"
+if [ -n "$TIMER" ]; then
+  off_board "$TIMER" "$ALICE" "the Set Timer box"
+  import -window "$TIMER" "$OUT/set_timer.png"
+  xdotool type --delay 15 '30'
+  xdotool key Return
+fi
+shows "$OUT/Alice.txt" "control 1000 2" || shows "$OUT/Alice.txt" "control 1001 2" ||
+  fail "no clock runs down after Set Timer"
 
 # Escape hides the game window; the messenger keeps running.
 xdotool windowfocus --sync "$ALICE"
@@ -191,6 +269,38 @@ status=$?
 GAME=
 [ "$status" = 0 ] || fail "the game ended with status $status"
 grep -v '^$' "$OUT/game.log" && fail "the players wrote errors"
+
+# The opening again with every window at scale 2: the board, stones and
+# clicks where they were, twice as large.
+rm -f "$OUT"/*.db "$OUT"/*.txt
+SCALE=2
+TESSARO_SCALE=2 "$HOST" --profiles "$OUT" --dump "$OUT" >"$OUT/game2.log" 2>&1 &
+GAME=$!
+ALICE=$(window '^Bob$') || fail "Alice's game window did not appear at scale 2"
+BOB=$(window '^Alice$') || fail "Bob's game window did not appear at scale 2"
+if [ -n "$ALICE" ] && [ -n "$BOB" ]; then
+  read -r _ _ w h <<<"$(geometry "$ALICE")"
+  [ "$w" = 1044 ] || fail "the game window is $w pixels wide at scale 2, not 1044"
+  click "$ALICE" h 8
+  expect_stone "$ALICE" h 8 0,0,0 "Alice's board at scale 2"
+  expect_stone "$BOB" h 8 0,0,0 "Bob's board at scale 2"
+  click "$ALICE" h 9
+  click "$ALICE" i 9
+  expect_stone "$BOB" i 9 0,0,0 "Bob's board at scale 2"
+  if BOX=$(window '^Swap sides\?$'); then
+    off_board "$BOX" "$BOB" "the swap question at scale 2"
+    import -window root "$OUT/screen_scale2.png"
+    xdotool windowfocus --sync "$BOX"
+    xdotool key Escape
+  else
+    fail "no swap question at scale 2"
+  fi
+  import -window "$ALICE" "$OUT/alice_game_scale2.png"
+fi
+kill "$GAME"
+wait "$GAME"
+GAME=
+grep -v '^$' "$OUT/game2.log" && fail "the players wrote errors at scale 2"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed; screenshots in $OUT"
