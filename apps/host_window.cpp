@@ -7,7 +7,11 @@ constexpr int kContactsLabel = 902;
 constexpr COLORREF kListFace = RGB(255, 255, 255);
 constexpr COLORREF kSelectedFace = RGB(0, 0, 128);
 constexpr COLORREF kGrayText = RGB(96, 96, 96);
-constexpr int kProtocolColumn = 140;  // pixels from the list's left edge
+// Columns, in pixels from the list's left edge.
+constexpr int kStatusColumn = 76;
+constexpr int kPresenceColumn = 196;
+constexpr int kProtocolColumn = 246;
+constexpr COLORREF kOnline = RGB(0, 128, 0);
 
 ControlTemplate Control(const char* className, const char* text, int id, DWORD style, int x, int y,
                         int cx, int cy) {
@@ -31,20 +35,20 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   // Pixels to dialog units of the template's font (base units 6 x 13).
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
-  t.cx = 140;
+  t.cx = 200;
   t.cy = 190;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
   t.font.face = "MS Sans Serif";
   t.controls.push_back(Control("STATIC", "You:", -1, SS_LEFT, 7, 6, 22, 9));
-  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 103, 9));
-  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 126, 9));
+  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 163, 9));
+  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 186, 9));
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
   // The connection and the contact requests.
-  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 126, 9));
-  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 126, 9));
+  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 186, 9));
+  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 186, 9));
   t.controls.push_back(
       Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 172, 40, 14));
   t.controls.push_back(
@@ -72,8 +76,16 @@ const AFX_MSGMAP* HostWindow::GetMessageMap() const {
 
 HostWindow::HostWindow(host::Host& host) : host_(host) {}
 
+HostWindow::~HostWindow() {
+  host_.OnStatusChanged({});
+}
+
 bool HostWindow::Open() {
   if (!Create(kTemplateId, nullptr)) return false;
+  // A game's status changes as its moves come and go: the list follows.
+  host_.OnStatusChanged([this] {
+    if (m_hWnd) Invalidate(FALSE);
+  });
   ShowWindow(SW_SHOW);
   return true;
 }
@@ -137,6 +149,23 @@ bool HostWindow::Choose(HANDLE contact, size_t index) {
   return index < items.size() && host_.InvokeMenuItem(contact, items[index].handle);
 }
 
+namespace {
+
+std::string PresenceOf(const host::Host& host, HANDLE contact) {
+  // Without the XMPP link nothing tells whether a contact is there.
+  if (!host.Link()) return "";
+  return host.IsOnline(contact) ? "online" : "offline";
+}
+
+}  // namespace
+
+std::string HostWindow::RowText(int row) const {
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return "";
+  const HANDLE contact = rows_[static_cast<size_t>(row)];
+  return std::string(host_.DisplayName(contact)) + " | " + host_.StatusOf(contact) + " | " +
+         PresenceOf(host_, contact) + " | " + host_.ProtocolOf(contact).value_or("?");
+}
+
 // ---- Painting: the list is drawn here; the controls draw themselves ----
 
 void HostWindow::OnPaint() {
@@ -154,8 +183,13 @@ void HostWindow::OnPaint() {
         dc.FillSolidRect(kListLeft, y, kListRight - kListLeft, kRowHeight, kSelectedFace);
       dc.SetTextColor(selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
       dc.TextOut(kListLeft + 4, y + 2, host_.DisplayName(rows_[i]));
+      const HANDLE contact = rows_[i];
+      dc.TextOut(kListLeft + kStatusColumn, y + 2, host_.StatusOf(contact));
+      const std::string presence = PresenceOf(host_, contact);
+      dc.SetTextColor(selected ? RGB(255, 255, 255) : presence == "online" ? kOnline : kGrayText);
+      dc.TextOut(kListLeft + kPresenceColumn, y + 2, presence);
       dc.SetTextColor(selected ? RGB(255, 255, 255) : kGrayText);
-      dc.TextOut(kListLeft + kProtocolColumn, y + 2, host_.ProtocolOf(rows_[i]).value_or("?"));
+      dc.TextOut(kListLeft + kProtocolColumn, y + 2, host_.ProtocolOf(contact).value_or("?"));
     }
   }
   Default();

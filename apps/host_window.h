@@ -1,5 +1,7 @@
-// The messenger's main window: the user's own name, the contact list (name and
-// protocol, one contact a row) and each contact's menu, which offers the items
+// The messenger's main window: the user's own name, the contact list (one
+// contact a row: name, the status its modules set, e.g. whose move it is in
+// its game or the result, whether it is online, and protocol) and each
+// contact's menu, which offers the items
 // modules registered for the contact's protocol. A right click on a row, or the
 // "Contact Menu" button for the selected row, opens it; choosing an item calls
 // its service for that contact. Closing the window ends the program.
@@ -34,7 +36,7 @@ class HostWindow : public CDialog {
   // Pixel geometry of the list, in the window's client coordinates.
   static constexpr int kListLeft = 10;
   static constexpr int kListTop = 52;
-  static constexpr int kListRight = 200;
+  static constexpr int kListRight = 290;
   static constexpr int kRowHeight = 16;
   static constexpr int kVisibleRows = 8;
 
@@ -42,6 +44,7 @@ class HostWindow : public CDialog {
   static void AddResources(ResourceModule& module, CPoint topLeft = CPoint(0, 0));
 
   explicit HostWindow(host::Host& host);
+  ~HostWindow() override;
   // Creates and shows the window; false when its template is missing.
   bool Open();
   // Re-reads the user's name, the contacts, the connection and the requests.
@@ -50,6 +53,9 @@ class HostWindow : public CDialog {
   // ---- What a person sees and does ----
   const std::vector<HANDLE>& Rows() const { return rows_; }
   int Selected() const { return selected_; }
+  // What a row shows, its columns joined by " | ": name, status, presence
+  // ("online", "offline", or "" while the host has no link that knows), protocol.
+  std::string RowText(int row) const;
   // The row at a client point, or -1.
   int RowAt(CPoint client) const;
   // The items the contact menu offers for a contact, in menu order.

@@ -136,6 +136,11 @@ std::vector<HANDLE> Host::Contacts() const {
   return contact_order_;
 }
 
+std::string Host::StatusOf(HANDLE contact) const {
+  const auto it = statuses_.find(contact);
+  return it == statuses_.end() ? std::string() : it->second;
+}
+
 HANDLE Host::FindContact(std::string_view name) const {
   for (HANDLE contact : contact_order_) {
     if (contacts_.at(contact).name == name) return contact;

@@ -86,7 +86,11 @@ class Host {
   const char* DisplayName(HANDLE contact) const;
   std::optional<std::string> ProtocolOf(HANDLE contact) const;  // nullopt: unknown
   std::vector<HANDLE> Contacts() const;                         // in the order added
-  HANDLE FindContact(std::string_view name) const;              // first match, or nullptr
+  // The status a module set for the contact ("CList/SetContactStatus"); "" for none.
+  std::string StatusOf(HANDLE contact) const;
+  // Runs on the user-interface thread after a contact's status changed.
+  void OnStatusChanged(std::function<void()> changed) { status_changed_ = std::move(changed); }
+  HANDLE FindContact(std::string_view name) const;  // first match, or nullptr
 
   // ---- Contact menu ----
   // The items offered for the contact (none for the user or an unknown contact).
@@ -123,6 +127,7 @@ class Host {
   // message when no account is stored or its address is not user@domain.
   bool ConnectXmpp(std::string* error, std::function<void()> changed = {});
   XmppLink* Link() { return xmpp_; }  // nullptr: not connected over XMPP
+  const XmppLink* Link() const { return xmpp_; }
   LinkState ConnectionState() const;
   // Whether any resource of the contact is online (false without the link).
   bool IsOnline(HANDLE contact) const;
@@ -155,6 +160,7 @@ class Host {
   INT_PTR ServiceEventAdd(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceGetDisplayName(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceAddContactMenuItem(WPARAM wParam, LPARAM lParam);
+  INT_PTR ServiceSetContactStatus(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceCallContactService(WPARAM wParam, LPARAM lParam);
 
   UiQueue& queue_;
@@ -166,6 +172,8 @@ class Host {
   ContactMenu menu_;
   std::map<HANDLE, Contact> contacts_;
   std::vector<HANDLE> contact_order_;
+  std::map<HANDLE, std::string> statuses_;
+  std::function<void()> status_changed_;
   std::string user_name_;
   std::set<std::string, std::less<>> module_names_;  // nodes never move: stable c_str()
   std::unique_ptr<IcqProtocol> icq_;

@@ -36,6 +36,7 @@ void Host::RegisterCoreServices() {
       {MS_DB_EVENT_ADD, &Host::ServiceEventAdd},
       {MS_CLIST_GETCONTACTDISPLAYNAME, &Host::ServiceGetDisplayName},
       {MS_CLIST_ADDCONTACTMENUITEM, &Host::ServiceAddContactMenuItem},
+      {MS_CLIST_SETCONTACTSTATUS, &Host::ServiceSetContactStatus},
       {MS_PROTO_CALLCONTACTSERVICE, &Host::ServiceCallContactService},
   };
   for (const auto& service : services) {
@@ -99,6 +100,34 @@ INT_PTR Host::ServiceGetDisplayName(WPARAM wParam, LPARAM) {
 
 INT_PTR Host::ServiceAddContactMenuItem(WPARAM, LPARAM lParam) {
   return reinterpret_cast<INT_PTR>(menu_.Add(reinterpret_cast<const CLISTMENUITEM*>(lParam)));
+}
+
+INT_PTR Host::ServiceSetContactStatus(WPARAM wParam, LPARAM lParam) {
+  const HANDLE contact = AsHandle(wParam);
+  if (!contacts_.contains(contact)) return kRefused;
+  const char* text = reinterpret_cast<const char*>(lParam);
+  // Bounded: a module's missing terminator must not make the host read on forever.
+  std::string status = text ? std::string(text, strnlen(text, MAX_CONTACTSTATUS)) : std::string();
+  // A UTF-8 sequence cut in the middle is dropped whole.
+  if (status.size() == MAX_CONTACTSTATUS) {
+    size_t end = status.size();
+    size_t lead = end;
+    while (lead > 0 && (static_cast<unsigned char>(status[lead - 1]) & 0xC0) == 0x80)
+      --lead;
+    if (lead > 0) {
+      const auto first = static_cast<unsigned char>(status[lead - 1]);
+      const size_t need = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+      if (end - (lead - 1) < need) status.resize(lead - 1);
+    }
+  }
+  if (StatusOf(contact) == status) return 0;
+  if (status.empty()) {
+    statuses_.erase(contact);
+  } else {
+    statuses_[contact] = std::move(status);
+  }
+  if (status_changed_) status_changed_();
+  return 0;
 }
 
 // ---- Protocols ----

@@ -45,6 +45,7 @@ void GameWindow::OnTimer(UINT_PTR nIDEvent) {
   command.setText(text);
   SendCommand(command);
   AppendLog(text);
+  gameResult = text;
 }
 
 }  // namespace tessaro

@@ -95,7 +95,11 @@ void GameWindow::Dispatch(GameCommand& command) {
       break;
     case CmdText: {
       std::string text;
-      if (command.getText(text)) AppendLog(text);
+      if (command.getText(text)) {
+        if (resultFollows) gameResult = text;
+        AppendLog(text);
+      }
+      resultFollows = false;
       break;
     }
     case CmdSide:
@@ -113,6 +117,7 @@ void GameWindow::Dispatch(GameCommand& command) {
       break;
     case CmdGameOver:
       myClock = 0;
+      resultFollows = true;
       break;
     default:
       // One box for a whole message, however many unknown commands it holds:
@@ -134,6 +139,7 @@ void GameWindow::Announce(const std::string& text) {
   command.setText(text);
   SendCommand(command);
   AppendLog(text);
+  gameResult = text;
   myClock = 0;
 }
 
@@ -275,6 +281,7 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
 }
 
 void GameWindow::DispatchGame(GameCommand& command) {
+  gameResult.clear();
   MoveList moves;
   // A byte naming row or column 15 cannot be a point: the whole game is
   // refused and the board stays as it was.

@@ -88,6 +88,7 @@ void GameWindow::ResetGame() {
   myTurn = 1;
   proposingFifth = 0;
   firstStoneClash = false;
+  gameResult.clear();
   // With the list empty this rewrites every cell of the board.
   RefreshBoardMarks(board, 0);
   InvalidateBoard();

@@ -203,6 +203,16 @@ typedef struct {
  * record is refused (wrong cbSize, pszName or pszService NULL). */
 #define MS_CLIST_ADDCONTACTMENUITEM "CList/AddContactMenuItem"
 
+/* Sets the short status the contact list shows beside a contact, so that the user
+ * sees where something waits without opening every window (a game module: whose move
+ * it is, or the result). wParam: the contact handle. lParam: a zero-terminated UTF-8
+ * text; NULL or "" clears it, and more than MAX_CONTACTSTATUS bytes are cut. The host
+ * copies the text; it is shown until it is set again and is not stored across runs.
+ * A contact whose modules never set one shows none. Returns 0, or 1 for an unknown
+ * contact. */
+#define MS_CLIST_SETCONTACTSTATUS "CList/SetContactStatus"
+#define MAX_CONTACTSTATUS 63
+
 /* ---- Protocols ----------------------------------------------------------------------- */
 
 /* A call to a protocol service on behalf of a contact. */

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "plugin/host_calls.h"
+
 namespace tessaro {
 
 namespace {
@@ -128,7 +130,22 @@ void GameWindow::OnPaint() {
   }
   SetDlgItemText(kOwnClockLabel, std::to_string(myClock));
   SetDlgItemText(kPeerClockLabel, std::to_string(peerClock));
+  PublishStatus();
   Default();
+}
+
+std::string GameWindow::StatusText() const {
+  if (!gameResult.empty()) return gameResult;
+  if (moveList.empty()) return "";
+  return myTurn ? "your move" : "their move";
+}
+
+void GameWindow::PublishStatus() {
+  const std::string status = StatusText();
+  if (status == publishedStatus || hContact == nullptr) return;
+  publishedStatus = status;
+  CallHostService(MS_CLIST_SETCONTACTSTATUS, reinterpret_cast<WPARAM>(hContact),
+                  reinterpret_cast<LPARAM>(status.c_str()));
 }
 
 HCURSOR GameWindow::OnQueryDragIcon() {

@@ -86,6 +86,14 @@ class GameWindow : public CDialog, public GamePosition {
   // the window's icon by `myColor`.
   void DrawBoard();
 
+  // ---- The game at a glance ----
+
+  // What the messenger's contact list shows for this game: the result once
+  // the game is over, else "your move" or "their move"; "" before any move.
+  std::string StatusText() const;
+  // Tells the host the status when it changed since last told.
+  void PublishStatus();
+
   // ---- Files ----
 
   void SaveGame();
@@ -150,6 +158,12 @@ class GameWindow : public CDialog, public GamePosition {
   std::string logView;
   HICON hIcon = nullptr;
   CFont logFont;
+
+  // The announced result of the game, "" while it goes on; and whether the
+  // peer's game-over command came and its result text is the next text.
+  std::string gameResult;
+  bool resultFollows = false;
+  std::string publishedStatus;  // what the host was last told
 
   // Set once the system menu holds the About item, so that the WM_INITDIALOG
   // posted at every opening does not append it again.

@@ -106,6 +106,41 @@ TEST_F(HostWindowTest, AClickSelectsTheRowUnderTheMouse) {
   EXPECT_EQ(ui_.Pixel(window, HostWindow::kListRight - 3, RowPoint(1).y), RGB(255, 255, 255));
 }
 
+TEST_F(HostWindowTest, EachRowShowsTheStatusItsModuleSet) {
+  const HANDLE bob = host_->AddContact("Bob", "ICQ");
+  const HANDLE carol = host_->AddContact("Carol", "ICQ");
+  HostWindow& window = Open();
+  auto set = [&](HANDLE contact, const char* text) {
+    return host_->CallService(MS_CLIST_SETCONTACTSTATUS, reinterpret_cast<WPARAM>(contact),
+                              reinterpret_cast<LPARAM>(text));
+  };
+  // 62 bytes of 'x' and a two-byte character: cutting at 63 bytes would split it.
+  const std::string longText = std::string(62, 'x') + "\xC3\xA9" + "more";
+  const struct {
+    HANDLE contact;
+    const char* text;
+    INT_PTR result;
+    const char* bobRow;
+  } steps[] = {
+      {bob, "your move", 0, "Bob | your move |  | ICQ"},
+      {carol, "their move", 0, "Bob | your move |  | ICQ"},
+      {bob, "BLACK win, 5 in row", 0, "Bob | BLACK win, 5 in row |  | ICQ"},
+      {bob, "", 0, "Bob |  |  | ICQ"},
+      {bob, nullptr, 0, "Bob |  |  | ICQ"},
+      {reinterpret_cast<HANDLE>(0x5555), "your move", 1, "Bob |  |  | ICQ"},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(set(step.contact, step.text), step.result) << (step.text ? step.text : "NULL");
+    ui_.RunUntilIdle();
+    EXPECT_EQ(window.RowText(0), step.bobRow) << (step.text ? step.text : "NULL");
+  }
+  EXPECT_EQ(window.RowText(1), "Carol | their move |  | ICQ");
+  set(bob, longText.c_str());
+  EXPECT_EQ(host_->StatusOf(bob), std::string(62, 'x'));
+  // The list shows the status: the status column is no longer blank.
+  EXPECT_NE(ui_.Pixel(window, HostWindow::kListLeft + 77, RowPoint(1).y), RGB(255, 255, 255));
+}
+
 TEST_F(HostWindowTest, TheMenuOffersTheItemsOfTheContactsProtocolOnly) {
   const HANDLE bob = host_->AddContact("Bob", "ICQ");
   const HANDLE carol = host_->AddContact("Carol", "MSN");

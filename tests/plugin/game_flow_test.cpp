@@ -53,6 +53,9 @@ TEST_F(GameFlow, OpeningWithProposalsEndsInAFive) {
   EXPECT_EQ(black->board.at(7, 8), White);  // black's second stone is white
   EXPECT_EQ(white->myTurn, 1u);
   EXPECT_EQ(black->myTurn, 0u);
+  // The messenger's list shows where each game waits.
+  EXPECT_EQ(host->StatusOf(alice), "your move");
+  EXPECT_EQ(host->StatusOf(bob), "their move");
 
   PlayProposalsAndChoice();
   for (GameWindow* window : {black, white}) {
@@ -73,6 +76,8 @@ TEST_F(GameFlow, OpeningWithProposalsEndsInAFive) {
   EXPECT_EQ(LogLines(*black).back(), "BLACK win, 5 in row");
   EXPECT_EQ(white->board.at(11, 11), Black);  // the stone is placed all the same
   EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+  EXPECT_EQ(host->StatusOf(alice), "BLACK win, 5 in row");
+  EXPECT_EQ(host->StatusOf(bob), "BLACK win, 5 in row");
 }
 
 TEST_F(GameFlow, SwapMakesWhiteBlack) {
