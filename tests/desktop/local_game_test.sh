@@ -242,6 +242,41 @@ fi
 shows "$OUT/Alice.txt" "control 1000 2" || shows "$OUT/Alice.txt" "control 1001 2" ||
   fail "no clock runs down after Set Timer"
 
+# Save Game under a name typed over the offered one, then Load Game of that
+# file, both through the dialogs; the side question of the load is answered
+# with Enter, and Bob's window takes the game.
+xdotool windowfocus --sync "$ALICE"
+xdotool key alt+g
+sleep 0.3
+xdotool key a
+if SAVE=$(window '^Save As$'); then
+  off_board "$SAVE" "$ALICE" "the Save As dialog"
+  xdotool type --delay 10 "$OUT/game1.lib"
+  xdotool key Return
+else
+  fail "Save Game showed no dialog"
+fi
+for _ in $(seq 100); do [ -s "$OUT/game1.lib" ] && break; sleep 0.05; done
+[ -s "$OUT/game1.lib" ] || fail "Save Game did not write the typed name"
+xdotool windowfocus --sync "$ALICE"
+xdotool key alt+g
+sleep 0.3
+xdotool key l
+if OPEN=$(window '^Open$'); then
+  import -window "$OPEN" "$OUT/load_dialog.png"
+  xdotool type --delay 10 "$OUT/game1.lib"
+  xdotool key Return
+  if SIDE=$(window '^Choose your side$'); then
+    off_board "$SIDE" "$ALICE" "the side question"
+    xdotool key Return
+  else
+    fail "Load Game asked no side"
+  fi
+else
+  fail "Load Game showed no dialog"
+fi
+shows "$OUT/Bob.txt" "Game loaded" || fail "the loaded game did not reach Bob"
+
 # Escape hides the game window; the messenger keeps running.
 xdotool windowfocus --sync "$ALICE"
 xdotool key Escape
