@@ -59,6 +59,26 @@ window() {
   done
   return 1
 }
+# Chooses an item of game window $1's Game menu by its access key $2 and
+# prints the id of the window titled $3 that it opens; the menu is opened
+# again if a busy machine lost the keys.
+menu_box() {
+  for _ in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$1"
+    xdotool key alt+g
+    sleep 0.5
+    xdotool key "$2"
+    local until=$((SECONDS + 3))
+    while [ "$SECONDS" -lt "$until" ]; do
+      local id
+      id=$(xdotool search --onlyvisible --name "$3" 2>/dev/null | head -n1)
+      [ -n "$id" ] && echo "$id" && return 0
+      sleep 0.05
+    done
+    xdotool key Escape  # a menu still open
+  done
+  return 1
+}
 # Waits up to 5 s until FILE holds TEXT.
 shows() {
   local until=$((SECONDS + 5))
@@ -228,11 +248,7 @@ xdotool key ctrl+End
 
 # Set Timer: its box asks inside itself, beside the board, with the typing
 # going straight into its field; then the clock runs down.
-xdotool windowfocus --sync "$ALICE"
-xdotool key alt+g
-sleep 0.3
-xdotool key t
-TIMER=$(window '^Enter number of seconds$') || fail "Set Timer asked nothing"
+TIMER=$(menu_box "$ALICE" t '^Enter number of seconds$') || fail "Set Timer asked nothing"
 if [ -n "$TIMER" ]; then
   off_board "$TIMER" "$ALICE" "the Set Timer box"
   import -window "$TIMER" "$OUT/set_timer.png"
@@ -245,11 +261,7 @@ shows "$OUT/Alice.txt" "control 1000 2" || shows "$OUT/Alice.txt" "control 1001 
 # Save Game under a name typed over the offered one, then Load Game of that
 # file, both through the dialogs; the side question of the load is answered
 # with Enter, and Bob's window takes the game.
-xdotool windowfocus --sync "$ALICE"
-xdotool key alt+g
-sleep 0.3
-xdotool key a
-if SAVE=$(window '^Save As$'); then
+if SAVE=$(menu_box "$ALICE" a '^Save As$'); then
   off_board "$SAVE" "$ALICE" "the Save As dialog"
   xdotool type --delay 10 "$OUT/game1.lib"
   xdotool key Return
@@ -258,11 +270,7 @@ else
 fi
 for _ in $(seq 100); do [ -s "$OUT/game1.lib" ] && break; sleep 0.05; done
 [ -s "$OUT/game1.lib" ] || fail "Save Game did not write the typed name"
-xdotool windowfocus --sync "$ALICE"
-xdotool key alt+g
-sleep 0.3
-xdotool key l
-if OPEN=$(window '^Open$'); then
+if OPEN=$(menu_box "$ALICE" l '^Open$'); then
   import -window "$OPEN" "$OUT/load_dialog.png"
   xdotool type --delay 10 "$OUT/game1.lib"
   xdotool key Return
