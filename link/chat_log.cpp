@@ -5,6 +5,18 @@
 
 namespace tessaro {
 
+namespace {
+
+// The caret to the end of the log, as a paint puts it: the pane follows the
+// newest line (unless the reader scrolled back).
+void CaretToEnd(CWnd* pane, size_t end) {
+  if (auto* log = static_cast<CRichEditCtrl*>(pane)) {
+    log->SetSel(static_cast<long>(end), static_cast<long>(end));
+  }
+}
+
+}  // namespace
+
 void GameWindow::AppendLog(const std::string& text) {
   logText += WrapLogEntry(text);
   logView = logText;
@@ -12,6 +24,7 @@ void GameWindow::AppendLog(const std::string& text) {
   // The pane repaints itself when its text is set; the board is not painted
   // again for a line of text, so a line costs the same late in a game.
   UpdateData(FALSE);
+  CaretToEnd(GetDlgItem(kLogPane), logText.size());
 }
 
 void GameWindow::OnOK() {
@@ -27,6 +40,7 @@ void GameWindow::OnOK() {
   }
   SetDlgItemText(kChatLine, "");
   UpdateData(FALSE);
+  CaretToEnd(GetDlgItem(kLogPane), logText.size());
 }
 
 }  // namespace tessaro
