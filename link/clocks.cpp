@@ -21,11 +21,22 @@ void GameWindow::OnSetTimer() {
   clockSetting = std::max<int32_t>(0, ReadDecimal(box.answer));
   myClock = clockSetting;
   StartClockTimer();
+  // A log line no longer repaints the whole window, so the new setting is
+  // shown here rather than at the next paint.
+  ShowClocks();
   const std::string text = myName + " set timer to " + DecimalText(clockSetting);
   GameCommand command(this);
   command.setText(text);
   SendCommand(command);
   AppendLog(text);
+}
+
+void GameWindow::ShowClocks() {
+  if (m_hWnd == nullptr) return;
+  SetDlgItemText(kOwnClockLabel, DecimalText(myClock));
+  SetDlgItemText(kPeerClockLabel, DecimalText(peerClock));
+  if (CWnd* label = GetDlgItem(kOwnClockLabel)) label->Invalidate(TRUE);
+  if (CWnd* label = GetDlgItem(kPeerClockLabel)) label->Invalidate(TRUE);
 }
 
 void GameWindow::OnTimer(UINT_PTR nIDEvent) {
@@ -34,10 +45,7 @@ void GameWindow::OnTimer(UINT_PTR nIDEvent) {
   if (myClock == 0 || myTurn == 0 || moveList.empty()) return;
   --myClock;
   if (myClock != 0) {
-    SetDlgItemText(kOwnClockLabel, DecimalText(myClock));
-    SetDlgItemText(kPeerClockLabel, DecimalText(peerClock));
-    if (CWnd* label = GetDlgItem(kOwnClockLabel)) label->Invalidate(TRUE);
-    if (CWnd* label = GetDlgItem(kPeerClockLabel)) label->Invalidate(TRUE);
+    ShowClocks();
     return;
   }
   const std::string text = myName + " is out of time";

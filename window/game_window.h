@@ -79,6 +79,8 @@ class GameWindow : public CDialog, public GamePosition {
   void AppendLog(const std::string& text);
   // Starts (or restarts) the one-second clock timer.
   void StartClockTimer();
+  // Writes both clocks into their labels and repaints just those.
+  void ShowClocks();
 
   // ---- Board view ----
 
