@@ -77,7 +77,9 @@ const AFX_MSGMAP* HostWindow::GetMessageMap() const {
 HostWindow::HostWindow(host::Host& host) : host_(host) {}
 
 HostWindow::~HostWindow() {
-  host_.OnStatusChanged({});
+  // The host may already be gone (a player closes the host first, so that the
+  // module and its windows go before this one); then so is the hook.
+  if (host::Host::Current() == &host_) host_.OnStatusChanged({});
 }
 
 bool HostWindow::Open() {
