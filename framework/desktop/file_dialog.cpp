@@ -190,16 +190,7 @@ bool RunDesktopFileDialog(Platform& platform, const FileDialogRequest& request, 
   box.callback(Cancel, &st);  // Escape and the close box
   box.set_modal();
   Fill(st);
-  if (owner && owner->shown()) {
-    const CPoint at =
-        PlaceBeside(CRect(owner->x(), owner->y(), owner->x() + owner->w(), owner->y() + owner->h()),
-                    CSize(w, h), CRect(0, 0, Fl::w(), Fl::h()));
-    box.position(at.x, at.y);
-  } else {
-    box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
-  }
-  box.show();
-  GiveKeyboardFocus(box);
+  ShowBeside(box, owner);
   // The name is what a person most often changes: it has the focus, all selected.
   st.name->take_focus();
   st.name->position(st.name->size(), 0);

@@ -71,6 +71,21 @@ int EscapeAnswerOf(UINT type) {
   return DismissedAnswer(type);
 }
 
+void ShowBeside(Fl_Window& box, Fl_Window* owner) {
+  const int w = box.w();
+  const int h = box.h();
+  if (owner && owner->shown()) {
+    const CPoint at =
+        PlaceBeside(CRect(owner->x(), owner->y(), owner->x() + owner->w(), owner->y() + owner->h()),
+                    CSize(w, h), CRect(0, 0, Fl::w(), Fl::h()));
+    box.position(at.x, at.y);
+  } else {
+    box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
+  }
+  box.show();
+  GiveKeyboardFocus(box);
+}
+
 void GiveKeyboardFocus(Fl_Window& window) {
   if (!window.shown()) return;
   window.wait_for_expose();
@@ -149,16 +164,7 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
   std::pair<BoxState*, int> escape(&state, EscapeAnswerOf(request.type));
   box.callback(Answer, &escape);
   box.set_modal();
-  if (owner && owner->shown()) {
-    const CPoint at =
-        PlaceBeside(CRect(owner->x(), owner->y(), owner->x() + owner->w(), owner->y() + owner->h()),
-                    CSize(w, h), CRect(0, 0, Fl::w(), Fl::h()));
-    box.position(at.x, at.y);
-  } else {
-    box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
-  }
-  box.show();
-  GiveKeyboardFocus(box);
+  ShowBeside(box, owner);
   platform.RunUntil([&] { return state.answer != 0; });
   box.hide();
   return state.answer != 0 ? state.answer : EscapeAnswerOf(request.type);

@@ -19,6 +19,9 @@ CPoint PlaceBeside(const CRect& owner, CSize box, const CRect& screen);
 // Gives a newly shown box the keyboard once it is on screen: without a window
 // manager nothing else would, and typing would go to the window under the mouse.
 void GiveKeyboardFocus(Fl_Window& window);
+// Shows a modal box beside `owner` (centred on the screen without one) and
+// gives it the keyboard.
+void ShowBeside(Fl_Window& box, Fl_Window* owner);
 // Shows the box beside `owner` (or centred on the screen), runs the
 // platform's loop until a button is chosen and returns it. Sizes grow with `scale`.
 int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner,
