@@ -118,18 +118,22 @@ Raster DrawBoardImage() {
   board.FillDisc(GridOffset(7), GridOffset(7), 5, kBlack);
 
   // Coordinates: letters under the columns, numbers right of the rows
-  // counting up from the bottom row. Stone images on the outermost lines
-  // reach 7 pixels past them and are opaque, so the labels keep to the strip
-  // beyond: only the ascender row of a letter and the serif of a leading 1 can
-  // be covered. The window shows 259 of the 260 pixels, so the last column and
-  // row stay empty.
-  const int clear = last + kStoneCentre + 1;
+  // counting up from the bottom row, in the 12 pixels between the last lines
+  // and the last pixel the window shows (it shows 259 of the 260, so the last
+  // column and row stay empty). Two blank pixels keep the labels off the lines'
+  // ends; the letters' tails and the numbers' last column reach the edge. A
+  // stone on an outermost point reaches 7 pixels past its line and covers the
+  // top of the label beyond it, which its neighbours' labels still name.
   const int lastShown = kBoardImageSize - 2;
+  const int lettersTop = last + 3;
+  static_assert(GridOffset(kGridLines - 1) + 3 + kGlyphRows == kBoardImageSize - 1,
+                "the letters' tails end on the last row the window shows");
   for (int k = 0; k < kGridLines; ++k) {
     const std::string letter(1, static_cast<char>('a' + k));
-    DrawText(board, GridOffset(k) - TextWidth(letter) / 2, clear - 1, letter, kBlack);
+    DrawText(board, GridOffset(k) - TextWidth(letter) / 2, lettersTop, letter, kBlack);
     const std::string number = std::to_string(kGridLines - k);
-    DrawText(board, lastShown + 1 - TextWidth(number), GridOffset(k) - 2, number, kBlack);
+    DrawText(board, lastShown + 1 - TextWidth(number), GridOffset(k) - kDigitRows / 2, number,
+             kBlack);
   }
   return board;
 }

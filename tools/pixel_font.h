@@ -1,7 +1,8 @@
-// A tiny pixel font for the board's coordinates: the digits 0 to 9, 3 pixels
-// wide (1 only 2) and 5 high, and the lower-case letters a to o, 6 rows high
-// with their body in 4 of them. Small enough to keep clear of the stones that
-// stand on the outermost lines.
+// The pixel font of the board's coordinates: the digits 0 to 9, 9 pixels high,
+// and the lower-case letters a to o, with a 5-pixel body, ascenders 8 pixels
+// high and 2-pixel tails. Upright strokes are 2 pixels thick and crossbars 1,
+// so the labels read at the screen's own size in black on the board's grey
+// and stand beside the one-pixel grid without looking heavier than a stone.
 #pragma once
 
 #include <string_view>
@@ -10,10 +11,11 @@
 
 namespace tessaro::tools {
 
-// Rows of a glyph cell. Digits use rows 0 to 4. Letters: row 0 holds
-// ascenders and the dots of i and j, rows 1 to 4 the body, row 5 the tails of
-// g and j.
-inline constexpr int kGlyphRows = 6;
+// Rows of a glyph cell. Digits use rows 0 to 8. Letters: rows 0 to 2 hold
+// ascenders and the dots of i and j, rows 3 to 7 the body (row 7 is the
+// baseline), rows 8 and 9 the tails of g and j.
+inline constexpr int kGlyphRows = 10;
+inline constexpr int kDigitRows = 9;
 inline constexpr int kGlyphGap = 1;  // blank columns between two glyphs
 
 // Width in pixels of `text` set with one gap between glyphs. Characters the

@@ -1,5 +1,6 @@
 // The bitmaps and icons as the plug-in carries them, looked up by resource
 // id through the embedded script and decoded by the test's own reader.
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -145,12 +146,26 @@ std::string Ink(const Picture& p, int left, int top, int right, int bottom) {
   return ink;
 }
 
+// The label boxes: a letter under column k, a number right of row k.
+struct Box {
+  int left, top, right, bottom;
+  bool operator==(const Box&) const = default;
+};
+constexpr Box LetterBox(int k) {
+  return {GridAt(k) - 8, GridAt(14) + 1, GridAt(k) + 8, 259};
+}
+constexpr Box NumberBox(int k) {
+  return {GridAt(14) + 3, GridAt(k) - 8, 259, GridAt(k) + 8};
+}
+
 TEST_F(Board, LabelsEveryColumnAndRowDistinctly) {
   std::set<std::string> letters;
   std::set<std::string> numbers;
   for (int k = 0; k < 15; ++k) {
-    const std::string letter = Ink(board_, GridAt(k) - 3, 247, GridAt(k) + 3, 259);
-    const std::string number = Ink(board_, 247, GridAt(k) - 3, 259, GridAt(k) + 3);
+    const Box l = LetterBox(k);
+    const Box n = NumberBox(k);
+    const std::string letter = Ink(board_, l.left, l.top, l.right, l.bottom);
+    const std::string number = Ink(board_, n.left, n.top, n.right, n.bottom);
     EXPECT_NE(letter.find('#'), std::string::npos) << "column " << k << " has no letter";
     EXPECT_NE(number.find('#'), std::string::npos) << "row " << k << " has no number";
     letters.insert(letter);
@@ -160,14 +175,59 @@ TEST_F(Board, LabelsEveryColumnAndRowDistinctly) {
   EXPECT_EQ(numbers.size(), 15u);
 }
 
-TEST_F(Board, KeepsLabelsWhereStonesOnTheEdgeDoNotCoverThem) {
-  // A stone image on a point of the last column or row covers 7 pixels past
-  // the line on each side of the crossing; nothing but ground may lie in the
-  // 6 pixels beyond the last lines that such images cover. The window shows
-  // 259 of the 260 pixels: the last column and row stay empty.
-  const int covered = GridAt(14) + 7;
-  for (int along = 0; along < covered; ++along) {
-    for (int across = GridAt(14) + 1; across < covered; ++across) {
+// The smallest box around the ink in `box`, and the narrowest run of ink
+// along a pixel row in it.
+struct InkShape {
+  Box bounds{260, 260, -1, -1};
+  int thinnest = 260;
+};
+InkShape ShapeOf(const Picture& p, Box box) {
+  InkShape shape;
+  for (int y = box.top; y <= box.bottom; ++y) {
+    int run = 0;
+    for (int x = box.left; x <= box.right + 1; ++x) {
+      if (x <= box.right && p.At(x, y) == kBlack) {
+        ++run;
+        shape.bounds = {std::min(shape.bounds.left, x), std::min(shape.bounds.top, y),
+                        std::max(shape.bounds.right, x), std::max(shape.bounds.bottom, y)};
+      } else if (run > 0) {
+        shape.thinnest = std::min(shape.thinnest, run);
+        run = 0;
+      }
+    }
+  }
+  return shape;
+}
+
+TEST_F(Board, SetsLabelsInTallBoldGlyphsFillingTheMargins) {
+  // Letters: an 8-pixel ascender, a 5-pixel body, tails down to the last row
+  // shown, centred under their line. Numbers: 9 pixels high, centred on their
+  // line, ending at the last column shown. Upright strokes 2 pixels wide.
+  struct Case {
+    const char* label;
+    Box box;
+    Box ink;
+  };
+  const Case cases[] = {
+      {"a", LetterBox(0), {5, 252, 10, 256}},     {"g", LetterBox(6), {107, 252, 112, 258}},
+      {"h", LetterBox(7), {124, 249, 129, 256}},  {"m", LetterBox(12), {208, 252, 215, 256}},
+      {"o", LetterBox(14), {243, 252, 248, 256}}, {"15", NumberBox(0), {249, 4, 258, 12}},
+      {"8", NumberBox(7), {253, 123, 258, 131}},  {"1", NumberBox(14), {256, 242, 258, 250}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const InkShape shape = ShapeOf(board_, c.box);
+    EXPECT_EQ(shape.bounds, c.ink) << shape.bounds.left << "," << shape.bounds.top << " "
+                                   << shape.bounds.right << "," << shape.bounds.bottom;
+    EXPECT_GE(shape.thinnest, 2);
+  }
+}
+
+TEST_F(Board, KeepsLabelsOffTheLinesAndOutOfTheHiddenEdge) {
+  // Two blank pixels beyond the last lines part them from the labels. The
+  // window shows 259 of the 260 pixels: the last column and row stay empty.
+  for (int along = 0; along <= GridAt(14) + 2; ++along) {
+    for (int across = GridAt(14) + 1; across <= GridAt(14) + 2; ++across) {
       ASSERT_EQ(board_.At(across, along), ground_) << across << "," << along;
       ASSERT_EQ(board_.At(along, across), ground_) << along << "," << across;
     }
