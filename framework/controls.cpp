@@ -172,9 +172,14 @@ void SetEditSelection(HWND hwnd, int start, int end, bool scroll) {
   if (end < 0 || end > length) end = length;
   if (start < 0) start = end;
   start = std::min(start, length);
+  const bool sameSelection = r->selStart == start && r->selEnd == end;
+  const int firstLine = r->firstLine;
   r->selStart = start;
   r->selEnd = end;
   if (scroll) ScrollToCaret(*r);
+  // The same selection in the same view shows nothing new: a log kept at its
+  // end is not painted again at every paint of its window.
+  if (sameSelection && r->firstLine == firstLine) return;
   Platform::Current()->Invalidate(hwnd, nullptr, false);
 }
 
