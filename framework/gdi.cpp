@@ -271,6 +271,36 @@ int CDC::GetClipBox(RECT* lpRect) const {
   return surface_.clip.Rects().size() == 1 ? 2 : 3;  // SIMPLEREGION, COMPLEXREGION
 }
 
+namespace {
+
+// The pixels of r (logical coordinates) inside the clip; the clip's rectangles
+// do not overlap.
+long long VisibleArea(const tessaro::Surface& s, const RECT* lpRect) {
+  if (!lpRect) return 0;
+  CRect r(*lpRect);
+  r.OffsetRect(s.origin.x, s.origin.y);
+  long long area = 0;
+  for (const CRect& c : s.clip.Rects()) {
+    const CRect part = Intersect(r, c);
+    if (!part.IsRectEmpty()) area += static_cast<long long>(part.Width()) * part.Height();
+  }
+  return area;
+}
+
+}  // namespace
+
+BOOL CDC::RectVisible(const RECT* lpRect) const {
+  return VisibleArea(surface_, lpRect) > 0 ? TRUE : FALSE;
+}
+
+BOOL CDC::RectWhollyVisible(const RECT* lpRect) const {
+  if (!lpRect) return FALSE;
+  const CRect r(*lpRect);
+  if (r.IsRectEmpty()) return FALSE;
+  const long long whole = static_cast<long long>(r.Width()) * r.Height();
+  return VisibleArea(surface_, lpRect) == whole ? TRUE : FALSE;
+}
+
 // ---- Window contexts ----
 
 CPaintDC::CPaintDC(CWnd* pWnd) {

@@ -135,6 +135,11 @@ class CDC {
   COLORREF GetPixel(int x, int y) const;  // 0xFFFFFFFF outside the clip
   COLORREF SetPixel(int x, int y, COLORREF crColor);
   int GetClipBox(RECT* lpRect) const;
+  // Whether any part of a rectangle (logical coordinates) lies inside the clip,
+  // and whether all of it does: a view that paints only what the clip lets
+  // through skips the rest, and knows which of its parts it painted whole.
+  BOOL RectVisible(const RECT* lpRect) const;
+  BOOL RectWhollyVisible(const RECT* lpRect) const;
 
   // Framework use: the pixels and clip this context draws to.
   tessaro::Surface& Surface() { return surface_; }

@@ -1,5 +1,7 @@
 // The board part of the game window: painting the position from the module's
 // bitmaps, turning a click into a point, and simulation mode.
+#include <vector>
+
 #include "window/game_window.h"
 
 namespace tessaro {
@@ -30,16 +32,64 @@ inline constexpr UINT kLastSimWhite = 168;
 // would cover the whole board.
 inline constexpr size_t kMarksDrawnAfter = 3;
 
-void DrawCell(CDC& dc, UINT bitmap, int x, int y) {
-  dc.DrawBitmap(bitmap, kStoneOriginX + kPitch * x, kStoneOriginY + kPitch * y, kStoneSize,
-                kStoneSize);
+// Beyond this many changed points one rectangle over the whole board is
+// cheaper to keep than a region of single points.
+inline constexpr int kMostSinglePoints = 32;
+
+// The client pixels of the image of point (x, y).
+CRect CellRect(int x, int y) {
+  const int left = kStoneOriginX + kPitch * x;
+  const int top = kStoneOriginY + kPitch * y;
+  return CRect(left, top, left + kStoneSize, top + kStoneSize);
 }
 
 }  // namespace
 
+UINT GameWindow::CellImage(int x, int y) const {
+  const Board& shown = simulationMode ? simBoard : board;
+  const MoveList& moves = simulationMode ? simMoveList : moveList;
+  // The last stone wears a ring, whatever its cell holds by now.
+  if (!moves.empty() && moves.back().x == x && moves.back().y == y) {
+    if (moves.back().value == Black) return kLastBlack;
+    if (moves.back().value == White) return simulationMode ? kLastSimWhite : kLastWhite;
+  }
+  switch (shown.at(x, y)) {
+    case Black:
+      return kBlackStone;
+    case White:
+      return simulationMode ? kSimWhiteStone : kWhiteStone;
+    case Proposal:
+      return kProposalStone;
+    case ForbiddenMark:
+      return moves.size() > kMarksDrawnAfter ? kForbiddenMarkImage : 0;
+    default:
+      return 0;
+  }
+}
+
+void GameWindow::InvalidateBoard() {
+  if (m_hWnd == nullptr) return;
+  std::vector<CRect> changed;
+  for (int x = 0; x < kBoardSize; ++x) {
+    for (int y = 0; y < kBoardSize; ++y) {
+      if (CellImage(x, y) != paintedCells[static_cast<size_t>(CellIndex(x, y))])
+        changed.push_back(CellRect(x, y));
+    }
+  }
+  if (changed.size() > static_cast<size_t>(kMostSinglePoints)) {
+    const CRect whole(kBoardImageX, kBoardImageY, kBoardImageX + kBoardImageSize,
+                      kBoardImageY + kBoardImageSize);
+    InvalidateRect(&whole, TRUE);
+    return;
+  }
+  for (const CRect& cell : changed)
+    InvalidateRect(&cell, TRUE);
+}
+
 void GameWindow::DrawBoard() {
   if (m_hWnd == nullptr) return;
   CPaintDC dc(this);
+  // Drawing is clipped to what is invalid: a few points after a move.
   dc.DrawBitmap(kBoardBitmap, kBoardImageX, kBoardImageY, kBoardImageSize, kBoardImageSize);
 
   const UINT icon = myColor == Black   ? kBlackIconId
@@ -48,34 +98,16 @@ void GameWindow::DrawBoard() {
   hIcon = ::LoadIcon(icon);
   SetIcon(hIcon, FALSE);
 
-  const Board& shown = CurrentBoard();
-  const MoveList& moves = CurrentMoveList();
   for (int x = 0; x < kBoardSize; ++x) {
     for (int y = 0; y < kBoardSize; ++y) {
-      switch (shown.at(x, y)) {
-        case Black:
-          DrawCell(dc, kBlackStone, x, y);
-          break;
-        case White:
-          DrawCell(dc, simulationMode ? kSimWhiteStone : kWhiteStone, x, y);
-          break;
-        case Proposal:
-          DrawCell(dc, kProposalStone, x, y);
-          break;
-        case ForbiddenMark:
-          if (moves.size() > kMarksDrawnAfter) DrawCell(dc, kForbiddenMarkImage, x, y);
-          break;
-        default:
-          break;
-      }
-    }
-  }
-
-  if (!moves.empty() && OnBoard(moves.back().x, moves.back().y)) {
-    const Move& last = moves.back();
-    if (last.value == Black) DrawCell(dc, kLastBlack, last.x, last.y);
-    if (last.value == White) {
-      DrawCell(dc, simulationMode ? kLastSimWhite : kLastWhite, last.x, last.y);
+      const CRect cell = CellRect(x, y);
+      if (!dc.RectVisible(&cell)) continue;
+      const UINT image = CellImage(x, y);
+      if (image != 0) dc.DrawBitmap(image, cell.left, cell.top, kStoneSize, kStoneSize);
+      // A point painted in part shows a mix of old and new: it is painted
+      // again at the next change whatever its image then.
+      paintedCells[static_cast<size_t>(CellIndex(x, y))] =
+          dc.RectWhollyVisible(&cell) ? image : kCellNotPainted;
     }
   }
 }
@@ -101,8 +133,7 @@ void GameWindow::SimulationClick(int x, int y) {
   if (cell != Empty) return;
   cell = colour;
   simMoveList.push_back(Move{static_cast<int16_t>(x), static_cast<int16_t>(y), colour});
-  RefreshMarks();
-  Invalidate(TRUE);
+  RefreshMarks();  // repaints the points that changed
 }
 
 void GameWindow::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
@@ -111,7 +142,7 @@ void GameWindow::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
   if (nChar != VK_SPACE) return;
   simulationMode = simulationMode ? 0 : 1;
   if (simulationMode) CopyToSimulation();
-  if (m_hWnd != nullptr) Invalidate(TRUE);
+  InvalidateBoard();  // the other pair is shown
   // A real key goes on to the default handling; the "&sim" button comes here
   // from a command, which has none.
   const Platform* platform = Platform::Current();

@@ -103,10 +103,6 @@ void GameWindow::DoDataExchange(CDataExchange* pDX) {
   DDX_Text(pDX, kLogPane, logView);
 }
 
-void GameWindow::InvalidateBoard() {
-  if (m_hWnd != nullptr) Invalidate(TRUE);
-}
-
 // ---- Painting ----
 
 void GameWindow::OnPaint() {
@@ -120,6 +116,7 @@ void GameWindow::OnPaint() {
     const int x = (client.Width() - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.Height() - GetSystemMetrics(SM_CYICON) + 1) / 2;
     dc.DrawIcon(x, y, hIcon);
+    paintedCells.fill(kCellNotPainted);  // the icon covers the board
     return;
   }
   DrawBoard();

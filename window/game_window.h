@@ -7,6 +7,7 @@
 // and Load Game in files/.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -87,6 +88,9 @@ class GameWindow : public CDialog, public GamePosition {
   // Paints the board through a paint context (only what is invalid) and sets
   // the window's icon by `myColor`.
   void DrawBoard();
+  // The bitmap point (x, y) shows for the current pair, or 0 where the board's
+  // own picture shows through.
+  UINT CellImage(int x, int y) const;
 
   // ---- The game at a glance ----
 
@@ -177,6 +181,18 @@ class GameWindow : public CDialog, public GamePosition {
   // opened the "Unknown command received" box: one box per message at most.
   uint64_t messagesQueued = 0;
   uint64_t unknownBoxMessage = 0;
+  // The image each point was last painted with, whole (CellImage's value), or
+  // kCellNotPainted: a change repaints only the points whose image changed, so
+  // a stone costs the same on a full board as on an empty one.
+  static constexpr UINT kCellNotPainted = 0xFFFFFFFF;
+  std::array<UINT, kCellCount> paintedCells = FreshPaintedCells();
+
+ private:
+  static std::array<UINT, kCellCount> FreshPaintedCells() {
+    std::array<UINT, kCellCount> cells;
+    cells.fill(kCellNotPainted);
+    return cells;
+  }
 };
 
 }  // namespace tessaro

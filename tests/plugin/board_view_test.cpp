@@ -237,6 +237,72 @@ TEST_F(BoardView, LastRecordOffTheBoardHighlightsNothing) {
   EXPECT_TRUE(PointShows(window, 7, 7, kBlackImage));
 }
 
+// ---- Repainting only what changed ----
+
+// A change repaints only the points whose image changed (the new stone, the
+// ring leaving the previous stone, marks coming and going). After every step
+// of a game each window must look exactly as a repaint of the whole window
+// makes it look.
+TEST_F(BoardView, RepaintingOnlyTheChangedPointsLooksLikeAFullRepaint) {
+  enum class Act { Click, Space, Reset };
+  struct Step {
+    bool byBlack;
+    Act act;
+    int x, y;
+  };
+  constexpr bool kBlack = true, kWhite = false;
+  // After the opening white has the turn. Black's (10,2), (11,2), (12,3) and
+  // (12,4) make (12,2) a double three: a mark comes, goes with the take-back
+  // of (12,4) and comes again; the simulation shows its own white stones.
+  const Step steps[] = {
+      {kWhite, Act::Click, 0, 0},  {kBlack, Act::Click, 10, 2},  {kWhite, Act::Click, 0, 14},
+      {kBlack, Act::Click, 11, 2}, {kWhite, Act::Click, 14, 14}, {kBlack, Act::Click, 12, 3},
+      {kWhite, Act::Click, 1, 13}, {kBlack, Act::Click, 12, 4},  {kBlack, Act::Click, 12, 4},
+      {kBlack, Act::Click, 12, 4}, {kWhite, Act::Click, 2, 12},  {kBlack, Act::Space, 0, 0},
+      {kBlack, Act::Click, 3, 3},  {kBlack, Act::Click, 12, 2},  {kWhite, Act::Click, 4, 4},
+      {kBlack, Act::Space, 0, 0},  {kBlack, Act::Click, 5, 5},   {kWhite, Act::Reset, 0, 0},
+      {kBlack, Act::Click, 7, 7},  {kBlack, Act::Click, 8, 7},
+  };
+  OpenBoth();
+  PlayThroughChoice();
+  int marksSeen = 0;
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    SCOPED_TRACE(::testing::Message() << "step " << i);
+    GameWindow& window = step.byBlack ? *black : *white;
+    switch (step.act) {
+      case Act::Click:
+        ClickPoint(window, step.x, step.y);
+        break;
+      case Act::Space:
+        ASSERT_TRUE(SwitchBySpace(window));
+        Settle();
+        break;
+      case Act::Reset:
+        ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+        ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+        ASSERT_TRUE(ui.ChooseMenu(window, kCmdReset));
+        Settle();
+        break;
+    }
+    marksSeen += black->board.at(12, 2) == ForbiddenMark;
+    for (GameWindow* shown : {black, white}) {
+      SCOPED_TRACE(shown->peerName);
+      const Image partly = ui.Snapshot(*shown);
+      Repaint(*shown);
+      const Image whole = ui.Snapshot(*shown);
+      ASSERT_EQ(partly.width, whole.width);
+      ASSERT_EQ(partly.height, whole.height);
+      size_t differ = 0;
+      for (size_t k = 0; k < whole.pixels.size(); ++k)
+        differ += partly.pixels[k] != whole.pixels[k];
+      EXPECT_EQ(differ, 0u);
+    }
+  }
+  EXPECT_GE(marksSeen, 2);  // the mark came and went
+  EXPECT_EQ(black->moveList.size(), 2u);
+}
+
 // ---- Click to point ----
 
 TEST_F(BoardView, ClickSelectsThePointUnderIt) {
