@@ -209,7 +209,22 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   int line = 0;
   int pen = 0;
   CPoint caret(layout.text.left, top);
-  for (int i = 0; i <= static_cast<int>(r.text.size()); ++i) {
+  int i = 0;
+  if (multi) {
+    // Whole lines above the view draw nothing and move no pen: a long log
+    // costs no more to paint than a short one. The caret on such a line sits
+    // at the left edge, as the walk below would put it.
+    while (line < r.firstLine && (r.firstLine - line) * layout.lineHeight > glyphH) {
+      const size_t end = r.text.find('\n', static_cast<size_t>(i));
+      if (end == std::string::npos) break;
+      if (r.selEnd >= i && r.selEnd <= static_cast<int>(end)) {
+        caret = CPoint(layout.text.left - firstX, top + (line - r.firstLine) * layout.lineHeight);
+      }
+      i = static_cast<int>(end) + 1;
+      ++line;
+    }
+  }
+  for (; i <= static_cast<int>(r.text.size()); ++i) {
     const int x = layout.text.left + pen - firstX;
     const int y = top + (line - r.firstLine) * layout.lineHeight;
     if (i == r.selEnd) caret = CPoint(x, y);
@@ -221,8 +236,8 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
       pen = 0;
       continue;
     }
-    // Only the lines in view are drawn: a long log costs no more to paint
-    // than a short one. Past the last of them only the caret is still sought.
+    // Only the lines in view are drawn. Past the last of them only the caret
+    // is still sought.
     if (y < layout.text.top - glyphH || y >= layout.text.bottom) {
       if (y >= layout.text.bottom && i >= r.selEnd) break;
       continue;

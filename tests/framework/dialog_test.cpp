@@ -347,6 +347,46 @@ TEST_F(DialogTest, TheLogScrollsByWheelKeysAndBarAndStaysWhereTheReaderPutIt) {
   }
 }
 
+// A long log scrolled down shows, from the top of its text area, the lines
+// from its first visible one on: the same pixels as a log holding only those.
+TEST_F(DialogTest, AScrolledLogShowsTheLinesFromItsFirstVisibleOne) {
+  auto* log = static_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007));
+  const WindowRecord& rec = *os.platform().Find(log->m_hWnd);
+  auto lines = [](int from) {
+    std::string text;
+    for (int i = from; i < 40; ++i)
+      text += "line " + std::to_string(i) + "\n";
+    return text;
+  };
+  auto textPixels = [&] {
+    os.RunUntilIdle();
+    const Image shot = os.Snapshot(*log);
+    const CRect area = LayoutEdit(rec).text;
+    std::vector<uint32_t> out;
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x)
+        out.push_back(shot.At(x, y));
+    }
+    return out;
+  };
+  // Followed to the end (line 20 first), then one wheel notch up (line 17).
+  for (const int notches : {0, 1}) {
+    SCOPED_TRACE(notches);
+    log->SetWindowText(lines(0));
+    const long n = log->GetTextLength();
+    log->SetSel(n, n);
+    for (int k = 0; k < notches; ++k)
+      log->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    const int first = log->GetFirstVisibleLine();
+    ASSERT_EQ(first, 20 - 3 * notches);
+    const std::vector<uint32_t> scrolled = textPixels();
+    log->SetWindowText("");  // back at the top, following again
+    log->SetWindowText(lines(first));
+    ASSERT_EQ(log->GetFirstVisibleLine(), 0);
+    EXPECT_EQ(scrolled, textPixels());
+  }
+}
+
 TEST(ScrollBarLayoutTest, ThumbShowsTheVisiblePartAndFollowsTheFirstLine) {
   const CRect bar(0, 0, 16, 216);  // arrows 16 high: a track of 184 pixels
   const struct {
