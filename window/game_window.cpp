@@ -123,7 +123,11 @@ void GameWindow::OnPaint() {
   UpdateData(TRUE);
   if (auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane))) {
     const long end = static_cast<long>(logText.size());
-    pane->SetSel(end, end);
+    long from = 0, to = 0;
+    pane->GetSel(from, to);
+    // Each log line leaves the caret at the end: setting it there again would
+    // look through the whole log at every paint.
+    if (from != end || to != end) pane->SetSel(end, end);
   }
   SetDlgItemText(kOwnClockLabel, std::to_string(myClock));
   SetDlgItemText(kPeerClockLabel, std::to_string(peerClock));
