@@ -38,9 +38,8 @@ void GameWindow::OnOK() {
     SendCommand(command);
     AppendLog(piece);
   }
+  // Each line set the log and its caret already.
   SetDlgItemText(kChatLine, "");
-  UpdateData(FALSE);
-  CaretToEnd(GetDlgItem(kLogPane), logText.size());
 }
 
 }  // namespace tessaro

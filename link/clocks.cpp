@@ -54,6 +54,10 @@ void GameWindow::OnTimer(UINT_PTR nIDEvent) {
   SendCommand(command);
   AppendLog(text);
   gameResult = text;
+  // Nothing on the board changes, so no paint would show the emptied clock
+  // or tell the messenger's list.
+  ShowClocks();
+  PublishStatus();
 }
 
 }  // namespace tessaro

@@ -110,8 +110,9 @@ TEST_F(Clocks, RunningOutIsReportedOnceAndEndsNothing) {
     EXPECT_EQ(LogLines(*window).back(), "Me is out of time");
     EXPECT_EQ(CountLines(*window, "Me is out of time"), 1u);
   }
-  Repaint(*black);
+  // Shown at once, though nothing on the board asks for a paint.
   EXPECT_EQ(Label(*black, kOwnClockLabel), "0");
+  EXPECT_EQ(host->StatusOf(bob), "Me is out of time");
   // The game goes on, without clock reports.
   EXPECT_EQ(black->myTurn, 1u);
   ClickPoint(*black, 7, 8);
