@@ -61,14 +61,26 @@ void GameWindow::LoadGame() {
   }
   // Only moves on the board come back; a line ends at a record off the board.
   const LibLine line = DecodeLibFile(content);
+  // The peer refuses a game longer than the board has points, as no game is:
+  // such a line is not loaded here either, or the two boards would part.
+  if (line.moves.size() > static_cast<size_t>(kCellCount)) {
+    const std::string text = "This file holds " + std::to_string(line.moves.size()) +
+                             " moves, more than the board's " + std::to_string(kCellCount) +
+                             " points: it was not loaded.";
+    MessageBox(text.c_str(), "Load Game", MB_OK | MB_ICONWARNING);
+    return;
+  }
 
-  Board& targetBoard = simulationMode ? simBoard : board;
-  MoveList& targetList = simulationMode ? simMoveList : moveList;
-  targetList.clear();
-  targetBoard.cells.fill(Empty);
+  // The loaded game is the one both players play: it goes onto the real
+  // board, as it does on the peer's side, which leaves its what-if board when
+  // the game arrives. This side leaves its own too.
+  simulationMode = 0;
+  moveList.clear();
+  ownTail = 0;
+  board.cells.fill(Empty);
   for (const LibMove& move : line.moves) {
-    targetList.push_back(Move{move.x, move.y, move.colour});
-    targetBoard.at(move.x, move.y) = move.colour;
+    moveList.push_back(Move{move.x, move.y, move.colour});
+    board.at(move.x, move.y) = move.colour;
   }
 
   const std::string notice = LoadNotice(HasLibSignature(content), line.moves.size());
@@ -80,12 +92,12 @@ void GameWindow::LoadGame() {
   GameCommand command(this);
   command.setSide(static_cast<int32_t>(peerColour));
   SendCommand(command);
-  command.setGame(targetList);
+  command.setGame(moveList);
   SendCommand(command);
   Invalidate(TRUE);
 
-  if (targetList.empty()) return;
-  myTurn = targetList.back().value == myColor ? 0 : 1;
+  if (moveList.empty()) return;
+  myTurn = moveList.back().value == myColor ? 0 : 1;
 }
 
 void GameWindow::OnSaveGame() {

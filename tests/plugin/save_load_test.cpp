@@ -577,25 +577,75 @@ TEST_F(SaveLoad, FilesOfTheLibraryProgramLoadTheirFirstLine) {
   EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
 }
 
-TEST_F(SaveLoad, LoadInSimulationFillsOnlyTheWhatIfPair) {
+// A game loaded while the what-if board is on show is the game both players
+// play: the loader leaves the what-if board, as the peer does when the game
+// arrives, and both real boards hold the loaded line.
+TEST_F(SaveLoad, LoadInSimulationLoadsTheRealGameOnBothSides) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
   ASSERT_TRUE(ui.PressButton(*black, kSimButton));
-  const std::string boardBefore = BoardText(black->board);
+  ClickPoint(*black, 3, 3);  // a what-if stone, gone with the load
+  ASSERT_TRUE(ui.PressButton(*white, kSimButton));
   WriteBytes("two.lib", LibFile({0x79, 0x00, 0x8A, 0x48}, ""));
 
   Load(*black, "two.lib", IDYES);
   const std::vector<std::string> line = {"8,7:1", "9,8:2"};
-  EXPECT_EQ(black->simulationMode, 1u);
-  EXPECT_EQ(Describe(black->simMoveList), line);
-  EXPECT_THAT(Cells(black->simBoard), UnorderedElementsAreArray(line));
-  EXPECT_EQ(Describe(black->moveList), std::vector<std::string>{"7,7:1"});
-  EXPECT_EQ(BoardText(black->board), boardBefore);
-  // The side and the turn are settled as in a game, and the peer plays it.
+  for (GameWindow* window : {black, white}) {
+    EXPECT_EQ(window->simulationMode, 0u);
+    EXPECT_EQ(Describe(window->moveList), line);
+    EXPECT_THAT(Cells(window->board, true), UnorderedElementsAreArray(line));
+  }
   EXPECT_EQ(black->myColor, Black);
   EXPECT_EQ(black->myTurn, 1u);
-  EXPECT_EQ(Describe(white->moveList), line);
+  EXPECT_EQ(white->myColor, White);
   EXPECT_EQ(white->myTurn, 0u);
+  // The what-if board starts again from the loaded game.
+  ASSERT_TRUE(ui.PressButton(*black, kSimButton));
+  EXPECT_EQ(Describe(black->simMoveList), line);
+}
+
+// A line longer than the board has points is no game: the peer would refuse
+// it, so the loader refuses it too and both boards stay as they were.
+TEST_F(SaveLoad, LinesLongerThanTheBoardAreNotLoaded) {
+  struct Case {
+    size_t records;
+    bool loaded;
+  };
+  const Case cases[] = {{224, true}, {225, true}, {226, false}, {300, false}, {1000, false}};
+  OpenBoth();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.records);
+    Bytes records;
+    for (size_t i = 0; i < c.records; ++i) {
+      const size_t point = i % 225;  // past 225 the points come round again
+      records.push_back(static_cast<uint8_t>(point / 15 * 16 + point % 15 + 1));
+      records.push_back(i + 1 == c.records ? 0x48 : 0x00);
+    }
+    WriteBytes("long.lib", LibFile(records, "long"));
+    ClickPoint(*black, 7, 7);  // something that a refused load keeps
+    const std::vector<Move> before = black->moveList;
+    const size_t sent = SentFrames(bob).size();
+    ui.driver().ClearShown();
+    if (c.loaded) {
+      Load(*black, "long.lib", IDYES);
+      EXPECT_EQ(black->moveList.size(), c.records);
+      EXPECT_EQ(FramesSince(bob, sent).size(), 2u);  // the side and the game
+    } else {
+      ui.AnswerFileDialog("long.lib");
+      ui.AnswerMessageBox(IDOK, {}, "more than the board's 225 points");
+      Menu(*black, kCmdLoadGame);
+      EXPECT_THAT(BoxTexts(), ElementsAre("This file holds " + std::to_string(c.records) +
+                                          " moves, more than the board's 225 points: it was "
+                                          "not loaded."));
+      EXPECT_EQ(black->moveList, before);
+      EXPECT_THAT(FramesSince(bob, sent), IsEmpty());
+    }
+    EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
+    EXPECT_EQ(white->moveList, black->moveList);
+    ui.driver().ClearScripts();
+    ui.AnswerMessageBox(IDNO, {}, "save the game");
+    Menu(*black, kCmdReset);
+  }
 }
 
 // ---- Reset ----------------------------------------------------------------
