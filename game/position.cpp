@@ -1,5 +1,7 @@
 #include "game/position.h"
 
+#include <cstddef>
+
 #include "game/judge.h"
 
 namespace tessaro {
@@ -19,6 +21,26 @@ void GamePosition::TakeBack() {
   const Move last = moveList.back();
   moveList.pop_back();
   if (OnBoard(last.x, last.y)) board.at(last.x, last.y) = Empty;
+  RefreshMarks();
+  if (simulationMode) RefreshBoardMarks(board, moveList.size());
+}
+
+void GamePosition::TakeBackBefore(size_t fromEnd) {
+  if (fromEnd == 0) {
+    TakeBack();
+    return;
+  }
+  if (fromEnd >= moveList.size()) return;
+  const auto at = moveList.end() - 1 - static_cast<std::ptrdiff_t>(fromEnd);
+  const Move gone = *at;
+  moveList.erase(at);
+  if (OnBoard(gone.x, gone.y)) {
+    uint32_t value = Empty;
+    for (const Move& move : moveList) {
+      if (move.x == gone.x && move.y == gone.y) value = move.value;
+    }
+    board.at(gone.x, gone.y) = value;
+  }
   RefreshMarks();
   if (simulationMode) RefreshBoardMarks(board, moveList.size());
 }

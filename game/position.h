@@ -3,6 +3,7 @@
 // window derives from GamePosition and so owns these operations and fields.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "game/board.h"
@@ -27,6 +28,11 @@ class GamePosition {
   // Removes the last record of `moveList` and empties its cell of `board`,
   // then refreshes the marks. Nothing happens on an empty list.
   void TakeBack();
+  // Removes the record `fromEnd` places before the last (0: the last, as
+  // TakeBack) and gives its cell the value of the latest record still on
+  // that point, or empties it; the later records stay. Nothing happens when
+  // the list is shorter.
+  void TakeBackBefore(size_t fromEnd);
 
   // Recomputes the marks of the current pair (the simulation pair while
   // `simulationMode` is on): old marks go; an empty list resets the board

@@ -106,8 +106,7 @@ void GameWindow::Dispatch(GameCommand& command) {
       DispatchSide(command);
       break;
     case CmdTakeBack:
-      TakeBack();
-      myTurn = 0;
+      DispatchTakeBack();
       break;
     case CmdGame:
       DispatchGame(command);
@@ -175,6 +174,7 @@ void GameWindow::DispatchMove(GameCommand& command) {
   }
 
   PlaceMove(move.x, move.y, move.value);
+  ownTail = 0;
 
   // Whose turn: R1 always, then the first of R2 to R5 that applies.
   const size_t n = moveList.size();
@@ -202,12 +202,65 @@ void GameWindow::DispatchMove(GameCommand& command) {
       for (int16_t y = 0; y < kBoardSize; ++y) {
         if (board.at(x, y) != Proposal) continue;
         PlaceMove(x, y, Empty);
+        ++ownTail;
         removal.setMove(Move{x, y, Empty});
         SendCommand(removal);
       }
     }
     myTurn = 0;
   }
+}
+
+// The peer takes back its last stone, one of its own colour, and the turn
+// goes to it. Normally that is our last record. But stones of ours may have
+// crossed the take-back on the way: here they lie above the peer's stone,
+// while on the peer's board they arrive after the stone has gone. The
+// crossing shows as a last record that is not of the peer's colour while
+// records of ours came after the peer's last one; otherwise the last record
+// goes, as it always did (in the opening white may take back black's white
+// stone; after a swap black may take back a stone the peer placed as black).
+void GameWindow::DispatchTakeBack() {
+  const uint32_t peerColour = myColor == Black ? White : myColor == White ? Black : Empty;
+  size_t fromEnd = 0;
+  if (ownTail > 0 && peerColour != Empty && !moveList.empty() &&
+      moveList.back().value != peerColour) {
+    for (size_t i = 1; i < moveList.size(); ++i) {
+      if (moveList[moveList.size() - 1 - i].value == peerColour) {
+        fromEnd = i;
+        break;
+      }
+    }
+  }
+  TakeBackBefore(fromEnd);
+  if (ownTail > moveList.size()) ownTail = moveList.size();
+  if (fromEnd == 0) {
+    myTurn = 0;
+    return;
+  }
+  ResolveCrossedTakeBack();
+}
+
+// After a crossing the peer's stone has gone from beneath ours and our
+// records stay, on both boards alike; the peer has the turn there, since our
+// stone reached it after its take-back. Fifth-move proposals of ours that
+// crossed a take-back of white's fourth stone would leave white to choose
+// without a fifth move to choose from: they are taken away on both boards as
+// an unchosen proposal is, by a removal record, and play goes on without
+// them. This side keeps the turn its own last stone left it.
+void GameWindow::ResolveCrossedTakeBack() {
+  GameCommand removal(this);
+  for (int16_t x = 0; x < kBoardSize; ++x) {
+    for (int16_t y = 0; y < kBoardSize; ++y) {
+      if (board.at(x, y) != Proposal) continue;
+      PlaceMove(x, y, Empty);
+      ++ownTail;
+      removal.setMove(Move{x, y, Empty});
+      SendCommand(removal);
+      proposingFifth = 0;
+    }
+  }
+  const size_t n = moveList.size();
+  myTurn = (myColor == Black && (n < 3 || proposingFifth)) ? 1 : 0;
 }
 
 void GameWindow::DispatchSide(GameCommand& command) {
@@ -258,6 +311,7 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
     // Nothing tells the two sides apart: start again from an empty board. The
     // real one, also while the what-if board is on show.
     moveList.clear();
+    ownTail = 0;
     RefreshBoardMarks(board, 0);
     InvalidateBoard();
     myColor = Empty;
@@ -269,6 +323,7 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
   moveList.assign(1, ownStays ? own : Move{peerStone.x, peerStone.y, Black});
   Replay(board, moveList);
   RefreshMarks();
+  ownTail = ownStays ? 1 : 0;
   myColor = ownStays ? Black : White;
   myTurn = ownStays ? 1 : 0;
   const uint32_t peerColour = ownStays ? White : Black;
@@ -290,6 +345,7 @@ void GameWindow::DispatchGame(GameCommand& command) {
   simulationMode = 0;
   board.cells.fill(Empty);
   moveList = std::move(moves);
+  ownTail = 0;
   for (const Move& move : moveList)
     board.at(move.x, move.y) = move.value;
   AppendLog("Game loaded");

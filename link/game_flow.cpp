@@ -57,18 +57,24 @@ void GameWindow::LocalMove(int x, int y) {
     SendCommand(command);
   }
   PlaceMove(px, py, value);
+  ++ownTail;
 
   myTurn = (myColor == Black && (moveList.size() < 3 || proposingFifth)) ? 1 : 0;
 }
 
 // A click while waiting: the own last stone goes back on both sides and the
 // turn returns. The cell decides, not the record, so a proposal or black's
-// white opening stone cannot be taken back.
+// white opening stone cannot be taken back: not by black, whose colour it is
+// not, and not by white either, which waits while black places the first
+// stones (the peer could not tell that take-back from one crossing black's
+// next stone, and the boards would part).
 void GameWindow::TakeBackClick(int x, int y) {
   if (moveList.empty() || moveList.back().x != x || moveList.back().y != y) return;
+  if (myColor == White && moveList.size() <= 2) return;
   const uint32_t cell = board.at(x, y);
   if (!((myColor == Black && cell == Black) || (myColor == White && cell == White))) return;
   TakeBack();
+  if (ownTail > 0) --ownTail;
   GameCommand command(this);
   command.setTakeBack();
   SendCommand(command);
@@ -84,6 +90,7 @@ void GameWindow::ResetGame() {
     SaveGame();
   }
   moveList.clear();
+  ownTail = 0;
   myColor = Empty;
   myTurn = 1;
   proposingFifth = 0;

@@ -137,6 +137,8 @@ class GameWindow : public CDialog, public GamePosition {
   // Drops a received command that no genuine peer sends, with one log line.
   void Refuse(const std::string& what);
   void TakeBackClick(int x, int y);
+  void DispatchTakeBack();
+  void ResolveCrossedTakeBack();
   void SimulationClick(int x, int y);
   void DispatchMove(GameCommand& command);
   void DispatchSide(GameCommand& command);
@@ -177,6 +179,11 @@ class GameWindow : public CDialog, public GamePosition {
   // Both sides placed a first stone before either CmdSide arrived: set on the
   // peer's CmdSide until its first stone arrives and settles who keeps black.
   bool firstStoneClash = false;
+  // How many records at the end of moveList this side placed after the
+  // peer's last one (a lower bound: 0 where that is not known, as after a
+  // loaded game). While it is 0 no stone of ours can have crossed a take-back
+  // from the peer (see DispatchTakeBack).
+  size_t ownTail = 0;
   // Messages queued for this window so far, and the one whose commands last
   // opened the "Unknown command received" box: one box per message at most.
   uint64_t messagesQueued = 0;

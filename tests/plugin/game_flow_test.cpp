@@ -222,6 +222,7 @@ TEST_F(Opening, OnlyTheOwnLastStoneIsTakenBack) {
   Play({
       {Side::kBlack, 7, 7, false, 1, 0, 1},
       {Side::kBlack, 7, 8, false, 1, 0, 2},
+      {Side::kWhite, 7, 8, true, 1, 0, 2},  // black's white stone: not white's either
       {Side::kBlack, 8, 8, false, 0, 1, 3},
       {Side::kBlack, 7, 7, true, 0, 1, 3},   // its own stone, not the last
       {Side::kBlack, 8, 8, false, 1, 0, 2},  // taken back
@@ -275,6 +276,83 @@ TEST_F(Opening, TakingBackBeforeTheProposalsEndsProposing) {
   });
   EXPECT_EQ(white->board.at(9, 9), Black);
   EXPECT_EQ(black->board.at(9, 9), Black);
+}
+
+// A take-back and a stone of the other side in flight at once: each side
+// handles its own click before the other's command arrives. The stone stays,
+// the stone taken back goes, on both boards; the side that took back has the
+// turn.
+TEST_F(Opening, ATakeBackCrossingAStoneLeavesBothBoardsAlike) {
+  struct Case {
+    const char* name;
+    std::vector<Click> before;
+    Side takingBack;
+    int x, y;  // the other side's click
+    std::vector<Move> moves;
+    uint32_t blackTurn, whiteTurn;
+  };
+  const std::vector<Click> toThird = {{Side::kBlack, 7, 7, false, 1, 0, 1},
+                                      {Side::kBlack, 7, 8, false, 1, 0, 2},
+                                      {Side::kBlack, 8, 8, false, 0, 1, 3}};
+  std::vector<Click> toFourth = toThird;
+  toFourth.push_back({Side::kWhite, 6, 6, false, 1, 0, 4});
+  std::vector<Click> toNinth = toFourth;
+  toNinth.insert(toNinth.end(), {{Side::kBlack, 9, 9, false, 1, 0, 5},
+                                 {Side::kBlack, 6, 9, false, 0, 1, 6},
+                                 {Side::kWhite, 9, 9, false, 0, 1, 8},
+                                 {Side::kWhite, 0, 0, false, 1, 0, 9}});
+  const std::vector<Move> opening = {{7, 7, Black}, {7, 8, White}, {8, 8, Black}};
+  std::vector<Move> afterChoice = opening;
+  afterChoice.insert(afterChoice.end(),
+                     {{6, 6, White}, {9, 9, Proposal}, {6, 9, Proposal}, {9, 9, Black}});
+  afterChoice.push_back({6, 9, Empty});
+  std::vector<Move> midGame = afterChoice;
+  midGame.push_back({1, 1, Black});
+  const Case cases[] = {
+      // White's fourth stone crosses black's take-back of its third: black
+      // plays the third again, after white's stone.
+      {"third stone",
+       toThird,
+       Side::kBlack,
+       6,
+       6,
+       {{7, 7, Black}, {7, 8, White}, {6, 6, White}},
+       1,
+       0},
+      // Black's first proposal crosses white's take-back of its fourth
+      // stone: the proposal goes by a removal record, white plays again.
+      {"fourth stone",
+       toFourth,
+       Side::kWhite,
+       9,
+       9,
+       {{7, 7, Black}, {7, 8, White}, {8, 8, Black}, {9, 9, Proposal}, {9, 9, Empty}},
+       0,
+       1},
+      {"in the game", toNinth, Side::kWhite, 1, 1, midGame, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenBoth();
+    ui.driver().ClearScripts();
+    ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+    Play(c.before);
+    GameWindow& taker = Of(c.takingBack);
+    GameWindow& other = &taker == black ? *white : *black;
+    PostClick(taker, taker.moveList.back().x, taker.moveList.back().y);
+    PostClick(other, c.x, c.y);
+    Settle();
+    EXPECT_EQ(black->moveList, c.moves);
+    EXPECT_EQ(white->moveList, c.moves);
+    EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+    EXPECT_EQ(black->myTurn, c.blackTurn);
+    EXPECT_EQ(white->myTurn, c.whiteTurn);
+    ui.driver().ClearScripts();
+    ui.AnswerMessageBox(IDNO, {}, "save the game");
+    ui.AnswerMessageBox(IDNO, {}, "save the game");
+    ASSERT_TRUE(ui.ChooseMenu(*black, kCmdReset));
+    Settle();
+  }
 }
 
 // ---- Reset -----------------------------------------------------------------

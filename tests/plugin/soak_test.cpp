@@ -48,12 +48,25 @@ class Soak : public TwoPlayers {
       ClickPoint(window, static_cast<int>(Random(16)), static_cast<int>(Random(16)));
       return "click";
     }
-    if (what < 65) {
+    if (what < 62) {
       if (!window.moveList.empty()) {
         const Move last = window.moveList.back();
         ClickPoint(window, last.x, last.y);
       }
       return "take back";
+    }
+    if (what < 65) {
+      // A take-back (or any click) and a click on the other board in flight
+      // at once: both are handled before either side hears of the other.
+      GameWindow& other = &window == black ? *white : *black;
+      if (!window.moveList.empty()) {
+        PostClick(window, window.moveList.back().x, window.moveList.back().y);
+      } else {
+        PostClick(window, static_cast<int>(Random(15)), static_cast<int>(Random(15)));
+      }
+      PostClick(other, static_cast<int>(Random(15)), static_cast<int>(Random(15)));
+      Settle();
+      return "crossing clicks";
     }
     if (what < 75) {
       EXPECT_TRUE(ui.TypeText(window, kChatLine, "line " + std::to_string(Random(1000))));
@@ -87,10 +100,8 @@ class Soak : public TwoPlayers {
       Settle();
       return "save";
     }
-    // Load Game on the what-if board fills only the loader's what-if pair
-    // but sends the game to the peer's real board: that puts the two games
-    // apart by design, so the soak loads on the real board only.
-    if (what < 97 && !window.simulationMode) {
+    // Also on the what-if board: a load leaves it on both sides.
+    if (what < 97) {
       ui.driver().ClearScripts();
       ui.AnswerFileDialog("game" + std::to_string(Random(3)) + ".lib");
       ui.AnswerMessageBox(Answer(), {}, "Are you BLACK?");
@@ -126,6 +137,16 @@ class Soak : public TwoPlayers {
         << BoardText(black->board);
   }
 
+  // One action, traced, then the check.
+  void ActInStep() {
+    const char* action = Act();
+    trace += std::string(action) + " n" + std::to_string(black->moveList.size()) + " c" +
+             std::to_string(black->myColor) + std::to_string(white->myColor) + " t" +
+             std::to_string(black->myTurn) + std::to_string(white->myTurn) + " p" +
+             std::to_string(black->proposingFifth) + std::to_string(white->proposingFifth) + "\n";
+    ExpectInStep(action);
+  }
+
   std::mt19937 random;
   std::string trace;
 };
@@ -142,13 +163,7 @@ TEST_F(Soak, RandomGamesKeepBothCopiesInStep) {
   for (size_t game = 0; game < games; ++game) {
     const size_t length = 20 + Random(120);
     for (size_t i = 0; i < length; ++i, ++actions) {
-      const char* action = Act();
-      trace += std::string(action) + " n" + std::to_string(black->moveList.size()) + " c" +
-               std::to_string(black->myColor) + std::to_string(white->myColor) + " t" +
-               std::to_string(black->myTurn) + std::to_string(white->myTurn) + " p" +
-               std::to_string(black->proposingFifth) + std::to_string(white->proposingFifth) + "\n";
-      ASSERT_NO_FATAL_FAILURE(ExpectInStep(action))
-          << "seed " << seed << ", game " << game << trace;
+      ASSERT_NO_FATAL_FAILURE(ActInStep()) << "seed " << seed << ", game " << game << trace;
     }
     ui.driver().ClearShown();
     ui.driver().ClearScripts();
@@ -188,7 +203,7 @@ TEST_F(Soak, DamagedFramesShowOnlyAsTheReceiveError) {
   size_t injected = 0;
   for (size_t game = 0; game < games; ++game) {
     for (size_t i = 0, length = 10 + Random(60); i < length; ++i) {
-      ASSERT_NO_FATAL_FAILURE(ExpectInStep(Act())) << "seed " << seed;
+      ASSERT_NO_FATAL_FAILURE(ActInStep()) << "seed " << seed << trace;
       // A frame such as the peer sends, damaged on the way.
       const std::string frames[] = {
           MoveFrame(static_cast<int>(Random(15)), static_cast<int>(Random(15)),

@@ -55,6 +55,13 @@ void TwoPlayers::ClickPoint(GameWindow& window, int x, int y) {
   Settle();
 }
 
+void TwoPlayers::PostClick(GameWindow& window, int x, int y) {
+  const CPoint point(12 + 17 * x + 7, 8 + 17 * y + 7);
+  const HWND target = ui.platform().ChildAt(window.m_hWnd, point);
+  ASSERT_TRUE(
+      ui.platform().PostMessage(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y)));
+}
+
 std::vector<std::string> TwoPlayers::LogLines(const GameWindow& window) {
   std::vector<std::string> lines;
   std::string line;

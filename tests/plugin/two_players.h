@@ -34,6 +34,9 @@ class TwoPlayers : public ::testing::Test {
 
   // A click on point (x, y) of a window's board, then everything that follows.
   void ClickPoint(GameWindow& window, int x, int y);
+  // The same click queued and not yet handled: clicks posted on both boards
+  // before a Settle() cross on the way, each sent before the other arrives.
+  void PostClick(GameWindow& window, int x, int y);
   // The log's lines, without the line feeds.
   static std::vector<std::string> LogLines(const GameWindow& window);
   // The frames a window sent, in order (the host stores them as sent events).
