@@ -17,6 +17,7 @@
 #include "framework/afx.h"
 #include "framework/headless/headless.h"
 #include "host/host.h"
+#include "host/module_loader.h"
 #include "host/transport.h"
 
 namespace tessaro {
@@ -147,7 +148,11 @@ void ScriptRunner::Start() {
     loopback_ = loopback.get();
     host_->SetTransport(std::move(loopback));
   }
-  if (!host_->LoadModule(options_.modulePath, &error)) throw Failure{error};
+  const bool loaded =
+      options_.builtinModule != nullptr
+          ? host_->LoadBuiltinModule("built-in plug-in", *options_.builtinModule, &error)
+          : host_->LoadModule(options_.modulePath, &error);
+  if (!loaded) throw Failure{error};
   Settle();
 }
 

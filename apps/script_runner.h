@@ -59,10 +59,14 @@ namespace tessaro {
 
 namespace host {
 class Host;
-}
+struct ModuleEntries;
+}  // namespace host
 
 struct ScriptOptions {
   std::string modulePath;  // the plug-in module to load
+  // Instead: the plug-in built into this executable (the fuzz target of
+  // script files, whose coverage must not be unmapped between inputs).
+  const host::ModuleEntries* builtinModule = nullptr;
 
   // ---- One player of a game between two processes ----
   std::string player;       // empty: every line is played, in one process

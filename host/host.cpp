@@ -80,6 +80,11 @@ bool Host::LoadModule(const std::string& path, std::string* error) {
   return modules_->Load(path, error);
 }
 
+bool Host::LoadBuiltinModule(const std::string& name, const ModuleEntries& entries,
+                             std::string* error) {
+  return modules_->LoadBuiltin(name, entries, error);
+}
+
 std::vector<std::string> Host::ModuleNames() const {
   std::vector<std::string> names;
   for (const LoadedModule& module : modules_->modules())

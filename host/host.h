@@ -30,6 +30,7 @@ namespace tessaro::host {
 
 class IcqProtocol;
 class ModuleLoader;
+struct ModuleEntries;
 
 // ---- Names and values of this host ----
 
@@ -69,6 +70,9 @@ class Host {
   // Opens a module, checks its exports and PLUGININFO, and calls its Load. On
   // failure the module is closed and *error names the module and the reason.
   bool LoadModule(const std::string& path, std::string* error);
+  // The same for a module built into the executable (the fuzz target of
+  // script files runs one, as a module that is never unmapped).
+  bool LoadBuiltinModule(const std::string& name, const ModuleEntries& entries, std::string* error);
   std::vector<std::string> ModuleNames() const;  // PLUGININFO short names, load order
 
   // ---- Contacts ----

@@ -51,45 +51,68 @@ bool ModuleLoader::Load(const std::string& path, std::string* error) {
     }
   }
 
-  auto info_fn = Symbol<MIRANDAPLUGININFO_FN>(library, "MirandaPluginInfo");
-  auto load_fn = Symbol<LOAD_FN>(library, "Load");
-  auto unload_fn = Symbol<UNLOAD_FN>(library, "Unload");
+  ModuleEntries entries;
+  entries.pluginInfo = Symbol<MIRANDAPLUGININFO_FN>(library, "MirandaPluginInfo");
+  entries.load = Symbol<LOAD_FN>(library, "Load");
+  entries.unload = Symbol<UNLOAD_FN>(library, "Unload");
+  LoadedModule module;
+  module.path = path;
+  module.library = library;
+  return Start(std::move(module), entries, error);
+}
+
+bool ModuleLoader::LoadBuiltin(const std::string& name, const ModuleEntries& entries,
+                               std::string* error) {
+  for (const LoadedModule& loaded : modules_) {
+    if (loaded.library == nullptr && loaded.path == name) {
+      *error = "module " + Quoted(name) + " is already loaded";
+      return false;
+    }
+  }
+  LoadedModule module;
+  module.path = name;
+  return Start(std::move(module), entries, error);
+}
+
+void ModuleLoader::Close(const LoadedModule& module) {
+  if (module.library != nullptr) dlclose(module.library);
+}
+
+bool ModuleLoader::Start(LoadedModule module, const ModuleEntries& entries, std::string* error) {
+  const std::string& path = module.path;
   std::string missing;
-  if (info_fn == nullptr) missing += " 'MirandaPluginInfo'";
-  if (load_fn == nullptr) missing += " 'Load'";
-  if (unload_fn == nullptr) missing += " 'Unload'";
+  if (entries.pluginInfo == nullptr) missing += " 'MirandaPluginInfo'";
+  if (entries.load == nullptr) missing += " 'Load'";
+  if (entries.unload == nullptr) missing += " 'Unload'";
   if (!missing.empty()) {
-    dlclose(library);
+    Close(module);
     *error = "module " + Quoted(path) + " does not export" + missing;
     return false;
   }
 
-  const PLUGININFO* info = info_fn(host_version_);
+  const PLUGININFO* info = entries.pluginInfo(host_version_);
   if (info == nullptr) {
-    dlclose(library);
+    Close(module);
     *error = "module " + Quoted(path) + " gave no plug-in information";
     return false;
   }
   if (info->cbSize != static_cast<int>(sizeof(PLUGININFO))) {
     const int size = info->cbSize;
-    dlclose(library);
+    Close(module);
     *error = "module " + Quoted(path) + " has plug-in information of " + std::to_string(size) +
              " bytes; this host needs " + std::to_string(sizeof(PLUGININFO));
     return false;
   }
 
-  LoadedModule module;
-  module.path = path;
-  module.library = library;
-  module.base = ModuleBaseOf(reinterpret_cast<const void*>(info_fn));
-  module.unload = unload_fn;
+  module.base = ModuleBaseOf(reinterpret_cast<const void*>(entries.pluginInfo));
+  module.unload = entries.unload;
   module.short_name = info->shortName != nullptr ? info->shortName : "";
   module.version = info->version;
 
-  const int started = load_fn(link_);
+  const int started = entries.load(link_);
   if (started != 0) {
     // What the module registered before failing would point into unmapped code.
-    dlclose(library);
+    Close(module);
     if (closed_) closed_(module.base);
     *error =
         "module " + Quoted(path) + " failed to start: Load returned " + std::to_string(started);
@@ -104,6 +127,11 @@ void ModuleLoader::UnloadAll() {
     LoadedModule module = std::move(modules_.back());
     modules_.pop_back();
     module.unload();
+    if (module.library == nullptr) {
+      // Built in: its code stays, and what it registered goes with it.
+      if (closed_) closed_(module.base);
+      continue;
+    }
     // The module's static objects are destroyed here; they may still call the host.
     dlclose(module.library);
     if (closed_) closed_(module.base);

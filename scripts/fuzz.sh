@@ -28,11 +28,8 @@ if ! command -v clang++ >/dev/null; then
   exit 1
 fi
 
-# Script files are fuzzed by the normal test run's driver only: each script
-# loads and unloads the plug-in module, and libFuzzer cannot follow coverage
-# counters of a module that is unloaded.
 targets=(frames lib_file text_board game_windows load_game resource_script images
-         profile_database xmpp_stanza)
+         profile_database script xmpp_stanza)
 if [ ${#only[@]} -gt 0 ]; then targets=("${only[@]}"); fi
 if [ "$total" -gt 0 ]; then seconds=$(( total / ${#targets[@]} )); fi
 [ "$seconds" -ge 1 ] || seconds=1

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/module_loader.h"
 #include "host_fixture.h"
 
 namespace tessaro::host::testing {
@@ -106,6 +107,45 @@ TEST_F(HostTest, ShutdownUnloadsThenClosesWithServicesIntact) {
   EXPECT_THAT(log, ElementsAre("unload", "static destructor"));
   EXPECT_FALSE(ModuleIsMapped(TEST_PLUGIN));
   EXPECT_EQ(Host::Current(), nullptr);
+}
+
+// A module built into the executable lives the same life, but nothing is
+// opened or closed: what it registered still goes when it is unloaded.
+namespace builtin {
+PLUGINLINK* link = nullptr;
+char name[] = "Built-in test plug-in";
+PLUGININFO info = {sizeof(PLUGININFO), name, 0, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0};
+int OnEvent(WPARAM, LPARAM) {
+  return 0;
+}
+PLUGININFO* Info(DWORD) {
+  return &info;
+}
+int Load(PLUGINLINK* given) {
+  link = given;
+  link->HookEvent(ME_DB_EVENT_ADDED, &OnEvent);
+  link->CallService("HostTest/Record", 0, reinterpret_cast<LPARAM>("built-in load"));
+  return 0;
+}
+int Unload() {
+  link->CallService("HostTest/Record", 0, reinterpret_cast<LPARAM>("built-in unload"));
+  return 0;
+}
+}  // namespace builtin
+
+TEST_F(HostTest, BuiltInModuleLoadsAndUnloadsWithoutAFile) {
+  std::string error;
+  EXPECT_FALSE(
+      host->LoadBuiltinModule("built-in", {&builtin::Info, &builtin::Load, nullptr}, &error));
+  EXPECT_THAT(error, HasSubstr("module 'built-in' does not export 'Unload'"));
+  const ModuleEntries entries{&builtin::Info, &builtin::Load, &builtin::Unload};
+  ASSERT_TRUE(host->LoadBuiltinModule("built-in", entries, &error)) << error;
+  EXPECT_FALSE(host->LoadBuiltinModule("built-in", entries, &error));
+  EXPECT_THAT(error, HasSubstr("already loaded"));
+  EXPECT_THAT(host->ModuleNames(), ElementsAre("Built-in test plug-in"));
+  EXPECT_EQ(host->services().HookCount(ME_DB_EVENT_ADDED), 1u);
+  host.reset();
+  EXPECT_THAT(log, ElementsAre("built-in load", "built-in unload"));
 }
 
 TEST_F(HostTest, ModuleMenuItemIsOfferedForIcqContactsOnlyInPositionOrder) {
