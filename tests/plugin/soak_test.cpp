@@ -2,8 +2,10 @@
 // (legal or not), take-backs, resets from either side, chat, Set Timer, the
 // what-if board on and off, saves and loads, and the clock running. After
 // every action, once every message has been delivered, both copies of the
-// game must agree. Then damaged frames are thrown in: they may show only as
-// the receive error and its reply.
+// game must agree. A few actions are a click on each board at once, crossing
+// on the way (a take-back and the other side's stone, or two first stones).
+// Then damaged frames are thrown in: they may show only as the receive error
+// and its reply.
 //
 // A short run by default; TESSARO_SOAK_GAMES=N for a long one (the seed is
 // printed, TESSARO_SOAK_SEED=S repeats a run).
