@@ -94,6 +94,8 @@ void GameWindow::LoadGame() {
   SendCommand(command);
   command.setGame(moveList);
   SendCommand(command);
+  // The result shown is the loaded game's, not the one of the game it replaced.
+  if (!simulationMode) ShowResultOfLoadedGame();
   Invalidate(TRUE);
 
   if (moveList.empty()) return;

@@ -335,8 +335,42 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
   DrawBoard();
 }
 
+std::string GameWindow::ResultOfLine(const MoveList& moves) {
+  // The stones go down one by one, each judged on the board before it as the
+  // receiving side judges a stone in play, marks included (they decide which
+  // threes are real). A later verdict replaces an earlier one, as a game that
+  // went on after its end announces again.
+  Board judged;
+  std::string result;
+  size_t placed = 0;
+  for (const Move& move : moves) {
+    if (!MoveOnBoard(move)) continue;
+    const uint32_t cell = judged.at(move.x, move.y);
+    const bool empty = cell == Empty || cell == ForbiddenMark;
+    if (move.value == Black && empty) {
+      if (JudgePoint(judged, move.x, move.y)) {
+        result = kBlackFive;
+      } else if (judged.at(move.x, move.y) == ForbiddenMark) {
+        result = kWhiteByForbidden;
+      }
+    } else if (move.value == White && empty && tessaro::WhiteFiveAt(judged, move.x, move.y)) {
+      result = kWhiteFive;
+    }
+    judged.at(move.x, move.y) = move.value;
+    RefreshBoardMarks(judged, ++placed);
+  }
+  return result;
+}
+
+void GameWindow::ShowResultOfLoadedGame() {
+  gameResult = ResultOfLine(moveList);
+  if (gameResult.empty()) return;
+  // A finished game's clock stands still, as it did when the result came.
+  myClock = 0;
+  AppendLog(gameResult);
+}
+
 void GameWindow::DispatchGame(GameCommand& command) {
-  gameResult.clear();
   MoveList moves;
   // A byte naming row or column 15 cannot be a point: the whole game is
   // refused and the board stays as it was.
@@ -349,6 +383,7 @@ void GameWindow::DispatchGame(GameCommand& command) {
   for (const Move& move : moveList)
     board.at(move.x, move.y) = move.value;
   AppendLog("Game loaded");
+  ShowResultOfLoadedGame();
   if (moveList.empty()) return;
   std::string text;
   if (moveList.back().value == myColor) {

@@ -145,6 +145,12 @@ class GameWindow : public CDialog, public GamePosition {
   void DispatchGame(GameCommand& command);
   void ResolveFirstStoneClash(const Move& peerStone);
   void LogSides();
+  // The result the stones of `moves` ended the game with, judged stone by
+  // stone as in play; "" when no stone ended it.
+  static std::string ResultOfLine(const MoveList& moves);
+  // After a game was loaded or received: the result of its line shown (and
+  // logged, and the own clock stopped), or the shown result cleared.
+  void ShowResultOfLoadedGame();
 
  public:
   // ---- State (board, simBoard, moveList, simMoveList and simulationMode come

@@ -455,6 +455,64 @@ INSTANTIATE_TEST_SUITE_P(LastStoneAndAnswer, LoadSide, ::testing::ValuesIn(kSide
                            return std::string(tested.param.name);
                          });
 
+// A loaded game replaces the result on show in both windows: cleared when the
+// loaded line goes on, its own result (logged, clocks stopped) when one of its
+// stones ended it.
+TEST_F(SaveLoad, LoadedGameShowsItsOwnResult) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int16_t, int16_t>> points;  // black first, alternating
+    std::string result;
+  };
+  const Case cases[] = {
+      {"goes on", {{7, 7}, {8, 7}, {8, 8}}, ""},
+      {"black five",
+       {{0, 0}, {10, 10}, {1, 0}, {12, 12}, {2, 0}, {14, 14}, {3, 0}, {10, 14}, {4, 0}},
+       "BLACK win, 5 in row"},
+      {"black overline",
+       {{0, 0},
+        {10, 10},
+        {1, 0},
+        {12, 12},
+        {2, 0},
+        {14, 14},
+        {3, 0},
+        {10, 14},
+        {5, 0},
+        {14, 10},
+        {4, 0}},
+       "WHITE win, forbidden move"},
+      {"white five",
+       {{0, 0}, {10, 0}, {0, 2}, {10, 1}, {0, 4}, {10, 2}, {0, 6}, {10, 3}, {0, 8}, {10, 4}},
+       "WHITE win, 5 in row"},
+  };
+  OpenBoth();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MoveList line;
+    for (const auto& [x, y] : c.points)
+      line.push_back(Move{x, y, line.size() % 2 == 0 ? Black : White});
+    WriteBytes("ended.lib", EncodeLibFile(line, "x"));
+    // Both windows still show the end of the game before.
+    black->gameResult = white->gameResult = "WHITE win, 5 in row";
+    black->myClock = 30;
+    Load(*black, "ended.lib");
+    for (GameWindow* window : {black, white}) {
+      EXPECT_EQ(window->gameResult, c.result);
+      if (c.result.empty()) {
+        EXPECT_NE(window->StatusText(), "WHITE win, 5 in row");
+        continue;
+      }
+      EXPECT_EQ(window->StatusText(), c.result);
+      EXPECT_EQ(window->myClock, 0);
+      EXPECT_THAT(LogLines(*window), Contains(c.result));
+    }
+    if (c.result.empty()) {
+      EXPECT_EQ(black->myClock, 30);
+    }
+  }
+}
+
 // A file that holds no move: the player is told, the board is emptied (marks
 // too), the side is still asked and sent with an empty game, and the turn
 // stays as it was.
