@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Plays the local game in real windows on a virtual display, as a person
 # would: clicks on the board, a chat line typed, a swap question answered with
-# Escape, the log read back by wheel and keys, Set Timer, the game window
-# closed with Escape; then the opening again with the windows at scale 2.
+# Escape, the log read back by wheel and keys, Set Timer, the fifth-move
+# proposals and white's choice, a take-back, a forbidden move that ends the
+# game, Save and Load Game, the game window closed with Escape; then the
+# opening again with the windows at scale 2 and the swap answered Yes.
 # Checks the pixels at the clicked crossings, that question boxes leave the
 # board in view, the log and labels the windows show (read back through the
 # players' --dump files) and leaves screenshots of both scales in OUT.
@@ -258,6 +260,41 @@ fi
 shows "$OUT/Alice.txt" "control 1000 2" || shows "$OUT/Alice.txt" "control 1001 2" ||
   fail "no clock runs down after Set Timer"
 
+# The fifth move: Alice (black) offers two proposals, Bob (white) takes one
+# and the other leaves both boards.
+PROPOSAL=0,128,0 EMPTY=128,128,128 BLACK=0,0,0 WHITE=255,255,255
+click "$ALICE" k 10
+expect_stone "$BOB" k 10 $PROPOSAL "Bob's board, the first proposal"
+click "$ALICE" e 4
+expect_stone "$BOB" e 4 $PROPOSAL "Bob's board, the second proposal"
+expect_stone "$ALICE" e 4 $PROPOSAL "Alice's board, the second proposal"
+import -window "$BOB" "$OUT/bob_proposals.png"
+click "$BOB" k 10
+for who in ALICE BOB; do
+  expect_stone "${!who}" k 10 $BLACK "$who's board, the chosen proposal"
+  expect_stone "${!who}" e 4 $EMPTY "$who's board, the proposal not chosen"
+done
+# Bob takes his stone back with a click on it while he waits, and plays
+# elsewhere.
+click "$BOB" b 2
+expect_stone "$ALICE" b 2 $WHITE "Alice's board"
+click "$BOB" b 2
+for who in ALICE BOB; do expect_stone "${!who}" b 2 $EMPTY "$who's board after the take-back"; done
+click "$BOB" c 2
+expect_stone "$ALICE" c 2 $WHITE "Alice's board"
+click "$ALICE" l 10
+expect_stone "$BOB" l 10 $BLACK "Bob's board"
+click "$BOB" d 2
+expect_stone "$ALICE" d 2 $WHITE "Alice's board"
+# j10 makes two open threes (j10-k10-l10 and h8-i9-j10): forbidden to black,
+# and white's side calls the game.
+click "$ALICE" j 10
+expect_stone "$BOB" j 10 $BLACK "Bob's board, the forbidden stone"
+for who in Alice Bob; do
+  shows "$OUT/$who.txt" "WHITE win, forbidden move" || fail "$who's window shows no result after the forbidden move"
+done
+import -window "$ALICE" "$OUT/alice_forbidden.png"
+
 # Save Game under a name typed over the offered one, then Load Game of that
 # file, both through the dialogs; the side question of the load is answered
 # with Enter, and Bob's window takes the game.
@@ -333,8 +370,13 @@ if [ -n "$ALICE" ] && [ -n "$BOB" ]; then
   if BOX=$(window '^Swap sides\?$'); then
     off_board "$BOX" "$BOB" "the swap question at scale 2"
     import -window root "$OUT/screen_scale2.png"
+    # Yes: Bob takes black, and Alice, white now, plays the fourth stone.
     xdotool windowfocus --sync "$BOX"
-    xdotool key Escape
+    xdotool key Return
+    shows "$OUT/Alice.txt" "Bob is BLACK now" || fail "Alice's log does not tell of the swap"
+    shows "$OUT/Bob.txt" "Alice plays WHITE" || fail "Bob's log does not tell the new sides"
+    click "$ALICE" g 10
+    expect_stone "$BOB" g 10 255,255,255 "Bob's board, Alice's white stone after the swap"
   else
     fail "no swap question at scale 2"
   fi
