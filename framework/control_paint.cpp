@@ -145,18 +145,14 @@ void DrawScrollBars(const WindowRecord& r, Surface& s, const CRect& inner) {
     DrawArrow(s, layout.down, Arrow::Down);
     DrawRaised(s, layout.thumb);
   }
-  if (r.style & WS_HSCROLL) {
-    // Lines are wrapped to the pane's width, so the thumb always fills the track.
-    const CRect h(inner.left, inner.bottom - bar, inner.right - ((r.style & WS_VSCROLL) ? bar : 0),
-                  inner.bottom);
-    const int arrow = std::min(h.Height(), h.Width() / 2);
-    const CRect left(h.left, h.top, h.left + arrow, h.bottom);
-    const CRect right(h.right - arrow, h.top, h.right, h.bottom);
-    DrawRaised(s, left);
-    DrawArrow(s, left, Arrow::Left);
-    DrawRaised(s, right);
-    DrawArrow(s, right, Arrow::Right);
-    DrawRaised(s, CRect(left.right, h.top, right.left, h.bottom));
+  if (!HScrollBarOf(r).IsRectEmpty()) {
+    const ScrollBarLayout layout = LayoutHScrollBar(r);
+    FillRect(s, layout.track, Argb(224, 224, 224));
+    DrawRaised(s, layout.up);
+    DrawArrow(s, layout.up, Arrow::Left);
+    DrawRaised(s, layout.down);
+    DrawArrow(s, layout.down, Arrow::Right);
+    DrawRaised(s, layout.thumb);
   }
   if ((r.style & WS_VSCROLL) && (r.style & WS_HSCROLL))
     FillRect(s, CRect(inner.right - bar, inner.bottom - bar, inner.right, inner.bottom), kFace);
@@ -193,7 +189,8 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
     const char shown = (r.style & ES_PASSWORD) ? '*' : c;
     return TextWidth(std::string_view(&shown, 1), o);
   };
-  int firstX = 0;
+  // A multi-line text with a horizontal bar shows its lines from firstX on.
+  int firstX = multi ? std::clamp(r.firstX, 0, MaxFirstX(r)) : 0;
   if (!multi) {
     // A single line scrolls sideways to keep the caret in view.
     int lineStart = 0;

@@ -61,8 +61,54 @@ void ScrollTo(HWND hwnd, WindowRecord& r, int first) {
   Platform::Current()->Invalidate(hwnd, nullptr, false);
 }
 
-// The scroll bar's share of a button press; true when the press was on the bar.
+// A rectangle with its axes exchanged: a horizontal bar is laid out as a
+// vertical one turned on its side.
+CRect Transposed(const CRect& r) {
+  return CRect(r.top, r.left, r.bottom, r.right);
+}
+
+int FirstX(const WindowRecord& r) {
+  return std::clamp(r.firstX, 0, MaxFirstX(r));
+}
+
+// Scrolls the lines of a multi-line edit sideways so that `x` pixels lie left
+// of the view (clamped).
+void ScrollXTo(HWND hwnd, WindowRecord& r, int x) {
+  x = std::clamp(x, 0, MaxFirstX(r));
+  if (x == r.firstX) return;
+  r.firstX = x;
+  Platform::Current()->Invalidate(hwnd, nullptr, false);
+}
+
+// A step of the horizontal arrows and keys: about two characters.
+int SideStep(const WindowRecord& r) {
+  return LayoutEdit(r).lineHeight;
+}
+
+// The horizontal bar's share of a button press; true when it was on the bar.
+bool PressHScrollBar(HWND hwnd, WindowRecord& r, CPoint at) {
+  const CRect bar = HScrollBarOf(r);
+  if (bar.IsRectEmpty() || !bar.PtInRect(at)) return false;
+  const ScrollBarLayout layout = LayoutHScrollBar(r);
+  const int first = FirstX(r);
+  const int page = LayoutEdit(r).text.Width();
+  if (layout.up.PtInRect(at)) {
+    ScrollXTo(hwnd, r, first - SideStep(r));
+  } else if (layout.down.PtInRect(at)) {
+    ScrollXTo(hwnd, r, first + SideStep(r));
+  } else if (layout.thumb.PtInRect(at)) {
+    r.hThumbGrab = at.x - layout.thumb.left;
+  } else if (at.x < layout.thumb.left) {
+    ScrollXTo(hwnd, r, first - page);
+  } else {
+    ScrollXTo(hwnd, r, first + page);
+  }
+  return true;
+}
+
+// The scroll bars' share of a button press; true when the press was on a bar.
 bool PressScrollBar(HWND hwnd, WindowRecord& r, CPoint at) {
+  if (PressHScrollBar(hwnd, r, at)) return true;
   const CRect bar = VScrollBarOf(r);
   if (bar.IsRectEmpty() || !bar.PtInRect(at)) return false;
   const int lines = EditLineCount(r);
@@ -130,6 +176,58 @@ CRect VScrollBarOf(const WindowRecord& rec) {
   const int bar = GetSystemMetrics(SM_CXVSCROLL);
   return CRect(box.right - bar, box.top, box.right,
                box.bottom - ((rec.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0));
+}
+
+CRect HScrollBarOf(const WindowRecord& rec) {
+  if (!(rec.style & WS_HSCROLL) || !(rec.style & ES_MULTILINE)) return CRect();
+  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
+  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  const int bar = GetSystemMetrics(SM_CYHSCROLL);
+  return CRect(box.left, box.bottom - bar,
+               box.right - ((rec.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0),
+               box.bottom);
+}
+
+int WidestLineInView(const WindowRecord& rec) {
+  // Only the lines in view are measured, as only they are drawn: a long log
+  // costs no more than a short one. A line cut by the bottom edge counts.
+  const EditLayout layout = LayoutEdit(rec);
+  TextOptions o;
+  LOGFONT lf;
+  o.bold = rec.font && rec.font->GetLogFont(&lf) && lf.lfWeight >= 600;
+  const std::string& text = rec.text;
+  size_t start = 0;
+  for (int line = 0; line < rec.firstLine && start != std::string::npos; ++line) {
+    start = text.find('\n', start);
+    if (start != std::string::npos) ++start;
+  }
+  int widest = 0;
+  for (int line = 0; line <= layout.visibleLines && start != std::string::npos; ++line) {
+    const size_t end = text.find('\n', start);
+    int width = 0;
+    for (size_t i = start; i < std::min(end, text.size()); ++i) {
+      if (text[i] != '\r') width += TextWidth(std::string_view(&text[i], 1), o);
+    }
+    widest = std::max(widest, width);
+    start = end == std::string::npos ? end : end + 1;
+  }
+  return widest;
+}
+
+int MaxFirstX(const WindowRecord& rec) {
+  if (HScrollBarOf(rec).IsRectEmpty()) return 0;
+  return std::max(0, WidestLineInView(rec) - LayoutEdit(rec).text.Width());
+}
+
+ScrollBarLayout LayoutHScrollBar(const WindowRecord& rec) {
+  const CRect bar = HScrollBarOf(rec);
+  if (bar.IsRectEmpty()) return {};
+  const ScrollBarLayout turned = LayoutScrollBar(Transposed(bar), WidestLineInView(rec),
+                                                 LayoutEdit(rec).text.Width(), FirstX(rec));
+  return ScrollBarLayout{Transposed(turned.up), Transposed(turned.down), Transposed(turned.track),
+                         Transposed(turned.thumb)};
 }
 
 std::optional<WindowKind> ControlKindOf(std::string_view className) {
@@ -215,6 +313,12 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         PressScrollBar(hwnd, *r, CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
       return 0;
     case WM_MOUSEMOVE:
+      if (r->hThumbGrab >= 0 && (wParam & MK_LBUTTON)) {
+        const int left = GET_X_LPARAM(lParam) - r->hThumbGrab;
+        ScrollXTo(hwnd, *r,
+                  FirstLineAtThumb(Transposed(HScrollBarOf(*r)), WidestLineInView(*r),
+                                   LayoutEdit(*r).text.Width(), left));
+      }
       if (r->thumbGrab >= 0 && (wParam & MK_LBUTTON)) {
         const int top = GET_Y_LPARAM(lParam) - r->thumbGrab;
         ScrollTo(hwnd, *r,
@@ -224,6 +328,7 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONUP:
       r->thumbGrab = -1;
+      r->hThumbGrab = -1;
       return 0;
     case WM_MOUSEWHEEL:
       if (IsMultiLine(*r)) {
@@ -249,7 +354,7 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == VK_DELETE && !readOnly) {
         if (r->selStart == r->selEnd && r->selEnd < length) r->selEnd = r->selEnd + 1;
         ReplaceEditSelection(hwnd, "");
-      } else if (wParam == VK_LEFT || wParam == VK_RIGHT) {
+      } else if ((wParam == VK_LEFT || wParam == VK_RIGHT) && !(readOnly && IsMultiLine(*r))) {
         const int step = wParam == VK_LEFT ? -1 : 1;
         const int caret = std::clamp(r->selEnd + step, 0, length);
         SetEditSelection(hwnd, caret, caret, true);
@@ -268,6 +373,12 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
             break;
           case VK_DOWN:
             ScrollTo(hwnd, *r, r->firstLine + 1);
+            break;
+          case VK_LEFT:
+            ScrollXTo(hwnd, *r, FirstX(*r) - SideStep(*r));
+            break;
+          case VK_RIGHT:
+            ScrollXTo(hwnd, *r, FirstX(*r) + SideStep(*r));
             break;
           case VK_HOME:
             ScrollTo(hwnd, *r, 0);

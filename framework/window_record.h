@@ -66,6 +66,10 @@ struct WindowRecord {
   // back to the end.
   bool scrolledBack = false;
   int thumbGrab = -1;  // while the scroll thumb is dragged: the pixel grabbed in it
+  // A multi-line edit with a horizontal bar: how many pixels its lines are
+  // scrolled to the left, and the pixel grabbed in that bar's thumb.
+  int firstX = 0;
+  int hThumbGrab = -1;
 };
 
 // The control kind of a window class name ("EDIT", "BUTTON", "STATIC", the
@@ -113,5 +117,15 @@ int FirstLineAtThumb(const CRect& bar, int lines, int visible, int thumbTop);
 // (empty without WS_VSCROLL).
 CRect VScrollBarOf(const WindowRecord& rec);
 int EditLineCount(const WindowRecord& rec);
+// The horizontal scroll bar of a multi-line edit, in its client coordinates
+// (empty without WS_HSCROLL), and its layout: `up` is the left arrow, `down`
+// the right one. It spans the widest of the lines in view (a word longer than
+// the pane is never split), so that sideways scrolling shows all of them.
+CRect HScrollBarOf(const WindowRecord& rec);
+ScrollBarLayout LayoutHScrollBar(const WindowRecord& rec);
+// The width in pixels of the widest line in view of a multi-line edit.
+int WidestLineInView(const WindowRecord& rec);
+// How far the lines in view can be scrolled to the left: 0 when they fit.
+int MaxFirstX(const WindowRecord& rec);
 
 }  // namespace tessaro

@@ -247,6 +247,19 @@ sleep 0.3
 [ "$(log_pixels "$BOB")" != "$bottom" ] || fail "Page Up did not scroll Bob's log"
 import -window "$BOB" "$OUT/bob_log_scrolled.png"
 xdotool key ctrl+End
+# A word wider than the pane is never split: the log's horizontal bar (its
+# right arrow) shows the rest of it.
+xdotool mousemove --window "$BOB" 200 308 click 1
+xdotool windowfocus --sync "$BOB"
+xdotool type --delay 5 'see-the-long-word-that-does-not-fit-the-log-pane'
+xdotool key Return
+shows "$OUT/Alice.txt" "see-the-long-word" || fail "Bob's long word did not arrive"
+sleep 0.3
+before=$(log_pixels "$BOB")
+xdotool mousemove --window "$BOB" 486 282 click --repeat 4 --delay 30 1
+sleep 0.3
+[ "$(log_pixels "$BOB")" != "$before" ] || fail "the horizontal bar did not scroll Bob's log sideways"
+import -window "$BOB" "$OUT/bob_log_sideways.png"
 
 # Set Timer: its box asks inside itself, beside the board, with the typing
 # going straight into its field; then the clock runs down.

@@ -387,6 +387,63 @@ TEST_F(DialogTest, AScrolledLogShowsTheLinesFromItsFirstVisibleOne) {
   }
 }
 
+// A word longer than the pane is never split: the horizontal bar and the
+// arrow keys bring the rest of it into view, as far as the widest line in
+// view needs and no further.
+TEST_F(DialogTest, TheLogScrollsSidewaysToShowALineWiderThanThePane) {
+  auto* log = static_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007));
+  std::string text = "short\n" + std::string(80, 'w') + "\n";
+  for (int i = 0; i < 40; ++i)
+    text += "line\n";
+  log->SetWindowText(text);
+  const WindowRecord& rec = *os.platform().Find(log->m_hWnd);
+  const int most = MaxFirstX(rec);
+  ASSERT_GT(most, 0) << "the long line fits the pane";
+  const int arrow = LayoutEdit(rec).lineHeight;  // one arrow press or key
+  const int page = LayoutEdit(rec).text.Width();
+  ASSERT_GT(most, 2 * arrow + page);
+  auto bar = [&] { return LayoutHScrollBar(rec); };
+  auto press = [&](CPoint at, int dragX = 0) {
+    log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    if (dragX != 0) log->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x + dragX, at.y));
+    log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x + dragX, at.y));
+  };
+  auto centre = [](const CRect& r) {
+    return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  };
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    int firstX;
+  } steps[] = {
+      {"right arrow", [&] { press(centre(bar().down)); }, arrow},
+      {"Right key",
+       [&] {
+         os.Focus(*log);
+         os.KeyDown(VK_RIGHT);
+       },
+       2 * arrow},
+      {"Left key", [&] { os.KeyDown(VK_LEFT); }, arrow},
+      {"track right of the thumb",
+       [&] { press(CPoint(bar().track.right - 1, centre(bar().track).y)); }, arrow + page},
+      {"thumb dragged past the right end", [&] { press(centre(bar().thumb), 500); }, most},
+      {"right arrow at the end", [&] { press(centre(bar().down)); }, most},
+      {"track left of the thumb", [&] { press(CPoint(bar().track.left, centre(bar().track).y)); },
+       most - page},
+      {"thumb dragged past the left end", [&] { press(centre(bar().thumb), -500); }, 0},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    os.RunUntilIdle();
+    EXPECT_EQ(rec.firstX, step.firstX) << step.what;
+  }
+  // Scrolled down to lines that all fit, the bar has nowhere to go.
+  os.KeyDown(VK_END);
+  os.RunUntilIdle();
+  EXPECT_EQ(MaxFirstX(rec), 0);
+  EXPECT_EQ(bar().thumb, bar().track);
+}
+
 TEST(ScrollBarLayoutTest, ThumbShowsTheVisiblePartAndFollowsTheFirstLine) {
   const CRect bar(0, 0, 16, 216);  // arrows 16 high: a track of 184 pixels
   const struct {
