@@ -8,9 +8,12 @@ constexpr COLORREF kListFace = RGB(255, 255, 255);
 constexpr COLORREF kSelectedFace = RGB(0, 0, 128);
 constexpr COLORREF kGrayText = RGB(96, 96, 96);
 // Columns, in pixels from the list's left edge.
+// The status column is the widest: it holds a result such as "WHITE win,
+// forbidden move".
 constexpr int kStatusColumn = 76;
-constexpr int kPresenceColumn = 196;
-constexpr int kProtocolColumn = 246;
+constexpr int kPresenceColumn = 286;
+constexpr int kProtocolColumn = 340;
+constexpr int kColumnGap = 4;
 constexpr COLORREF kOnline = RGB(0, 128, 0);
 
 ControlTemplate Control(const char* className, const char* text, int id, DWORD style, int x, int y,
@@ -27,6 +30,15 @@ ControlTemplate Control(const char* className, const char* text, int id, DWORD s
   return c;
 }
 
+// `text`, cut short with "..." where it is wider than `width` pixels, so that
+// a long name or status never runs into the next column.
+std::string Fitted(CDC& dc, std::string text, int width) {
+  if (dc.GetTextExtent(text).cx <= width) return text;
+  while (!text.empty() && dc.GetTextExtent(text + "...").cx > width)
+    text.pop_back();
+  return text + "...";
+}
+
 }  // namespace
 
 void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
@@ -35,20 +47,20 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   // Pixels to dialog units of the template's font (base units 6 x 13).
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
-  t.cx = 200;
+  t.cx = 260;
   t.cy = 190;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
   t.font.face = "MS Sans Serif";
   t.controls.push_back(Control("STATIC", "You:", -1, SS_LEFT, 7, 6, 22, 9));
-  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 163, 9));
-  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 186, 9));
+  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 223, 9));
+  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 246, 9));
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
   // The connection and the contact requests.
-  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 186, 9));
-  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 186, 9));
+  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 9));
+  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 246, 9));
   t.controls.push_back(
       Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 172, 40, 14));
   t.controls.push_back(
@@ -184,9 +196,11 @@ void HostWindow::OnPaint() {
       if (selected)
         dc.FillSolidRect(kListLeft, y, kListRight - kListLeft, kRowHeight, kSelectedFace);
       dc.SetTextColor(selected ? RGB(255, 255, 255) : RGB(0, 0, 0));
-      dc.TextOut(kListLeft + 4, y + 2, host_.DisplayName(rows_[i]));
+      dc.TextOut(kListLeft + 4, y + 2,
+                 Fitted(dc, host_.DisplayName(rows_[i]), kStatusColumn - 4 - kColumnGap));
       const HANDLE contact = rows_[i];
-      dc.TextOut(kListLeft + kStatusColumn, y + 2, host_.StatusOf(contact));
+      dc.TextOut(kListLeft + kStatusColumn, y + 2,
+                 Fitted(dc, host_.StatusOf(contact), kPresenceColumn - kStatusColumn - kColumnGap));
       const std::string presence = PresenceOf(host_, contact);
       dc.SetTextColor(selected ? RGB(255, 255, 255) : presence == "online" ? kOnline : kGrayText);
       dc.TextOut(kListLeft + kPresenceColumn, y + 2, presence);

@@ -36,7 +36,7 @@ class HostWindow : public CDialog {
   // Pixel geometry of the list, in the window's client coordinates.
   static constexpr int kListLeft = 10;
   static constexpr int kListTop = 52;
-  static constexpr int kListRight = 290;
+  static constexpr int kListRight = 380;
   static constexpr int kRowHeight = 16;
   static constexpr int kVisibleRows = 8;
 

@@ -22,7 +22,7 @@ for tool in Xvfb xdotool import "$CONVERT"; do
 done
 
 mkdir -p "$OUT"
-rm -f "$OUT"/*.png "$OUT"/*.txt "$OUT"/*.db "$OUT"/display
+rm -f "$OUT"/*.png "$OUT"/*.txt "$OUT"/*.db "$OUT"/*.lib "$OUT"/display
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -320,6 +320,9 @@ else
 fi
 for _ in $(seq 100); do [ -s "$OUT/game1.lib" ] && break; sleep 0.05; done
 [ -s "$OUT/game1.lib" ] || fail "Save Game did not write the typed name"
+# The 20-byte header, nine stones of two bytes and "Alice vs Bob" with its zero.
+size=$(stat -c %s "$OUT/game1.lib" 2>/dev/null)
+[ "$size" = 51 ] || fail "the saved game is $size bytes, not the 51 of its nine stones"
 if OPEN=$(menu_box "$ALICE" l '^Open$'); then
   import -window "$OPEN" "$OUT/load_dialog.png"
   xdotool type --delay 10 "$OUT/game1.lib"
