@@ -337,6 +337,12 @@ LRESULT ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         ScrollTo(hwnd, *r, r->firstLine - 3 * notches);
       }
       return 0;
+    case WM_MOUSEHWHEEL:
+      if (IsMultiLine(*r)) {
+        const int notches = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
+        ScrollXTo(hwnd, *r, FirstX(*r) + 3 * SideStep(*r) * notches);
+      }
+      return 0;
     case WM_CHAR: {
       if (readOnly) return 0;
       const unsigned c = static_cast<unsigned>(wParam);

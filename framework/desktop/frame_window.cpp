@@ -159,16 +159,23 @@ CPoint CanvasView::ClientPoint() const {
 bool CanvasView::Wheel() {
   Platform& p = frame_.platform();
   const HWND hwnd = frame_.hwnd();
-  if (!p.IsEnabled(hwnd) || Fl::event_dy() == 0) return true;
+  const int dx = Fl::event_dx(), dy = Fl::event_dy();
+  if (!p.IsEnabled(hwnd) || (dx == 0 && dy == 0)) return true;
   // The wheel scrolls what is under the mouse, as desktops do.
   const CPoint client = ClientPoint();
   const HWND target = p.ChildAt(hwnd, client);
   if (!target || !p.IsEnabled(target)) return true;
   const CPoint from = p.CanvasOrigin(hwnd);
   const CPoint to = p.CanvasOrigin(target);
-  const int delta = -Fl::event_dy() * WHEEL_DELTA;  // the toolkit counts down as positive
-  p.PostMessage(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)),
-                MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+  const LPARAM at = MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y);
+  // A wheel tilted sideways, or turned with Shift held, scrolls sideways.
+  if (dy == 0 || (Fl::event_state() & FL_SHIFT)) {
+    const int delta = (dx != 0 ? dx : dy) * WHEEL_DELTA;  // right (or down) is positive
+    p.PostMessage(target, WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), at);
+    return true;
+  }
+  const int delta = -dy * WHEEL_DELTA;  // the toolkit counts down as positive
+  p.PostMessage(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), at);
   return true;
 }
 

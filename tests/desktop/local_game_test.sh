@@ -258,7 +258,11 @@ sleep 0.3
 before=$(log_pixels "$BOB")
 xdotool mousemove --window "$BOB" 486 282 click --repeat 4 --delay 30 1
 sleep 0.3
-[ "$(log_pixels "$BOB")" != "$before" ] || fail "the horizontal bar did not scroll Bob's log sideways"
+sideways=$(log_pixels "$BOB")
+[ "$sideways" != "$before" ] || fail "the horizontal bar did not scroll Bob's log sideways"
+xdotool mousemove --window "$BOB" 400 150 click --repeat 2 6  # the wheel tilted left
+sleep 0.3
+[ "$(log_pixels "$BOB")" != "$sideways" ] || fail "the sideways wheel did not scroll Bob's log"
 import -window "$BOB" "$OUT/bob_log_sideways.png"
 
 # Set Timer: its box asks inside itself, beside the board, with the typing

@@ -431,6 +431,8 @@ TEST_F(DialogTest, TheLogScrollsSidewaysToShowALineWiderThanThePane) {
       {"track left of the thumb", [&] { press(CPoint(bar().track.left, centre(bar().track).y)); },
        most - page},
       {"thumb dragged past the left end", [&] { press(centre(bar().thumb), -500); }, 0},
+      {"wheel tilted right a notch",
+       [&] { log->SendMessage(WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), 0); }, 3 * arrow},
   };
   for (const auto& step : steps) {
     step.act();
