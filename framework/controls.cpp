@@ -224,8 +224,10 @@ int MaxFirstX(const WindowRecord& rec) {
 ScrollBarLayout LayoutHScrollBar(const WindowRecord& rec) {
   const CRect bar = HScrollBarOf(rec);
   if (bar.IsRectEmpty()) return {};
-  const ScrollBarLayout turned = LayoutScrollBar(Transposed(bar), WidestLineInView(rec),
-                                                 LayoutEdit(rec).text.Width(), FirstX(rec));
+  const int widest = WidestLineInView(rec);  // measured once: it walks the text
+  const int width = LayoutEdit(rec).text.Width();
+  const int first = std::clamp(rec.firstX, 0, std::max(0, widest - width));
+  const ScrollBarLayout turned = LayoutScrollBar(Transposed(bar), widest, width, first);
   return ScrollBarLayout{Transposed(turned.up), Transposed(turned.down), Transposed(turned.track),
                          Transposed(turned.thumb)};
 }

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Plays the local game in real windows on a virtual display, as a person
 # would: clicks on the board, a chat line typed, a swap question answered with
-# Escape, the log read back by wheel and keys, Set Timer, the fifth-move
-# proposals and white's choice, a take-back, a forbidden move that ends the
-# game, Save and Load Game, the game window closed with Escape; then the
-# opening again with the windows at scale 2 and the swap answered Yes.
+# Escape, the log read back by wheel and keys and sideways by its bar and a
+# tilted wheel, Set Timer, the fifth-move proposals and white's choice, a
+# take-back, a forbidden move that ends the game, Save and Load Game, the game
+# window closed with Escape; then the opening again with the windows at scale
+# 2 and the swap answered Yes.
 # Checks the pixels at the clicked crossings, that question boxes leave the
 # board in view, the log and labels the windows show (read back through the
 # players' --dump files) and leaves screenshots of both scales in OUT.
