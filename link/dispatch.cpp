@@ -176,7 +176,9 @@ void GameWindow::DispatchMove(GameCommand& command) {
   PlaceMove(move.x, move.y, move.value);
   ownTail = 0;
 
-  // Whose turn: R1 always, then the first of R2 to R5 that applies.
+  // Whose turn: a stone from the peer gives it to this side, except to white
+  // while black places the three opening stones; then the first of the
+  // opening's moments below that applies.
   const size_t n = moveList.size();
   myTurn = (myColor == White && n < 3) ? 0 : 1;
   if (myColor == White && n == 3) {
