@@ -132,27 +132,26 @@ void DrawArrow(Surface& s, const CRect& r, Arrow dir) {
   }
 }
 
+// One bar: the track, the two arrow buttons and the thumb.
+void DrawScrollBar(Surface& s, const ScrollBarLayout& layout, Arrow toStart, Arrow toEnd) {
+  FillRect(s, layout.track, Argb(224, 224, 224));
+  DrawRaised(s, layout.up);
+  DrawArrow(s, layout.up, toStart);
+  DrawRaised(s, layout.down);
+  DrawArrow(s, layout.down, toEnd);
+  DrawRaised(s, layout.thumb);
+}
+
 void DrawScrollBars(const WindowRecord& r, Surface& s, const CRect& inner) {
   const int bar = GetSystemMetrics(SM_CXVSCROLL);
   if (r.style & WS_VSCROLL) {
     const CRect v = VScrollBarOf(r);
     const ScrollBarLayout layout =
         LayoutScrollBar(v, EditLineCount(r), LayoutEdit(r).visibleLines, r.firstLine);
-    FillRect(s, layout.track, Argb(224, 224, 224));
-    DrawRaised(s, layout.up);
-    DrawArrow(s, layout.up, Arrow::Up);
-    DrawRaised(s, layout.down);
-    DrawArrow(s, layout.down, Arrow::Down);
-    DrawRaised(s, layout.thumb);
+    DrawScrollBar(s, layout, Arrow::Up, Arrow::Down);
   }
   if (!HScrollBarOf(r).IsRectEmpty()) {
-    const ScrollBarLayout layout = LayoutHScrollBar(r);
-    FillRect(s, layout.track, Argb(224, 224, 224));
-    DrawRaised(s, layout.up);
-    DrawArrow(s, layout.up, Arrow::Left);
-    DrawRaised(s, layout.down);
-    DrawArrow(s, layout.down, Arrow::Right);
-    DrawRaised(s, layout.thumb);
+    DrawScrollBar(s, LayoutHScrollBar(r), Arrow::Left, Arrow::Right);
   }
   if ((r.style & WS_VSCROLL) && (r.style & WS_HSCROLL))
     FillRect(s, CRect(inner.right - bar, inner.bottom - bar, inner.right, inner.bottom), kFace);

@@ -199,16 +199,7 @@ void GameWindow::DispatchMove(GameCommand& command) {
     myTurn = 0;  // wait for the second proposal
   } else if (myColor == Black && move.value == Black) {
     // White chose a proposal: take the other one away on both boards.
-    GameCommand removal(this);
-    for (int16_t x = 0; x < kBoardSize; ++x) {
-      for (int16_t y = 0; y < kBoardSize; ++y) {
-        if (board.at(x, y) != Proposal) continue;
-        PlaceMove(x, y, Empty);
-        ++ownTail;
-        removal.setMove(Move{x, y, Empty});
-        SendCommand(removal);
-      }
-    }
+    RemoveProposals();
     myTurn = 0;
   }
 }
@@ -242,6 +233,24 @@ void GameWindow::DispatchTakeBack() {
   ResolveCrossedTakeBack();
 }
 
+// Every proposal still on the board goes, here and on the peer's board, by a
+// removal record each; true if there was one.
+bool GameWindow::RemoveProposals() {
+  GameCommand removal(this);
+  bool removed = false;
+  for (int16_t x = 0; x < kBoardSize; ++x) {
+    for (int16_t y = 0; y < kBoardSize; ++y) {
+      if (board.at(x, y) != Proposal) continue;
+      PlaceMove(x, y, Empty);
+      ++ownTail;
+      removal.setMove(Move{x, y, Empty});
+      SendCommand(removal);
+      removed = true;
+    }
+  }
+  return removed;
+}
+
 // After a crossing the peer's stone has gone from beneath ours and our
 // records stay, on both boards alike; the peer has the turn there, since our
 // stone reached it after its take-back. Fifth-move proposals of ours that
@@ -250,17 +259,7 @@ void GameWindow::DispatchTakeBack() {
 // an unchosen proposal is, by a removal record, and play goes on without
 // them. This side keeps the turn its own last stone left it.
 void GameWindow::ResolveCrossedTakeBack() {
-  GameCommand removal(this);
-  for (int16_t x = 0; x < kBoardSize; ++x) {
-    for (int16_t y = 0; y < kBoardSize; ++y) {
-      if (board.at(x, y) != Proposal) continue;
-      PlaceMove(x, y, Empty);
-      ++ownTail;
-      removal.setMove(Move{x, y, Empty});
-      SendCommand(removal);
-      proposingFifth = 0;
-    }
-  }
+  if (RemoveProposals()) proposingFifth = 0;
   const size_t n = moveList.size();
   myTurn = (myColor == Black && (n < 3 || proposingFifth)) ? 1 : 0;
 }

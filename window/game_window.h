@@ -138,6 +138,7 @@ class GameWindow : public CDialog, public GamePosition {
   void Refuse(const std::string& what);
   void TakeBackClick(int x, int y);
   void DispatchTakeBack();
+  bool RemoveProposals();
   void ResolveCrossedTakeBack();
   void SimulationClick(int x, int y);
   void DispatchMove(GameCommand& command);
