@@ -79,6 +79,14 @@ class DialogTest : public FrameworkTest {
     EXPECT_NE(c, nullptr) << id;
     return c ? os.platform().Find(c->m_hWnd)->rect : CRect();
   }
+  // A left click at `at` in `w`'s client area, dragged by `drag` before the
+  // button comes up.
+  static void Press(CWnd& w, CPoint at, CPoint drag = CPoint()) {
+    const CPoint up(at.x + drag.x, at.y + drag.y);
+    w.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    if (drag.x != 0 || drag.y != 0) w.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(up.x, up.y));
+    w.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+  }
 
   GameLike dlg;
 };
@@ -287,13 +295,7 @@ TEST_F(DialogTest, TheLogScrollsByWheelKeysAndBarAndStaysWhereTheReaderPutIt) {
     return LayoutScrollBar(VScrollBarOf(rec), EditLineCount(rec), LayoutEdit(rec).visibleLines,
                            rec.firstLine);
   };
-  auto press = [&](CPoint at) {
-    log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
-    log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-  };
-  auto centre = [](const CRect& r) {
-    return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  };
+  auto press = [&](CPoint at, CPoint drag = CPoint()) { Press(*log, at, drag); };
   // 21 lines show (see above); 40 lines and the empty one after them: the
   // view follows the end at line 20 until the reader scrolls away.
   const struct {
@@ -310,22 +312,16 @@ TEST_F(DialogTest, TheLogScrollsByWheelKeysAndBarAndStaysWhereTheReaderPutIt) {
          os.KeyDown(VK_PRIOR);
        },
        0},
-      {"up arrow at the top", [&] { press(centre(bar().up)); }, 0},
-      {"down arrow", [&] { press(centre(bar().down)); }, 1},
+      {"up arrow at the top", [&] { press(bar().up.CenterPoint()); }, 0},
+      {"down arrow", [&] { press(bar().down.CenterPoint()); }, 1},
       {"track below the thumb",
-       [&] { press(CPoint(centre(bar().track).x, bar().track.bottom - 1)); }, 22},
+       [&] { press(CPoint(bar().track.CenterPoint().x, bar().track.bottom - 1)); }, 22},
       {"Page Down past the end", [&] { os.KeyDown(VK_NEXT); }, 30},
       {"following again", [&] { addLines(2); }, 32},
       {"Ctrl+Home", [&] { os.KeyDown(VK_HOME); }, 0},
       {"wheel down two notches",
        [&] { log->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), 0); }, 6},
-      {"thumb dragged to the bottom",
-       [&] {
-         const CPoint grab = centre(bar().thumb);
-         log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
-         log->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grab.x, grab.y + 500));
-         log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(grab.x, grab.y + 500));
-       },
+      {"thumb dragged to the bottom", [&] { press(bar().thumb.CenterPoint(), CPoint(0, 500)); },
        32},
       {"Ctrl+End then lines",
        [&] {
@@ -403,20 +399,13 @@ TEST_F(DialogTest, TheLogScrollsSidewaysToShowALineWiderThanThePane) {
   const int page = LayoutEdit(rec).text.Width();
   ASSERT_GT(most, 2 * arrow + page);
   auto bar = [&] { return LayoutHScrollBar(rec); };
-  auto press = [&](CPoint at, int dragX = 0) {
-    log->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
-    if (dragX != 0) log->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x + dragX, at.y));
-    log->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x + dragX, at.y));
-  };
-  auto centre = [](const CRect& r) {
-    return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  };
+  auto press = [&](CPoint at, int dragX = 0) { Press(*log, at, CPoint(dragX, 0)); };
   const struct {
     const char* what;
     std::function<void()> act;
     int firstX;
   } steps[] = {
-      {"right arrow", [&] { press(centre(bar().down)); }, arrow},
+      {"right arrow", [&] { press(bar().down.CenterPoint()); }, arrow},
       {"Right key",
        [&] {
          os.Focus(*log);
@@ -425,12 +414,12 @@ TEST_F(DialogTest, TheLogScrollsSidewaysToShowALineWiderThanThePane) {
        2 * arrow},
       {"Left key", [&] { os.KeyDown(VK_LEFT); }, arrow},
       {"track right of the thumb",
-       [&] { press(CPoint(bar().track.right - 1, centre(bar().track).y)); }, arrow + page},
-      {"thumb dragged past the right end", [&] { press(centre(bar().thumb), 500); }, most},
-      {"right arrow at the end", [&] { press(centre(bar().down)); }, most},
-      {"track left of the thumb", [&] { press(CPoint(bar().track.left, centre(bar().track).y)); },
-       most - page},
-      {"thumb dragged past the left end", [&] { press(centre(bar().thumb), -500); }, 0},
+       [&] { press(CPoint(bar().track.right - 1, bar().track.CenterPoint().y)); }, arrow + page},
+      {"thumb dragged past the right end", [&] { press(bar().thumb.CenterPoint(), 500); }, most},
+      {"right arrow at the end", [&] { press(bar().down.CenterPoint()); }, most},
+      {"track left of the thumb",
+       [&] { press(CPoint(bar().track.left, bar().track.CenterPoint().y)); }, most - page},
+      {"thumb dragged past the left end", [&] { press(bar().thumb.CenterPoint(), -500); }, 0},
       {"wheel tilted right a notch",
        [&] { log->SendMessage(WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), 0); }, 3 * arrow},
   };
