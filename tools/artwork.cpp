@@ -124,9 +124,9 @@ Raster DrawBoardImage() {
   // ends; the letters' tails and the numbers' last column reach the edge. A
   // stone on an outermost point reaches 7 pixels past its line and covers the
   // top of the label beyond it, which its neighbours' labels still name.
-  const int lastShown = kBoardImageSize - 2;
-  const int lettersTop = last + 3;
-  static_assert(GridOffset(kGridLines - 1) + 3 + kGlyphRows == kBoardImageSize - 1,
+  constexpr int lastShown = kBoardImageSize - 2;
+  constexpr int lettersTop = GridOffset(kGridLines - 1) + 3;
+  static_assert(lettersTop + kGlyphRows == lastShown + 1,
                 "the letters' tails end on the last row the window shows");
   for (int k = 0; k < kGridLines; ++k) {
     const std::string letter(1, static_cast<char>('a' + k));
