@@ -91,7 +91,6 @@ class Side {
     }
     peer_ = named.front();
   }
-  ~Side() { host_.reset(); }
 
   void Fail(const std::string& why) {
     std::fprintf(stderr, "click_latency: %s\n", why.c_str());
