@@ -18,6 +18,7 @@ GameWindow::GameWindow() : CDialog(kGameDialogId, nullptr) {
   myClock = 0;
   peerClock = 0;
   clockSetting = 0;
+  paintedCells.fill(kCellNotPainted);
 }
 
 GameWindow::~GameWindow() {

@@ -199,14 +199,7 @@ class GameWindow : public CDialog, public GamePosition {
   // kCellNotPainted: a change repaints only the points whose image changed, so
   // a stone costs the same on a full board as on an empty one.
   static constexpr UINT kCellNotPainted = 0xFFFFFFFF;
-  std::array<UINT, kCellCount> paintedCells = FreshPaintedCells();
-
- private:
-  static std::array<UINT, kCellCount> FreshPaintedCells() {
-    std::array<UINT, kCellCount> cells;
-    cells.fill(kCellNotPainted);
-    return cells;
-  }
+  std::array<UINT, kCellCount> paintedCells;  // filled by the constructor
 };
 
 }  // namespace tessaro
