@@ -250,7 +250,7 @@ constexpr bool AllWellFormed() {
   }
   return true;
 }
-static_assert(AllWellFormed(), "a glyph has rows of different widths");
+static_assert(AllWellFormed(), "a glyph has rows of different widths, or a digit too many rows");
 
 const Glyph* Find(char c) {
   for (const Glyph& g : kGlyphs) {
