@@ -47,6 +47,16 @@ void ScrollToCaret(WindowRecord& r) {
   if (line >= r.firstLine + layout.visibleLines) r.firstLine = line - layout.visibleLines + 1;
 }
 
+// An edit's client area less its one-pixel border (when it has one): where
+// its scroll bars and text go.
+CRect InsideBorder(const WindowRecord& rec) {
+  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
+  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
+    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+  }
+  return box;
+}
+
 bool IsMultiLine(const WindowRecord& r) {
   return (r.style & ES_MULTILINE) != 0;
 }
@@ -169,10 +179,7 @@ int FirstLineAtThumb(const CRect& bar, int lines, int visible, int thumbTop) {
 
 CRect VScrollBarOf(const WindowRecord& rec) {
   if (!(rec.style & WS_VSCROLL)) return CRect();
-  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
-  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
-    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
-  }
+  const CRect box = InsideBorder(rec);
   const int bar = GetSystemMetrics(SM_CXVSCROLL);
   return CRect(box.right - bar, box.top, box.right,
                box.bottom - ((rec.style & WS_HSCROLL) ? GetSystemMetrics(SM_CYHSCROLL) : 0));
@@ -180,10 +187,7 @@ CRect VScrollBarOf(const WindowRecord& rec) {
 
 CRect HScrollBarOf(const WindowRecord& rec) {
   if (!(rec.style & WS_HSCROLL) || !(rec.style & ES_MULTILINE)) return CRect();
-  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
-  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
-    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
-  }
+  const CRect box = InsideBorder(rec);
   const int bar = GetSystemMetrics(SM_CYHSCROLL);
   return CRect(box.left, box.bottom - bar,
                box.right - ((rec.style & WS_VSCROLL) ? GetSystemMetrics(SM_CXVSCROLL) : 0),
@@ -252,10 +256,7 @@ int LineHeightOf(const CFont* font) {
 }
 
 EditLayout LayoutEdit(const WindowRecord& rec) {
-  CRect box(0, 0, rec.rect.Width(), rec.rect.Height());
-  if ((rec.style & WS_BORDER) || (rec.exStyle & WS_EX_CLIENTEDGE)) {
-    box = CRect(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
-  }
+  CRect box = InsideBorder(rec);
   if (rec.style & WS_VSCROLL) box.right -= GetSystemMetrics(SM_CXVSCROLL);
   if (rec.style & WS_HSCROLL) box.bottom -= GetSystemMetrics(SM_CYHSCROLL);
   EditLayout layout;
