@@ -17,11 +17,6 @@ constexpr uint32_t kBlack = Argb(0, 0, 0);
 constexpr uint32_t kWhite = Argb(255, 255, 255);
 constexpr uint32_t kHighlight = Argb(0, 0, 128);
 
-bool IsBold(const CFont* font) {
-  LOGFONT lf;
-  return font && font->GetLogFont(&lf) && lf.lfWeight >= 600;
-}
-
 // Splits text into lines: at line feeds, and at blanks where a line would be
 // wider than `width` (when width > 0). Carriage returns are dropped.
 std::vector<std::string> Lines(const std::string& text, int width, const TextOptions& o) {

@@ -199,8 +199,7 @@ int WidestLineInView(const WindowRecord& rec) {
   // costs no more than a short one. A line cut by the bottom edge counts.
   const EditLayout layout = LayoutEdit(rec);
   TextOptions o;
-  LOGFONT lf;
-  o.bold = rec.font && rec.font->GetLogFont(&lf) && lf.lfWeight >= 600;
+  o.bold = IsBold(rec.font.get());
   const std::string& text = rec.text;
   size_t start = 0;
   for (int line = 0; line < rec.firstLine && start != std::string::npos; ++line) {
@@ -247,6 +246,11 @@ std::optional<WindowKind> ControlKindOf(std::string_view className) {
       upper == "RICHEDIT50W")
     return WindowKind::RichEdit;
   return std::nullopt;
+}
+
+bool IsBold(const CFont* font) {
+  LOGFONT lf;
+  return font && font->GetLogFont(&lf) && lf.lfWeight >= 600;
 }
 
 int LineHeightOf(const CFont* font) {

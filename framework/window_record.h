@@ -100,6 +100,8 @@ struct EditLayout {
 };
 EditLayout LayoutEdit(const WindowRecord& rec);
 int LineHeightOf(const CFont* font);
+// Whether a control's font draws its text bold.
+bool IsBold(const CFont* font);
 
 // A vertical scroll bar: an arrow button at each end and the track between
 // them, in which the thumb's length and place show the visible part of the
