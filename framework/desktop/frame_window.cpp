@@ -156,6 +156,13 @@ CPoint CanvasView::ClientPoint() const {
   return CPoint(FloorDiv(Fl::event_x() - x(), scale), FloorDiv(Fl::event_y() - y(), scale));
 }
 
+LPARAM CanvasView::PointIn(HWND target, CPoint client) const {
+  Platform& p = frame_.platform();
+  const CPoint from = p.CanvasOrigin(frame_.hwnd());
+  const CPoint to = p.CanvasOrigin(target);
+  return MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y);
+}
+
 bool CanvasView::Wheel() {
   Platform& p = frame_.platform();
   const HWND hwnd = frame_.hwnd();
@@ -165,9 +172,7 @@ bool CanvasView::Wheel() {
   const CPoint client = ClientPoint();
   const HWND target = p.ChildAt(hwnd, client);
   if (!target || !p.IsEnabled(target)) return true;
-  const CPoint from = p.CanvasOrigin(hwnd);
-  const CPoint to = p.CanvasOrigin(target);
-  const LPARAM at = MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y);
+  const LPARAM at = PointIn(target, client);
   // A wheel tilted sideways, or turned with Shift held, scrolls sideways.
   if (dy == 0 || (Fl::event_state() & FL_SHIFT)) {
     const int delta = (dx != 0 ? dx : dy) * WHEEL_DELTA;  // right (or down) is positive
@@ -186,11 +191,7 @@ bool CanvasView::Mouse(int event) {
     // A drag goes where the button went down (a scroll thumb being pulled).
     const HWND target = pressTarget_ && p.Find(pressTarget_) ? pressTarget_ : nullptr;
     if (!target || !(Fl::event_state() & FL_BUTTON1)) return true;
-    const CPoint client = ClientPoint();
-    const CPoint from = p.CanvasOrigin(hwnd);
-    const CPoint to = p.CanvasOrigin(target);
-    p.PostMessage(target, WM_MOUSEMOVE, MK_LBUTTON,
-                  MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+    p.PostMessage(target, WM_MOUSEMOVE, MK_LBUTTON, PointIn(target, ClientPoint()));
     return true;
   }
   const int button = Fl::event_button();
@@ -220,10 +221,7 @@ bool CanvasView::Mouse(int event) {
   } else {
     message = left ? WM_LBUTTONUP : WM_RBUTTONUP;
   }
-  const CPoint from = p.CanvasOrigin(hwnd);
-  const CPoint to = p.CanvasOrigin(target);
-  p.PostMessage(target, message, flags,
-                MAKELPARAM(client.x + from.x - to.x, client.y + from.y - to.y));
+  p.PostMessage(target, message, flags, PointIn(target, client));
   return true;
 }
 

@@ -40,6 +40,9 @@ class CanvasView final : public Fl_Widget {
   bool Wheel();
   bool Key(int event);
   CPoint ClientPoint() const;  // of the current event, in the platform's pixels
+  // A point in the top-level window's client area, in `target`'s client
+  // coordinates as a mouse message carries it.
+  LPARAM PointIn(HWND target, CPoint client) const;
 
   FrameWindow& frame_;
   std::vector<unsigned char> rgb_;
