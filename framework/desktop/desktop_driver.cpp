@@ -109,9 +109,7 @@ FrameWindow* DesktopDriver::EnsureFrame(HWND hwnd) {
   }
   if (over && over->shown()) {
     // Beside the window it belongs to, so that the board stays in view.
-    const CPoint at =
-        PlaceBeside(CRect(over->x(), over->y(), over->x() + over->w(), over->y() + over->h()),
-                    CSize(frame->w(), frame->h()), CRect(0, 0, Fl::w(), Fl::h()));
+    const CPoint at = PlaceBeside(*over, CSize(frame->w(), frame->h()));
     frame->position(at.x, at.y);
   } else if (frame->x() < 0 || frame->y() < 0) {
     frame->position(std::max(0, (Fl::w() - frame->w()) / 2),

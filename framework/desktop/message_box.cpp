@@ -75,9 +75,7 @@ void ShowBeside(Fl_Window& box, Fl_Window* owner) {
   const int w = box.w();
   const int h = box.h();
   if (owner && owner->shown()) {
-    const CPoint at =
-        PlaceBeside(CRect(owner->x(), owner->y(), owner->x() + owner->w(), owner->y() + owner->h()),
-                    CSize(w, h), CRect(0, 0, Fl::w(), Fl::h()));
+    const CPoint at = PlaceBeside(*owner, CSize(w, h));
     box.position(at.x, at.y);
   } else {
     box.position((Fl::w() - w) / 2, (Fl::h() - h) / 2);
@@ -112,6 +110,11 @@ CPoint PlaceBeside(const CRect& owner, CSize box, const CRect& screen) {
     if (fits(at.x, at.y)) return at;
   }
   return CPoint(clampX(owner.right - box.cx), clampY(owner.top + (owner.Height() - box.cy) / 2));
+}
+
+CPoint PlaceBeside(const Fl_Window& owner, CSize box) {
+  return PlaceBeside(CRect(owner.x(), owner.y(), owner.x() + owner.w(), owner.y() + owner.h()), box,
+                     CRect(0, 0, Fl::w(), Fl::h()));
 }
 
 int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, Fl_Window* owner,

@@ -16,6 +16,8 @@ int EscapeAnswerOf(UINT type);
 // when none does, over the window's right edge (where the game window has its
 // log), kept on the screen.
 CPoint PlaceBeside(const CRect& owner, CSize box, const CRect& screen);
+// The same for a shown toolkit window on the whole screen.
+CPoint PlaceBeside(const Fl_Window& owner, CSize box);
 // Gives a newly shown box the keyboard once it is on screen: without a window
 // manager nothing else would, and typing would go to the window under the mouse.
 void GiveKeyboardFocus(Fl_Window& window);
