@@ -267,6 +267,12 @@ class PlayerProfileTest : public ::testing::Test {
     EXPECT_NE(host, nullptr) << error;
     return host;
   }
+  // A password file in the profile's folder holding `text`; its path.
+  std::string WriteSecret(const char* text) {
+    const std::string path = (folder_ / "secret").string();
+    std::ofstream(path) << text;
+    return path;
+  }
 
   Headless ui_;
   PlatformQueue queue_;
@@ -274,8 +280,7 @@ class PlayerProfileTest : public ::testing::Test {
 };
 
 TEST_F(PlayerProfileTest, TheNameTheAccountAndTheContactOutliveTheProgram) {
-  const std::string secret = (folder_ / "secret").string();
-  std::ofstream(secret) << "pw\nignored second line\n";
+  const std::string secret = WriteSecret("pw\nignored second line\n");
   AccountOptions options;
   options.name = "Alice";
   options.address = "alice@example.org";
@@ -307,8 +312,7 @@ TEST_F(PlayerProfileTest, TheNameTheAccountAndTheContactOutliveTheProgram) {
 }
 
 TEST_F(PlayerProfileTest, TlsIsOnUnlessTheCommandLineTurnsItOff) {
-  const std::string secret = (folder_ / "secret").string();
-  std::ofstream(secret) << "pw\n";
+  const std::string secret = WriteSecret("pw\n");
   auto host = OpenProfile();
   const struct {
     const char* address;
@@ -351,8 +355,7 @@ TEST_F(PlayerProfileTest, ANamesakeOnAnotherNetworkIsNotThePeer) {
 }
 
 TEST_F(PlayerProfileTest, RefusesWhatCannotMakeAPlayer) {
-  const std::string secret = (folder_ / "secret").string();
-  std::ofstream(secret) << "pw\n";
+  const std::string secret = WriteSecret("pw\n");
   unsetenv(kPasswordVariable);
   const struct {
     const char* address;
