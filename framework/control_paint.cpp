@@ -184,7 +184,7 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
     return TextWidth(std::string_view(&shown, 1), o);
   };
   // A multi-line text with a horizontal bar shows its lines from firstX on.
-  int firstX = multi ? std::clamp(r.firstX, 0, MaxFirstX(r)) : 0;
+  int firstX = FirstX(r);  // 0 for a single line: it has no horizontal bar
   if (!multi) {
     // A single line scrolls sideways to keep the caret in view.
     int lineStart = 0;

@@ -77,10 +77,6 @@ CRect Transposed(const CRect& r) {
   return CRect(r.top, r.left, r.bottom, r.right);
 }
 
-int FirstX(const WindowRecord& r) {
-  return std::clamp(r.firstX, 0, MaxFirstX(r));
-}
-
 // Scrolls the lines of a multi-line edit sideways so that `x` pixels lie left
 // of the view (clamped).
 void ScrollXTo(HWND hwnd, WindowRecord& r, int x) {
@@ -222,6 +218,10 @@ int WidestLineInView(const WindowRecord& rec) {
 int MaxFirstX(const WindowRecord& rec) {
   if (HScrollBarOf(rec).IsRectEmpty()) return 0;
   return std::max(0, WidestLineInView(rec) - LayoutEdit(rec).text.Width());
+}
+
+int FirstX(const WindowRecord& rec) {
+  return std::clamp(rec.firstX, 0, MaxFirstX(rec));
 }
 
 ScrollBarLayout LayoutHScrollBar(const WindowRecord& rec) {

@@ -129,5 +129,7 @@ ScrollBarLayout LayoutHScrollBar(const WindowRecord& rec);
 int WidestLineInView(const WindowRecord& rec);
 // How far the lines in view can be scrolled to the left: 0 when they fit.
 int MaxFirstX(const WindowRecord& rec);
+// How far they are scrolled to the left, kept within that.
+int FirstX(const WindowRecord& rec);
 
 }  // namespace tessaro
