@@ -179,8 +179,10 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   // Where each character goes: its line, then its pixel column from the
   // widths of the characters before it on the line.
   const int glyphH = TextHeight();
+  // A password shows a star for each character.
+  auto shownOf = [&](char c) { return (r.style & ES_PASSWORD) ? '*' : c; };
   auto charWidth = [&](char c) {
-    const char shown = (r.style & ES_PASSWORD) ? '*' : c;
+    const char shown = shownOf(c);
     return TextWidth(std::string_view(&shown, 1), o);
   };
   // A multi-line text with a horizontal bar shows its lines from firstX on.
@@ -238,7 +240,7 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
     if (selected) FillRect(inner, CRect(x, y - 1, x + w, y + glyphH), kHighlight);
     TextOptions co = o;
     if (selected) co.color = kWhite;
-    const char shown = (r.style & ES_PASSWORD) ? '*' : c;
+    const char shown = shownOf(c);
     DrawTextLine(inner, x, y, std::string_view(&shown, 1), co);
     pen += w;
   }
