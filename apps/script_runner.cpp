@@ -273,24 +273,35 @@ std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
   return CellIn(ui_.Snapshot(window), point);
 }
 
+namespace {
+
+// What a point can show, by the colour a little off its crossing; any other
+// colour is the board: "empty".
+struct CellColour {
+  COLORREF colour;
+  const char* name;
+};
+constexpr CellColour kCellColours[] = {
+    {RGB(0, 0, 0), "black"},      {RGB(255, 255, 255), "white"}, {RGB(255, 255, 0), "simwhite"},
+    {RGB(0, 128, 0), "proposal"}, {RGB(255, 0, 0), "forbidden"},
+};
+
+bool IsCellName(const std::string& name) {
+  return name == "empty" || std::any_of(std::begin(kCellColours), std::end(kCellColours),
+                                        [&](const CellColour& cell) { return name == cell.name; });
+}
+
+}  // namespace
+
 std::string ScriptRunner::CellIn(const Image& board, CPoint point) {
   const int x = 19 + 17 * point.x + 3;
   const int y = 15 + 17 * point.y + 3;
   if (!board.Contains(x, y)) return "empty";
-  switch (ColorrefFromArgb(board.At(x, y))) {
-    case RGB(0, 0, 0):
-      return "black";
-    case RGB(255, 255, 255):
-      return "white";
-    case RGB(255, 255, 0):
-      return "simwhite";
-    case RGB(0, 128, 0):
-      return "proposal";
-    case RGB(255, 0, 0):
-      return "forbidden";
-    default:
-      return "empty";
+  const COLORREF seen = ColorrefFromArgb(board.At(x, y));
+  for (const CellColour& cell : kCellColours) {
+    if (cell.colour == seen) return cell.name;
   }
+  return "empty";
 }
 
 void ScriptRunner::Run(const std::string& line) {
@@ -494,9 +505,7 @@ void ScriptRunner::Expect(std::string rest) {
   } else if (what == "cell") {
     const auto point = ParsePoint(NextWord(rest));
     if (!point) throw Failure{"not a board point"};
-    static const char* const kCells[] = {"black", "white",     "proposal",
-                                         "empty", "forbidden", "simwhite"};
-    if (std::find(std::begin(kCells), std::end(kCells), rest) == std::end(kCells)) {
+    if (!IsCellName(rest)) {
       throw Failure{"unknown colour \"" + rest +
                     "\"; a point shows black, white, proposal, forbidden, empty or simwhite"};
     }
