@@ -120,6 +120,8 @@ class ScriptRunner {
   CWnd& Window(const std::string& title);
   CWnd* FindWindow(const std::string& title);
   UINT MenuCommand(CWnd& window, const std::string& item);
+  // Types `text` into the window's chat line and presses Enter.
+  void Chat(CWnd& window, const std::string& text);
   void Expect(std::string rest);
   std::string CellAt(CWnd& window, CPoint point);
   static std::string CellIn(const Image& board, CPoint point);
@@ -267,6 +269,12 @@ UINT ScriptRunner::MenuCommand(CWnd& window, const std::string& item) {
   throw Failure{"the window has no menu item \"" + item + "\""};
 }
 
+void ScriptRunner::Chat(CWnd& window, const std::string& text) {
+  if (!ui_.TypeText(window, kChatLine, text) || !ui_.KeyDown(VK_RETURN)) {
+    throw Failure{"cannot type into the chat line"};
+  }
+}
+
 // What a person sees a little off the crossing of a point: the stone's body
 // (outside the last-move ring), the red cross of a mark, or the board.
 std::string ScriptRunner::CellAt(CWnd& window, CPoint point) {
@@ -370,10 +378,7 @@ void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
     if (!ui_.Focus(window) || !ui_.KeyDown(vk)) throw Failure{"the key did not reach the window"};
     Settle();
   } else if (command == "chat") {
-    CWnd& window = Window(NextWord(rest));
-    if (!ui_.TypeText(window, kChatLine, rest) || !ui_.KeyDown(VK_RETURN)) {
-      throw Failure{"cannot type into the chat line"};
-    }
+    Chat(Window(NextWord(rest)), rest);
     Settle();
   } else if (command == "say") {
     out_ << rest << "\n" << std::flush;
@@ -381,12 +386,8 @@ void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
     CWnd& window = Window(NextWord(rest));
     const long count = std::strtol(NextWord(rest).c_str(), nullptr, 10);
     if (count <= 0 || rest.empty()) throw Failure{"burst how many lines of what?"};
-    for (long i = 1; i <= count; ++i) {
-      if (!ui_.TypeText(window, kChatLine, rest + " " + std::to_string(i)) ||
-          !ui_.KeyDown(VK_RETURN)) {
-        throw Failure{"cannot type into the chat line"};
-      }
-    }
+    for (long i = 1; i <= count; ++i)
+      Chat(window, rest + " " + std::to_string(i));
     Settle();
   } else if (command == "button") {
     CWnd& window = Window(NextWord(rest));
