@@ -77,12 +77,8 @@ class Player {
   }
   // Waits until the output holds `text`.
   bool Printed(const std::string& text, std::chrono::seconds limit = 30s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (Output().find(text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > until) return false;
-      std::this_thread::sleep_for(1ms);
-    }
-    return true;
+    return host::testing::WaitUntil([&] { return Output().find(text) != std::string::npos; }, {},
+                                    limit);
   }
   void Kill() { kill(pid_, SIGKILL); }
   // The exit status; -1 when it did not exit by itself.
