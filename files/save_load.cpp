@@ -95,7 +95,7 @@ void GameWindow::LoadGame() {
   command.setGame(moveList);
   SendCommand(command);
   // The result shown is the loaded game's, not the one of the game it replaced.
-  if (!simulationMode) ShowResultOfLoadedGame();
+  ShowResultOfLoadedGame();
   Invalidate(TRUE);
 
   if (moveList.empty()) return;
