@@ -21,6 +21,19 @@ inline constexpr const char* kBlackFive = "BLACK win, 5 in row";
 inline constexpr const char* kWhiteByForbidden = "WHITE win, forbidden move";
 inline constexpr const char* kWhiteFive = "WHITE win, 5 in row";
 
+// The result a stone ends the game with, judged on `board` as it stands
+// before the stone (a forbidden black point gets its mark there); null when
+// the game goes on.
+const char* VerdictOf(Board& board, const Move& move) {
+  if (move.value == Black) {
+    if (JudgePoint(board, move.x, move.y)) return kBlackFive;
+    if (board.at(move.x, move.y) == ForbiddenMark) return kWhiteByForbidden;
+  } else if (move.value == White && WhiteFiveAt(board, move.x, move.y)) {
+    return kWhiteFive;
+  }
+  return nullptr;
+}
+
 // More moves than the board has points: no game of ours is that long.
 inline constexpr size_t kMaxGameMoves = kCellCount;
 
@@ -163,14 +176,8 @@ void GameWindow::DispatchMove(GameCommand& command) {
   }
 
   // Judge on the board as it stands before the stone.
-  if (myColor == White && move.value == Black) {
-    if (JudgePoint(board, move.x, move.y)) {
-      Announce(kBlackFive);
-    } else if (board.at(move.x, move.y) == ForbiddenMark) {
-      Announce(kWhiteByForbidden);
-    }
-  } else if (myColor == Black && move.value == White) {
-    if (tessaro::WhiteFiveAt(board, move.x, move.y)) Announce(kWhiteFive);
+  if ((myColor == White && move.value == Black) || (myColor == Black && move.value == White)) {
+    if (const char* verdict = VerdictOf(board, move)) Announce(verdict);
   }
 
   PlaceMove(move.x, move.y, move.value);
@@ -347,15 +354,8 @@ std::string GameWindow::ResultOfLine(const MoveList& moves) {
   for (const Move& move : moves) {
     if (!MoveOnBoard(move)) continue;
     const uint32_t cell = judged.at(move.x, move.y);
-    const bool empty = cell == Empty || cell == ForbiddenMark;
-    if (move.value == Black && empty) {
-      if (JudgePoint(judged, move.x, move.y)) {
-        result = kBlackFive;
-      } else if (judged.at(move.x, move.y) == ForbiddenMark) {
-        result = kWhiteByForbidden;
-      }
-    } else if (move.value == White && empty && tessaro::WhiteFiveAt(judged, move.x, move.y)) {
-      result = kWhiteFive;
+    if (cell == Empty || cell == ForbiddenMark) {
+      if (const char* verdict = VerdictOf(judged, move)) result = verdict;
     }
     judged.at(move.x, move.y) = move.value;
     RefreshBoardMarks(judged, ++placed);
