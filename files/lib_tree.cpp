@@ -202,7 +202,7 @@ LibTree ReadLibTree(std::span<const uint8_t> content) {
   bool first = true;
   while (!in.AtEnd()) {
     if (below == kNoLibNode) {
-      const size_t left = content.size() - in.offset();
+      const size_t left = in.Left();
       tree.damage = std::to_string(left) + (left == 1 ? " byte follows" : " bytes follow") +
                     " the end of the tree" + At(in.offset());
       break;
