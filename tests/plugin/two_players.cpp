@@ -50,13 +50,22 @@ void TwoPlayers::OpenBoth() {
   Settle();
 }
 
+namespace {
+
+// The middle of point (x, y) on a window's board, in client coordinates.
+CPoint BoardPoint(int x, int y) {
+  return CPoint(12 + 17 * x + 7, 8 + 17 * y + 7);
+}
+
+}  // namespace
+
 void TwoPlayers::ClickPoint(GameWindow& window, int x, int y) {
-  ASSERT_TRUE(ui.Click(window, CPoint(12 + 17 * x + 7, 8 + 17 * y + 7)));
+  ASSERT_TRUE(ui.Click(window, BoardPoint(x, y)));
   Settle();
 }
 
 void TwoPlayers::PostClick(GameWindow& window, int x, int y) {
-  const CPoint point(12 + 17 * x + 7, 8 + 17 * y + 7);
+  const CPoint point = BoardPoint(x, y);
   const HWND target = ui.platform().ChildAt(window.m_hWnd, point);
   ASSERT_TRUE(
       ui.platform().PostMessage(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y)));
