@@ -315,9 +315,11 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
   const Move own = moveList.front();
   const int ownKey = own.y * kBoardSize + own.x;
   const int peerKey = peerStone.y * kBoardSize + peerStone.x;
-  if (ownKey == peerKey && myName == peerName) {
-    // Nothing tells the two sides apart: start again from an empty board. The
-    // real one, also while the what-if board is on show.
+  if (ownKey == peerKey) {
+    // Nothing both sides see alike tells them apart (the name each shows for
+    // the other is its own choice, so comparing names could make both white):
+    // start again from an empty board. The real one, also while the what-if
+    // board is on show.
     moveList.clear();
     ownTail = 0;
     RefreshBoardMarks(board, 0);
@@ -327,7 +329,7 @@ void GameWindow::ResolveFirstStoneClash(const Move& peerStone) {
     AppendLog("Both players placed the first stone at once; place it again");
     return;
   }
-  const bool ownStays = ownKey != peerKey ? ownKey < peerKey : myName < peerName;
+  const bool ownStays = ownKey < peerKey;
   moveList.assign(1, ownStays ? own : Move{peerStone.x, peerStone.y, Black});
   Replay(board, moveList);
   RefreshMarks();
