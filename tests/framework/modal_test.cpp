@@ -3,6 +3,8 @@
 // shown, and the platform's defaults when nobody answers.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -235,9 +237,11 @@ class FileDialogTest : public ModalTest {
  protected:
   void SetUp() override {
     ModalTest::SetUp();
-    dir = std::filesystem::temp_directory_path() / "tessaro_fw_file_dialog";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    // Each test its own folder: the tests of this fixture run side by side.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tessaro-file-dialog-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
   std::filesystem::path dir;
