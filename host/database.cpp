@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <unordered_map>
 #include <utility>
 
 namespace tessaro::host {
@@ -87,16 +88,58 @@ HANDLE HandleOf(int64_t row) {
   return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(row));
 }
 
-// One prepared statement, finalized when it goes out of scope.
+}  // namespace
+
+// Statements compiled once per connection and kept for the next call: compiling
+// the SQL was most of what storing a message cost. Each statement is lent out
+// to one Statement at a time; a nested use of the same SQL compiles its own.
+class StatementCache {
+ public:
+  explicit StatementCache(sqlite3* db) : db_(db) {}
+  ~StatementCache() {
+    for (auto& idle : idle_)
+      sqlite3_finalize(idle.second);
+  }
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  sqlite3_stmt* Take(const char* sql, std::string* error) {
+    const auto found = idle_.find(sql);
+    if (found != idle_.end()) {
+      sqlite3_stmt* stmt = found->second;
+      idle_.erase(found);
+      return stmt;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+      *error = sqlite3_errmsg(db_);
+      sqlite3_finalize(stmt);
+      return nullptr;
+    }
+    return stmt;
+  }
+
+  // Back for reuse, reset so that it holds no lock and no bound value.
+  void Give(sqlite3_stmt* stmt) {
+    if (stmt == nullptr) return;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (!idle_.emplace(sqlite3_sql(stmt), stmt).second) sqlite3_finalize(stmt);
+  }
+
+ private:
+  sqlite3* db_;
+  std::unordered_map<std::string, sqlite3_stmt*> idle_;
+};
+
+namespace {
+
+// One prepared statement, lent by the cache and given back when it goes out of scope.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql, std::string* error) : error_(error) {
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-      *error_ = sqlite3_errmsg(db);
-      stmt_ = nullptr;
-    }
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(StatementCache& cache, const char* sql, std::string* error)
+      : cache_(cache), stmt_(cache.Take(sql, error)), error_(error) {}
+  ~Statement() { cache_.Give(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -131,6 +174,7 @@ class Statement {
   }
 
  private:
+  StatementCache& cache_;
   sqlite3_stmt* stmt_ = nullptr;
   std::string* error_;
 };
@@ -173,7 +217,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
   // A file that is not a database only shows itself at the first read.
   int64_t found = 0;
   {
-    Statement version(raw, "PRAGMA user_version", &db->last_error_);
+    Statement version(*db->statements_, "PRAGMA user_version", &db->last_error_);
     if (version.Step() != SQLITE_ROW) {
       *error = "cannot open profile " + where + ": " + db->last_error_;
       return nullptr;
@@ -214,7 +258,10 @@ bool Database::Upgrade(int64_t found) {
   return true;
 }
 
+Database::Database(sqlite3* db) : db_(db), statements_(std::make_unique<StatementCache>(db)) {}
+
 Database::~Database() {
+  statements_.reset();  // a connection with statements left does not close
   sqlite3_close(db_);
 }
 
@@ -229,14 +276,15 @@ bool Database::Exec(const char* sql) {
 // ---- Settings ----
 
 std::optional<std::string> Database::Setting(std::string_view key) const {
-  Statement q(db_, "SELECT value FROM settings WHERE key = ?1", &last_error_);
+  Statement q(*statements_, "SELECT value FROM settings WHERE key = ?1", &last_error_);
   q.Bind(1, key);
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return q.Text(0);
 }
 
 bool Database::SetSetting(std::string_view key, std::string_view value) {
-  Statement q(db_, "INSERT OR REPLACE INTO settings(key, value) VALUES(?1, ?2)", &last_error_);
+  Statement q(*statements_, "INSERT OR REPLACE INTO settings(key, value) VALUES(?1, ?2)",
+              &last_error_);
   q.Bind(1, key);
   q.Bind(2, value);
   return q.Step() == SQLITE_DONE;
@@ -263,7 +311,8 @@ bool Database::Transaction::Commit() {
 
 HANDLE Database::AddContact(std::string_view name, std::string_view protocol,
                             std::string_view address) {
-  Statement q(db_, "INSERT INTO contacts(name, protocol, address) VALUES(?1, ?2, lower(?3))",
+  Statement q(*statements_,
+              "INSERT INTO contacts(name, protocol, address) VALUES(?1, ?2, lower(?3))",
               &last_error_);
   q.Bind(1, name);
   q.Bind(2, protocol);
@@ -273,7 +322,7 @@ HANDLE Database::AddContact(std::string_view name, std::string_view protocol,
 }
 
 bool Database::RenameContact(HANDLE contact, std::string_view name) {
-  Statement q(db_, "UPDATE contacts SET name = ?2 WHERE id = ?1", &last_error_);
+  Statement q(*statements_, "UPDATE contacts SET name = ?2 WHERE id = ?1", &last_error_);
   q.Bind(1, RowOf(contact));
   q.Bind(2, name);
   return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
@@ -281,7 +330,8 @@ bool Database::RenameContact(HANDLE contact, std::string_view name) {
 
 std::vector<ContactRecord> Database::Contacts() const {
   std::vector<ContactRecord> contacts;
-  Statement q(db_, "SELECT id, name, protocol, address FROM contacts ORDER BY id", &last_error_);
+  Statement q(*statements_, "SELECT id, name, protocol, address FROM contacts ORDER BY id",
+              &last_error_);
   while (q.Step() == SQLITE_ROW)
     contacts.push_back({HandleOf(q.Int(0)), q.Text(1), q.Text(2), q.Text(3)});
   return contacts;
@@ -289,14 +339,14 @@ std::vector<ContactRecord> Database::Contacts() const {
 
 HANDLE Database::ContactByAddress(std::string_view address) const {
   if (address.empty()) return nullptr;
-  Statement q(db_, "SELECT id FROM contacts WHERE address = lower(?1) ORDER BY id LIMIT 1",
+  Statement q(*statements_, "SELECT id FROM contacts WHERE address = lower(?1) ORDER BY id LIMIT 1",
               &last_error_);
   q.Bind(1, address);
   return q.Step() == SQLITE_ROW ? HandleOf(q.Int(0)) : nullptr;
 }
 
 std::string Database::AddressOf(HANDLE contact) const {
-  Statement q(db_, "SELECT address FROM contacts WHERE id = ?1", &last_error_);
+  Statement q(*statements_, "SELECT address FROM contacts WHERE id = ?1", &last_error_);
   q.Bind(1, RowOf(contact));
   return q.Step() == SQLITE_ROW ? q.Text(0) : std::string();
 }
@@ -318,10 +368,11 @@ uint64_t Database::Epoch() {
 }
 
 std::optional<uint64_t> Database::TakeOutboundSeq(HANDLE contact) {
-  Statement insert(db_, "INSERT OR IGNORE INTO sequences(contact) VALUES(?1)", &last_error_);
+  Statement insert(*statements_, "INSERT OR IGNORE INTO sequences(contact) VALUES(?1)",
+                   &last_error_);
   insert.Bind(1, RowOf(contact));
   if (insert.Step() != SQLITE_DONE) return std::nullopt;
-  Statement q(db_,
+  Statement q(*statements_,
               "UPDATE sequences SET next_out = next_out + 1 WHERE contact = ?1 "
               "RETURNING next_out - 1",
               &last_error_);
@@ -332,7 +383,7 @@ std::optional<uint64_t> Database::TakeOutboundSeq(HANDLE contact) {
 }
 
 bool Database::AddOutbox(const OutboxRecord& message) {
-  Statement q(db_, "INSERT INTO outbox(id, contact, seq, body) VALUES(?1, ?2, ?3, ?4)",
+  Statement q(*statements_, "INSERT INTO outbox(id, contact, seq, body) VALUES(?1, ?2, ?3, ?4)",
               &last_error_);
   q.Bind(1, message.id);
   q.Bind(2, RowOf(message.contact));
@@ -342,7 +393,7 @@ bool Database::AddOutbox(const OutboxRecord& message) {
 }
 
 std::vector<OutboxRecord> Database::Outbox(HANDLE contact) const {
-  Statement q(db_,
+  Statement q(*statements_,
               "SELECT id, contact, seq, body FROM outbox WHERE ?1 = 0 OR contact = ?1 "
               "ORDER BY contact, seq",
               &last_error_);
@@ -354,21 +405,22 @@ std::vector<OutboxRecord> Database::Outbox(HANDLE contact) const {
 }
 
 bool Database::RemoveOutbox(std::string_view id, HANDLE contact) {
-  Statement q(db_, "DELETE FROM outbox WHERE id = ?1 AND contact = ?2", &last_error_);
+  Statement q(*statements_, "DELETE FROM outbox WHERE id = ?1 AND contact = ?2", &last_error_);
   q.Bind(1, id);
   q.Bind(2, RowOf(contact));
   return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
 }
 
 InboundState Database::Inbound(HANDLE contact) const {
-  Statement q(db_, "SELECT in_epoch, next_in FROM sequences WHERE contact = ?1", &last_error_);
+  Statement q(*statements_, "SELECT in_epoch, next_in FROM sequences WHERE contact = ?1",
+              &last_error_);
   q.Bind(1, RowOf(contact));
   if (q.Step() != SQLITE_ROW) return {};
   return {static_cast<uint64_t>(q.Int(0)), static_cast<uint64_t>(q.Int(1))};
 }
 
 bool Database::SetInbound(HANDLE contact, const InboundState& state) {
-  Statement q(db_,
+  Statement q(*statements_,
               "INSERT INTO sequences(contact, in_epoch, next_in) VALUES(?1, ?2, ?3) "
               "ON CONFLICT(contact) DO UPDATE SET in_epoch = ?2, next_in = ?3",
               &last_error_);
@@ -379,21 +431,21 @@ bool Database::SetInbound(HANDLE contact, const InboundState& state) {
 }
 
 std::optional<HANDLE> Database::ReceivedFrom(std::string_view id) const {
-  Statement q(db_, "SELECT contact FROM received WHERE id = ?1", &last_error_);
+  Statement q(*statements_, "SELECT contact FROM received WHERE id = ?1", &last_error_);
   q.Bind(1, id);
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return HandleOf(q.Int(0));
 }
 
 bool Database::MarkReceived(std::string_view id, HANDLE contact) {
-  Statement q(db_, "INSERT INTO received(id, contact) VALUES(?1, ?2)", &last_error_);
+  Statement q(*statements_, "INSERT INTO received(id, contact) VALUES(?1, ?2)", &last_error_);
   q.Bind(1, id);
   q.Bind(2, RowOf(contact));
   return q.Step() == SQLITE_DONE;
 }
 
 bool Database::Hold(HANDLE contact, uint64_t seq, std::string_view body) {
-  Statement q(db_, "INSERT OR IGNORE INTO held(contact, seq, body) VALUES(?1, ?2, ?3)",
+  Statement q(*statements_, "INSERT OR IGNORE INTO held(contact, seq, body) VALUES(?1, ?2, ?3)",
               &last_error_);
   q.Bind(1, RowOf(contact));
   q.Bind(2, static_cast<int64_t>(seq));
@@ -402,7 +454,7 @@ bool Database::Hold(HANDLE contact, uint64_t seq, std::string_view body) {
 }
 
 std::optional<std::string> Database::Held(HANDLE contact, uint64_t seq) const {
-  Statement q(db_, "SELECT body FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
+  Statement q(*statements_, "SELECT body FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
   q.Bind(1, RowOf(contact));
   q.Bind(2, static_cast<int64_t>(seq));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
@@ -410,20 +462,20 @@ std::optional<std::string> Database::Held(HANDLE contact, uint64_t seq) const {
 }
 
 bool Database::RemoveHeld(HANDLE contact, uint64_t seq) {
-  Statement q(db_, "DELETE FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
+  Statement q(*statements_, "DELETE FROM held WHERE contact = ?1 AND seq = ?2", &last_error_);
   q.Bind(1, RowOf(contact));
   q.Bind(2, static_cast<int64_t>(seq));
   return q.Step() == SQLITE_DONE;
 }
 
 bool Database::DropHeld(HANDLE contact) {
-  Statement q(db_, "DELETE FROM held WHERE contact = ?1", &last_error_);
+  Statement q(*statements_, "DELETE FROM held WHERE contact = ?1", &last_error_);
   q.Bind(1, RowOf(contact));
   return q.Step() == SQLITE_DONE;
 }
 
 std::vector<HANDLE> Database::ContactsWithHeld() const {
-  Statement q(db_, "SELECT DISTINCT contact FROM held ORDER BY contact", &last_error_);
+  Statement q(*statements_, "SELECT DISTINCT contact FROM held ORDER BY contact", &last_error_);
   std::vector<HANDLE> contacts;
   while (q.Step() == SQLITE_ROW)
     contacts.push_back(HandleOf(q.Int(0)));
@@ -433,7 +485,7 @@ std::vector<HANDLE> Database::ContactsWithHeld() const {
 // ---- Contact requests and the connection's history ----
 
 bool Database::AddRequest(std::string_view address, std::string_view text, uint32_t now) {
-  Statement q(db_,
+  Statement q(*statements_,
               "INSERT INTO requests(address, first_seen, messages, last_text) "
               "VALUES(?1, ?2, 1, ?3) ON CONFLICT(address) DO UPDATE "
               "SET messages = messages + 1, last_text = ?3",
@@ -445,7 +497,8 @@ bool Database::AddRequest(std::string_view address, std::string_view text, uint3
 }
 
 std::vector<ContactRequest> Database::Requests() const {
-  Statement q(db_, "SELECT address, first_seen, messages, last_text FROM requests ORDER BY rowid",
+  Statement q(*statements_,
+              "SELECT address, first_seen, messages, last_text FROM requests ORDER BY rowid",
               &last_error_);
   std::vector<ContactRequest> requests;
   while (q.Step() == SQLITE_ROW) {
@@ -456,13 +509,14 @@ std::vector<ContactRequest> Database::Requests() const {
 }
 
 bool Database::RemoveRequest(std::string_view address) {
-  Statement q(db_, "DELETE FROM requests WHERE address = ?1", &last_error_);
+  Statement q(*statements_, "DELETE FROM requests WHERE address = ?1", &last_error_);
   q.Bind(1, address);
   return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
 }
 
 bool Database::LogConnection(uint32_t now, std::string_view state, std::string_view detail) {
-  Statement q(db_, "INSERT INTO connection_log(timestamp, state, detail) VALUES(?1, ?2, ?3)",
+  Statement q(*statements_,
+              "INSERT INTO connection_log(timestamp, state, detail) VALUES(?1, ?2, ?3)",
               &last_error_);
   q.Bind(1, int64_t{now});
   q.Bind(2, state);
@@ -471,7 +525,8 @@ bool Database::LogConnection(uint32_t now, std::string_view state, std::string_v
 }
 
 std::vector<ConnectionLogEntry> Database::ConnectionLog() const {
-  Statement q(db_, "SELECT timestamp, state, detail FROM connection_log ORDER BY id", &last_error_);
+  Statement q(*statements_, "SELECT timestamp, state, detail FROM connection_log ORDER BY id",
+              &last_error_);
   std::vector<ConnectionLogEntry> entries;
   while (q.Step() == SQLITE_ROW)
     entries.push_back({static_cast<uint32_t>(q.Int(0)), q.Text(1), q.Text(2)});
@@ -481,7 +536,7 @@ std::vector<ConnectionLogEntry> Database::ConnectionLog() const {
 // ---- Events ----
 
 HANDLE Database::AddEvent(const EventRecord& event) {
-  Statement q(db_,
+  Statement q(*statements_,
               "INSERT INTO events(contact, module, timestamp, flags, type, blob) "
               "VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
               &last_error_);
@@ -496,25 +551,26 @@ HANDLE Database::AddEvent(const EventRecord& event) {
 }
 
 std::optional<EventRecord> Database::Event(HANDLE event) const {
-  Statement q(db_, (std::string(kEventColumns) + "WHERE id = ?1").c_str(), &last_error_);
+  Statement q(*statements_, (std::string(kEventColumns) + "WHERE id = ?1").c_str(), &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return ReadEvent(q);
 }
 
 std::optional<uint32_t> Database::BlobSize(HANDLE event) const {
-  Statement q(db_, "SELECT length(blob) FROM events WHERE id = ?1", &last_error_);
+  Statement q(*statements_, "SELECT length(blob) FROM events WHERE id = ?1", &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return static_cast<uint32_t>(q.Int(0));
 }
 
 std::optional<uint32_t> Database::AddFlags(HANDLE event, uint32_t bits) {
-  Statement update(db_, "UPDATE events SET flags = flags | ?2 WHERE id = ?1", &last_error_);
+  Statement update(*statements_, "UPDATE events SET flags = flags | ?2 WHERE id = ?1",
+                   &last_error_);
   update.Bind(1, RowOf(event));
   update.Bind(2, int64_t{bits});
   if (update.Step() != SQLITE_DONE || sqlite3_changes(db_) != 1) return std::nullopt;
-  Statement q(db_, "SELECT flags FROM events WHERE id = ?1", &last_error_);
+  Statement q(*statements_, "SELECT flags FROM events WHERE id = ?1", &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return static_cast<uint32_t>(q.Int(0));
@@ -525,7 +581,7 @@ std::vector<EventRecord> Database::EventsOf(HANDLE contact, ReadFilter filter) c
   if (filter == ReadFilter::kUnread) sql += " AND (flags & ?2) = 0";
   if (filter == ReadFilter::kRead) sql += " AND (flags & ?2) != 0";
   sql += " ORDER BY id";
-  Statement q(db_, sql.c_str(), &last_error_);
+  Statement q(*statements_, sql.c_str(), &last_error_);
   q.Bind(1, RowOf(contact));
   if (filter != ReadFilter::kAll) q.Bind(2, int64_t{DBEF_READ});
   std::vector<EventRecord> events;

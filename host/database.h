@@ -25,6 +25,8 @@ struct sqlite3;
 
 namespace tessaro::host {
 
+class StatementCache;
+
 struct ContactRecord {
   HANDLE handle = nullptr;
   std::string name;
@@ -161,11 +163,12 @@ class Database {
   const std::string& LastError() const { return last_error_; }
 
  private:
-  explicit Database(sqlite3* db) : db_(db) {}
+  explicit Database(sqlite3* db);
   bool Upgrade(int64_t found);
   bool Exec(const char* sql);
 
   sqlite3* db_;
+  std::unique_ptr<StatementCache> statements_;
   mutable std::string last_error_;
 };
 
