@@ -203,18 +203,22 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   int pen = 0;
   CPoint caret(layout.text.left, top);
   int i = 0;
-  if (multi) {
+  if (multi && layout.lineHeight > 0) {
     // Whole lines above the view draw nothing and move no pen: a long log
     // costs no more to paint than a short one. The caret on such a line sits
-    // at the left edge, as the walk below would put it.
-    while (line < r.firstLine && (r.firstLine - line) * layout.lineHeight > glyphH) {
-      const size_t end = r.text.find('\n', static_cast<size_t>(i));
-      if (end == std::string::npos) break;
-      if (r.selEnd >= i && r.selEnd <= static_cast<int>(end)) {
-        caret = CPoint(layout.text.left - firstX, top + (line - r.firstLine) * layout.lineHeight);
+    // at the left edge, as the walk below would put it. A line is skipped when
+    // even its glyphs' bottom lies above the view.
+    const int skipped = r.firstLine - (glyphH / layout.lineHeight + 1) + 1;
+    if (skipped > 0) {
+      const LineStart start = FindLineStart(r.text, skipped);
+      i = static_cast<int>(start.offset);
+      line = start.line;
+      if (r.selEnd < i) {
+        const int caretLine =
+            CountLineBreaks(std::string_view(r.text).substr(0, static_cast<size_t>(r.selEnd)));
+        caret =
+            CPoint(layout.text.left - firstX, top + (caretLine - r.firstLine) * layout.lineHeight);
       }
-      i = static_cast<int>(end) + 1;
-      ++line;
     }
   }
   for (; i <= static_cast<int>(r.text.size()); ++i) {
@@ -255,6 +259,12 @@ void PaintControl(HWND hwnd) {
   Platform* p = Platform::Current();
   WindowRecord* rec = p ? p->Find(hwnd) : nullptr;
   if (!rec || !rec->object) return;
+  // These kinds fill their whole box before drawing on it: erasing the box
+  // first would only paint every pixel twice.
+  const WindowKind kind = rec->kind;
+  if (kind == WindowKind::Static || kind == WindowKind::Button || kind == WindowKind::Edit ||
+      kind == WindowKind::RichEdit)
+    rec->erasePending = false;
   CPaintDC dc(rec->object);
   rec = p->Find(hwnd);  // erasing may have run a handler
   if (!rec) return;

@@ -1,6 +1,7 @@
 #include "framework/surface.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "framework/bitmap_font.h"
@@ -30,11 +31,18 @@ Region FineClip(const Surface& s) {
   return out;
 }
 
+// Fills the first row pixel by pixel and copies it to the others: a copy is
+// many times faster than the loop, and a log pane is filled on every line.
 void FillArea(Image& image, const CRect& part, uint32_t argb) {
-  for (int y = part.top; y < part.bottom; ++y) {
-    std::fill_n(image.pixels.begin() + static_cast<ptrdiff_t>(y) * image.width + part.left,
-                part.Width(), argb);
-  }
+  if (part.IsRectEmpty()) return;
+  const auto at = [&](int y) {
+    return image.pixels.data() + static_cast<ptrdiff_t>(y) * image.width + part.left;
+  };
+  const size_t width = static_cast<size_t>(part.Width());
+  const uint32_t* first = at(part.top);
+  std::fill_n(at(part.top), width, argb);
+  for (int y = part.top + 1; y < part.bottom; ++y)
+    std::memcpy(at(y), first, width * sizeof(uint32_t));
 }
 
 }  // namespace
