@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <string_view>
 
 #include "framework/platform.h"
 #include "framework/surface.h"
@@ -33,7 +35,7 @@ void Notify(HWND hwnd, UINT code) {
 }
 
 int CaretLine(const std::string& text, int pos) {
-  return static_cast<int>(std::count(text.begin(), text.begin() + pos, '\n'));
+  return CountLineBreaks(std::string_view(text).substr(0, static_cast<size_t>(pos)));
 }
 
 void ScrollToCaret(WindowRecord& r) {
@@ -136,8 +138,65 @@ bool PressScrollBar(HWND hwnd, WindowRecord& r, CPoint at) {
 
 }  // namespace
 
+namespace {
+
+constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
+
+// How many bytes of `word` hold '\n'.
+int BreaksIn(uint64_t word) {
+  const uint64_t x = word ^ (kEveryByte * '\n');  // a zero byte where '\n' was
+  const uint64_t low7 = kEveryByte * 0x7F;
+  const uint64_t zeros = ~(((x & low7) + low7) | x | low7) >> 7;  // 1 in each such byte
+  return static_cast<int>((zeros * kEveryByte) >> 56);            // their sum
+}
+
+uint64_t WordAt(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+}  // namespace
+
+// Eight bytes at a time: the log's length costs little when it is looked
+// through on every line added to it.
+int CountLineBreaks(std::string_view text) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  int count = 0;
+  for (; end - at >= 8; at += 8)
+    count += BreaksIn(WordAt(at));
+  for (; at < end; ++at)
+    count += *at == '\n';
+  return count;
+}
+
+LineStart FindLineStart(std::string_view text, int line) {
+  LineStart out;
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  const char* at = begin;
+  // Whole words while the line sought lies beyond them, then byte by byte.
+  for (; end - at >= 8; at += 8) {
+    const int breaks = BreaksIn(WordAt(at));
+    if (out.line + breaks >= line) break;
+    out.line += breaks;
+  }
+  for (; at < end && out.line < line; ++at) {
+    if (*at == '\n') {
+      ++out.line;
+      out.offset = static_cast<size_t>(at - begin) + 1;
+    }
+  }
+  if (out.line > 0 && out.offset == 0) {
+    // Reached by whole words only: the line starts after the last break seen.
+    out.offset = std::string_view(begin, static_cast<size_t>(at - begin)).rfind('\n') + 1;
+  }
+  return out;
+}
+
 int EditLineCount(const WindowRecord& rec) {
-  return static_cast<int>(std::count(rec.text.begin(), rec.text.end(), '\n')) + 1;
+  return CountLineBreaks(rec.text) + 1;
 }
 
 int MaxFirstLine(int lines, int visible) {
@@ -197,11 +256,8 @@ int WidestLineInView(const WindowRecord& rec) {
   TextOptions o;
   o.bold = IsBold(rec.font.get());
   const std::string& text = rec.text;
-  size_t start = 0;
-  for (int line = 0; line < rec.firstLine && start != std::string::npos; ++line) {
-    start = text.find('\n', start);
-    if (start != std::string::npos) ++start;
-  }
+  const LineStart first = FindLineStart(text, rec.firstLine);
+  size_t start = first.line == rec.firstLine ? first.offset : std::string::npos;
   int widest = 0;
   for (int line = 0; line <= layout.visibleLines && start != std::string::npos; ++line) {
     const size_t end = text.find('\n', start);
@@ -442,7 +498,7 @@ void GetSelection(HWND h, long& start, long& end) {
 int LineCount(HWND h) {
   const WindowRecord* r =
       tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(h) : nullptr;
-  return r ? static_cast<int>(std::count(r->text.begin(), r->text.end(), '\n')) + 1 : 0;
+  return r ? EditLineCount(*r) : 0;
 }
 
 int FirstVisibleLine(HWND h) {

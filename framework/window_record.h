@@ -119,6 +119,15 @@ int FirstLineAtThumb(const CRect& bar, int lines, int visible, int thumbTop);
 // (empty without WS_VSCROLL).
 CRect VScrollBarOf(const WindowRecord& rec);
 int EditLineCount(const WindowRecord& rec);
+// The number of '\n' in a text.
+int CountLineBreaks(std::string_view text);
+// Where line `line` (from 0) of a text starts: `offset` and `line` are those
+// of the line reached, an earlier one when the text has fewer lines.
+struct LineStart {
+  size_t offset = 0;
+  int line = 0;
+};
+LineStart FindLineStart(std::string_view text, int line);
 // The horizontal scroll bar of a multi-line edit, in its client coordinates
 // (empty without WS_HSCROLL), and its layout: `up` is the left arrow, `down`
 // the right one. It spans the widest of the lines in view (a word longer than

@@ -3,6 +3,10 @@
 // icons and flashing.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "test_support.h"
 
 namespace tessaro::test {
@@ -458,6 +462,28 @@ TEST(ScrollBarLayoutTest, ThumbShowsTheVisiblePartAndFollowsTheFirstLine) {
     EXPECT_EQ(FirstLineAtThumb(bar, c.lines, c.visible, l.thumb.top),
               std::min(c.first, MaxFirstLine(c.lines, c.visible)))
         << c.lines << " " << c.first;
+  }
+}
+
+// The log's lines are counted and found eight bytes at a time: breaks on
+// either side of a word's edge, runs of them and a text's tail all count.
+TEST(LineBreaksTest, CountAndFindAgreeWithAWalkByteByByte) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text(random() % 40, 'a');
+    for (char& c : text)
+      if (random() % 4 == 0) c = '\n';
+    std::vector<size_t> starts{0};  // where each line starts
+    for (size_t i = 0; i < text.size(); ++i)
+      if (text[i] == '\n') starts.push_back(i + 1);
+    ASSERT_EQ(CountLineBreaks(text), static_cast<int>(starts.size()) - 1) << text;
+    for (int line = 0; line <= static_cast<int>(starts.size()) + 1; ++line) {
+      const int reached = std::min(line, static_cast<int>(starts.size()) - 1);
+      const LineStart found = FindLineStart(text, line);
+      ASSERT_EQ(found.line, reached) << line << " in \"" << text << '"';
+      ASSERT_EQ(found.offset, starts[static_cast<size_t>(reached)])
+          << line << " in \"" << text << '"';
+    }
   }
 }
 
