@@ -179,8 +179,21 @@ class Statement {
   std::string* error_;
 };
 
-constexpr const char* kEventColumns =
-    "SELECT id, contact, module, timestamp, flags, type, blob FROM events ";
+#define TESSARO_EVENT_COLUMNS \
+  "SELECT id, contact, module, timestamp, flags, type, blob FROM events "
+constexpr const char* kEventColumns = TESSARO_EVENT_COLUMNS;
+
+// What storing and reading each message runs: compiled when the profile opens,
+// so that the first message costs no more than any other.
+constexpr const char* kInsertEvent =
+    "INSERT INTO events(contact, module, timestamp, flags, type, blob) "
+    "VALUES(?1, ?2, ?3, ?4, ?5, ?6)";
+constexpr const char* kEventById = TESSARO_EVENT_COLUMNS "WHERE id = ?1";
+constexpr const char* kBlobSize = "SELECT length(blob) FROM events WHERE id = ?1";
+constexpr const char* kAddFlags = "UPDATE events SET flags = flags | ?2 WHERE id = ?1";
+constexpr const char* kFlags = "SELECT flags FROM events WHERE id = ?1";
+constexpr const char* kEveryMessage[] = {kInsertEvent, kEventById, kBlobSize, kAddFlags, kFlags};
+#undef TESSARO_EVENT_COLUMNS
 
 EventRecord ReadEvent(Statement& row) {
   EventRecord event;
@@ -245,6 +258,10 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
     return nullptr;
   }
   if (!path.empty()) TightenFile(path);
+  for (const char* sql : kEveryMessage) {
+    std::string ignored;  // a statement that fails to compile fails again when used
+    db->statements_->Give(db->statements_->Take(sql, &ignored));
+  }
   return db;
 }
 
@@ -536,10 +553,7 @@ std::vector<ConnectionLogEntry> Database::ConnectionLog() const {
 // ---- Events ----
 
 HANDLE Database::AddEvent(const EventRecord& event) {
-  Statement q(*statements_,
-              "INSERT INTO events(contact, module, timestamp, flags, type, blob) "
-              "VALUES(?1, ?2, ?3, ?4, ?5, ?6)",
-              &last_error_);
+  Statement q(*statements_, kInsertEvent, &last_error_);
   q.Bind(1, RowOf(event.contact));
   q.Bind(2, event.module);
   q.Bind(3, int64_t{event.timestamp});
@@ -551,26 +565,25 @@ HANDLE Database::AddEvent(const EventRecord& event) {
 }
 
 std::optional<EventRecord> Database::Event(HANDLE event) const {
-  Statement q(*statements_, (std::string(kEventColumns) + "WHERE id = ?1").c_str(), &last_error_);
+  Statement q(*statements_, kEventById, &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return ReadEvent(q);
 }
 
 std::optional<uint32_t> Database::BlobSize(HANDLE event) const {
-  Statement q(*statements_, "SELECT length(blob) FROM events WHERE id = ?1", &last_error_);
+  Statement q(*statements_, kBlobSize, &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return static_cast<uint32_t>(q.Int(0));
 }
 
 std::optional<uint32_t> Database::AddFlags(HANDLE event, uint32_t bits) {
-  Statement update(*statements_, "UPDATE events SET flags = flags | ?2 WHERE id = ?1",
-                   &last_error_);
+  Statement update(*statements_, kAddFlags, &last_error_);
   update.Bind(1, RowOf(event));
   update.Bind(2, int64_t{bits});
   if (update.Step() != SQLITE_DONE || sqlite3_changes(db_) != 1) return std::nullopt;
-  Statement q(*statements_, "SELECT flags FROM events WHERE id = ?1", &last_error_);
+  Statement q(*statements_, kFlags, &last_error_);
   q.Bind(1, RowOf(event));
   if (q.Step() != SQLITE_ROW) return std::nullopt;
   return static_cast<uint32_t>(q.Int(0));
