@@ -7,6 +7,9 @@
 
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -130,6 +133,83 @@ class StatementCache {
  private:
   sqlite3* db_;
   std::unordered_map<std::string, sqlite3_stmt*> idle_;
+};
+
+// Copies the write-ahead log back into the database file on a thread and a
+// connection of its own. The copy ends in a sync of the file that takes
+// milliseconds; done on the user-interface thread it held up a click now and
+// then. The host's connection asks for a copy once the log holds kPages pages.
+class Checkpointer {
+ public:
+  static constexpr int kPages = 1000;
+
+  static std::unique_ptr<Checkpointer> Start(const std::string& path) {
+    sqlite3* db = nullptr;
+    // A connection learns that the file keeps a log when it first reads it.
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      sqlite3_close(db);
+      return nullptr;
+    }
+    return std::unique_ptr<Checkpointer>(new Checkpointer(db));
+  }
+
+  ~Checkpointer() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+    sqlite3_close(db_);
+  }
+  Checkpointer(const Checkpointer&) = delete;
+  Checkpointer& operator=(const Checkpointer&) = delete;
+
+  // After each commit on the host's connection, with the log's length in pages.
+  static int AfterCommit(void* self, sqlite3* db, const char* name, int pages) {
+    if (pages >= 4 * kPages) {
+      // Commits come faster than the thread copies (a burst of messages): the
+      // host's connection copies, as it would without the thread, so that the
+      // log stays bounded.
+      sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    } else if (pages >= kPages) {
+      static_cast<Checkpointer*>(self)->Request();
+    }
+    return SQLITE_OK;
+  }
+
+ private:
+  explicit Checkpointer(sqlite3* db) : db_(db), thread_([this] { Run(); }) {}
+
+  void Request() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      requested_ = true;
+    }
+    wake_.notify_one();
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      wake_.wait(lock, [this] { return requested_ || stop_; });
+      if (stop_) return;
+      requested_ = false;
+      lock.unlock();
+      // Passive: it never waits for the host's connection nor stops it; what
+      // it cannot copy now is copied at the next request.
+      sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+      lock.lock();
+    }
+  }
+
+  sqlite3* db_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool requested_ = false;
+  bool stop_ = false;
+  std::thread thread_;  // last: it starts once the rest is ready
 };
 
 namespace {
@@ -257,7 +337,13 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
     *error = "cannot open profile " + where + ": " + db->last_error_;
     return nullptr;
   }
-  if (!path.empty()) TightenFile(path);
+  if (!path.empty()) {
+    TightenFile(path);
+    db->checkpointer_ = Checkpointer::Start(path);
+    // Without a checkpointer the connection copies the log itself, as by default.
+    if (db->checkpointer_)
+      sqlite3_wal_hook(raw, &Checkpointer::AfterCommit, db->checkpointer_.get());
+  }
   for (const char* sql : kEveryMessage) {
     std::string ignored;  // a statement that fails to compile fails again when used
     db->statements_->Give(db->statements_->Take(sql, &ignored));
@@ -278,7 +364,9 @@ bool Database::Upgrade(int64_t found) {
 Database::Database(sqlite3* db) : db_(db), statements_(std::make_unique<StatementCache>(db)) {}
 
 Database::~Database() {
-  statements_.reset();  // a connection with statements left does not close
+  sqlite3_wal_hook(db_, nullptr, nullptr);
+  checkpointer_.reset();  // first, so that closing the last connection copies the rest
+  statements_.reset();    // a connection with statements left does not close
   sqlite3_close(db_);
 }
 

@@ -25,6 +25,7 @@ struct sqlite3;
 
 namespace tessaro::host {
 
+class Checkpointer;
 class StatementCache;
 
 struct ContactRecord {
@@ -169,6 +170,7 @@ class Database {
 
   sqlite3* db_;
   std::unique_ptr<StatementCache> statements_;
+  std::unique_ptr<Checkpointer> checkpointer_;  // with a profile file only
   mutable std::string last_error_;
 };
 

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
+#include "host/database.h"
 #include "host_fixture.h"
 
 namespace tessaro::host::testing {
@@ -121,6 +124,35 @@ TEST_F(ProfileTest, FileIsOwnerOnlyInWalModeAndKeepsTheAccount) {
   }
   host = MakeHost(path);
   EXPECT_NE(host->FindContact("Old"), nullptr);
+}
+
+// The write-ahead log is copied back into the file on another thread once it
+// holds a thousand pages; a burst faster than that copy still keeps it bounded.
+TEST_F(ProfileTest, TheWriteAheadLogIsCopiedBackAndStaysBounded) {
+  std::string error;
+  auto db = Database::Open(path, &error);
+  ASSERT_NE(db, nullptr) << error;
+  const HANDLE alice = db->AddContact("Alice", "ICQ");
+  const std::string blob(3000, 'x');  // a page of the log each
+  auto write = [&](int events) {
+    for (int i = 0; i < events; ++i)
+      ASSERT_NE(db->AddEvent(EventRecord{nullptr, alice, "ICQ", 1, 0, 0, blob}), nullptr);
+  };
+  const auto fileSize = [](const std::string& file) {
+    std::error_code ignored;
+    const auto size = std::filesystem::file_size(file, ignored);
+    return size == static_cast<std::uintmax_t>(-1) ? std::uintmax_t{0} : size;
+  };
+  write(1100);
+  // Until the copy the events are in the log only.
+  for (int waited = 0; fileSize(path) < 1100u * 3000 && waited < 500; ++waited)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_GE(fileSize(path), 1100u * 3000);
+
+  // About five pages an event: unbounded, the log would grow past 30,000.
+  write(6000);
+  EXPECT_LT(fileSize(path + "-wal"), 12000u * 4096);
+  EXPECT_EQ(db->EventsOf(alice, ReadFilter::kAll).size(), 7100u);
 }
 
 TEST_F(ProfileTest, MemoryProfileStartsEmptyEveryTime) {
