@@ -214,10 +214,8 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
       i = static_cast<int>(start.offset);
       line = start.line;
       if (r.selEnd < i) {
-        const int caretLine =
-            CountLineBreaks(std::string_view(r.text).substr(0, static_cast<size_t>(r.selEnd)));
-        caret =
-            CPoint(layout.text.left - firstX, top + (caretLine - r.firstLine) * layout.lineHeight);
+        caret = CPoint(layout.text.left - firstX,
+                       top + (CaretLine(r.text, r.selEnd) - r.firstLine) * layout.lineHeight);
       }
     }
   }

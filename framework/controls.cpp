@@ -34,8 +34,20 @@ void Notify(HWND hwnd, UINT code) {
                  reinterpret_cast<LPARAM>(hwnd));
 }
 
-int CaretLine(const std::string& text, int pos) {
-  return CountLineBreaks(std::string_view(text).substr(0, static_cast<size_t>(pos)));
+constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
+
+// How many bytes of `word` hold '\n'.
+int BreaksIn(uint64_t word) {
+  const uint64_t x = word ^ (kEveryByte * '\n');  // a zero byte where '\n' was
+  const uint64_t low7 = kEveryByte * 0x7F;
+  const uint64_t zeros = ~(((x & low7) + low7) | x | low7) >> 7;  // 1 in each such byte
+  return static_cast<int>((zeros * kEveryByte) >> 56);            // their sum
+}
+
+uint64_t WordAt(const char* at) {
+  uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
 }
 
 void ScrollToCaret(WindowRecord& r) {
@@ -138,26 +150,6 @@ bool PressScrollBar(HWND hwnd, WindowRecord& r, CPoint at) {
 
 }  // namespace
 
-namespace {
-
-constexpr uint64_t kEveryByte = 0x0101010101010101ULL;
-
-// How many bytes of `word` hold '\n'.
-int BreaksIn(uint64_t word) {
-  const uint64_t x = word ^ (kEveryByte * '\n');  // a zero byte where '\n' was
-  const uint64_t low7 = kEveryByte * 0x7F;
-  const uint64_t zeros = ~(((x & low7) + low7) | x | low7) >> 7;  // 1 in each such byte
-  return static_cast<int>((zeros * kEveryByte) >> 56);            // their sum
-}
-
-uint64_t WordAt(const char* at) {
-  uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
-}  // namespace
-
 // Eight bytes at a time: the log's length costs little when it is looked
 // through on every line added to it.
 int CountLineBreaks(std::string_view text) {
@@ -182,17 +174,16 @@ LineStart FindLineStart(std::string_view text, int line) {
     if (out.line + breaks >= line) break;
     out.line += breaks;
   }
-  for (; at < end && out.line < line; ++at) {
-    if (*at == '\n') {
-      ++out.line;
-      out.offset = static_cast<size_t>(at - begin) + 1;
-    }
-  }
-  if (out.line > 0 && out.offset == 0) {
-    // Reached by whole words only: the line starts after the last break seen.
+  for (; at < end && out.line < line; ++at)
+    out.line += *at == '\n';
+  // The line reached starts after the last break before `at`.
+  if (out.line > 0)
     out.offset = std::string_view(begin, static_cast<size_t>(at - begin)).rfind('\n') + 1;
-  }
   return out;
+}
+
+int CaretLine(const std::string& text, int pos) {
+  return CountLineBreaks(std::string_view(text).substr(0, static_cast<size_t>(pos)));
 }
 
 int EditLineCount(const WindowRecord& rec) {

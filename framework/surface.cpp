@@ -39,8 +39,8 @@ void FillArea(Image& image, const CRect& part, uint32_t argb) {
     return image.pixels.data() + static_cast<ptrdiff_t>(y) * image.width + part.left;
   };
   const size_t width = static_cast<size_t>(part.Width());
-  const uint32_t* first = at(part.top);
-  std::fill_n(at(part.top), width, argb);
+  uint32_t* const first = at(part.top);
+  std::fill_n(first, width, argb);
   for (int y = part.top + 1; y < part.bottom; ++y)
     std::memcpy(at(y), first, width * sizeof(uint32_t));
 }

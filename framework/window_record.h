@@ -128,6 +128,8 @@ struct LineStart {
   int line = 0;
 };
 LineStart FindLineStart(std::string_view text, int line);
+// The line of a text that character `pos` is on.
+int CaretLine(const std::string& text, int pos);
 // The horizontal scroll bar of a multi-line edit, in its client coordinates
 // (empty without WS_HSCROLL), and its layout: `up` is the left arrow, `down`
 // the right one. It spans the widest of the lines in view (a word longer than
