@@ -275,9 +275,8 @@ std::vector<std::string> PlayerArgs(const LocalGameOptions& o, const host::Local
                                    server.Address(other.account) + "=" + other.name};
   if (!o.modulePath.empty()) args.insert(args.end(), {"--module", o.modulePath});
   if (o.scale > 0) args.insert(args.end(), {"--scale", std::to_string(o.scale)});
-  std::string profiles = o.profileDir;
-  if (profiles.empty() && o.headless) profiles = o.stateDir;
-  if (!profiles.empty()) args.insert(args.end(), {"--profile", profiles + "/" + me.name + ".db"});
+  const std::string& profiles = o.profileDir.empty() ? o.stateDir : o.profileDir;
+  args.insert(args.end(), {"--profile", profiles + "/" + me.name + ".db"});
   if (o.headless) {
     args.insert(args.end(), {"--headless", "--script", o.script});
   } else {
@@ -314,11 +313,17 @@ int RunLocalGame(const LocalGameOptions& given, std::ostream& out, std::ostream&
     temporary = true;
   }
   options.stateDir = fs::absolute(options.stateDir, ec).string();
+  fs::create_directories(options.stateDir, ec);
+  if (ec) {
+    err << "tessaro-host: cannot make the folder " << options.stateDir << ": " << ec.message()
+        << "\n";
+    return 1;
+  }
   // The server is thrown away with each game: nothing of an earlier one (an
   // offline message, a half-played game's profiles) may leak into this one.
   const std::string serverDir = options.stateDir + "/xmpp";
   fs::remove_all(serverDir, ec);
-  if (options.headless && options.profileDir.empty()) {
+  if (options.profileDir.empty()) {
     for (const char* name : {"Alice", "Bob"}) {
       for (const char* suffix : {".db", ".db-wal", ".db-shm"})
         fs::remove(options.stateDir + "/" + name + suffix, ec);

@@ -26,12 +26,15 @@ struct PlayerOptions {
 struct LocalGameOptions {
   std::string program;     // this executable, to start the players with
   std::string modulePath;  // passed on to the players
-  std::string stateDir;    // the server's folder and the headless profiles; empty: a temporary one
-  std::string profileDir;  // empty: each player's default profile (windows) or stateDir (headless)
-  std::string dumpDir;     // empty: no dumps
-  int scale = 0;           // passed on to the players when set
-  bool headless = false;   // play `script` without windows
-  std::string script;      // a two-player script of Alice and Bob
+  // The server's folder and the profiles, made when missing; empty: a
+  // temporary one. profileDir keeps the profiles elsewhere; empty: in
+  // stateDir, thrown away at each start.
+  std::string stateDir;
+  std::string profileDir;
+  std::string dumpDir;    // empty: no dumps
+  int scale = 0;          // passed on to the players when set
+  bool headless = false;  // play `script` without windows
+  std::string script;     // a two-player script of Alice and Bob
 };
 
 // Whether this program can show windows here; false with a reason. With

@@ -1,0 +1,139 @@
+# Shared by the desktop tests: a virtual display of their own and the ways a
+# person looks at and works the windows on it (xdotool clicks and keys,
+# ImageMagick for pixels). Sourced with OUT (the output folder) set; defines
+# fail() and counts failures. The caller sets GAME to the pid of what it
+# started; it is stopped with the display on exit.
+CONVERT=/usr/bin/convert
+for tool in Xvfb xdotool import "$CONVERT"; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is missing"
+    exit 77
+  fi
+done
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A display of our own: Xvfb names the first free one.
+exec 5>"$OUT/display"
+Xvfb -displayfd 5 -screen 0 2560x1600x24 -nolisten tcp -noreset >"$OUT/xvfb.log" 2>&1 &
+XVFB=$!
+exec 5>&-
+for _ in $(seq 100); do [ -s "$OUT/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n1 "$OUT/display")"
+GAME=
+cleanup() {
+  [ -n "$GAME" ] && kill "$GAME" 2>/dev/null && wait "$GAME" 2>/dev/null
+  kill "$XVFB" 2>/dev/null
+  wait "$XVFB" 2>/dev/null
+}
+trap cleanup EXIT
+
+# The id of the visible window whose title matches, waiting up to $2 s (10).
+window() {
+  local until=$((SECONDS + ${2:-10}))
+  while [ "$SECONDS" -lt "$until" ]; do
+    local id
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+# Chooses an item of game window $1's Game menu by its access key $2 and
+# prints the id of the window titled $3 that it opens; the menu is opened
+# again if a busy machine lost the keys.
+menu_box() {
+  for _ in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$1"
+    xdotool key alt+g
+    sleep 0.5
+    xdotool key "$2"
+    local until=$((SECONDS + 3))
+    while [ "$SECONDS" -lt "$until" ]; do
+      local id
+      id=$(xdotool search --onlyvisible --name "$3" 2>/dev/null | head -n1)
+      [ -n "$id" ] && echo "$id" && return 0
+      sleep 0.05
+    done
+    xdotool key Escape  # a menu still open
+  done
+  return 1
+}
+# Waits up to 5 s until FILE holds TEXT.
+shows() {
+  local until=$((SECONDS + 5))
+  while [ "$SECONDS" -lt "$until" ]; do
+    grep -qF -- "$2" "$1" 2>/dev/null && return 0
+    sleep 0.01
+  done
+  return 1
+}
+# The colour "r,g,b" at a window pixel.
+pixel() {
+  [ -n "$1" ] || return 1  # import would wait for a window to be picked by hand
+  import -window "$1" "$OUT/pixel.png" &&
+    "$CONVERT" "$OUT/pixel.png" -crop "1x1+$2+$3" \
+      -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+# The window pixel of a board point (column letter, row from the bottom): the
+# client area starts under the 25-pixel menu strip; 3 pixels off the crossing
+# lie on the stone's body, away from the last-move ring. All of it is SCALE
+# times larger on an enlarged window.
+SCALE=1
+point() {
+  local col=$(($(printf '%d' "'$1") - 97)) row=$((15 - $2))
+  echo "$((SCALE * (19 + 17 * col + ${3:-0}))) $((SCALE * (25 + 15 + 17 * row + ${3:-0})))"
+}
+# "x y w h" of a window on the screen.
+geometry() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^(X|Y|WIDTH|HEIGHT)=/{printf "%s ", $2}'
+}
+# Fails unless box window $1 leaves the board of game window $2 in view.
+off_board() {
+  local bx by bw bh gx gy gw gh
+  read -r bx by bw bh <<<"$(geometry "$1")"
+  read -r gx gy gw gh <<<"$(geometry "$2")"
+  # The board: client pixels 11..270 across and 7..266 down, under the menu.
+  local left=$((gx + SCALE * 11)) top=$((gy + SCALE * 32))
+  local right=$((gx + SCALE * 270)) bottom=$((gy + SCALE * 291))
+  if [ "$bx" -lt "$right" ] && [ $((bx + bw)) -gt "$left" ] &&
+    [ "$by" -lt "$bottom" ] && [ $((by + bh)) -gt "$top" ]; then
+    fail "$3 covers the board ($bx,$by ${bw}x$bh over $left,$top-$right,$bottom)"
+  fi
+}
+# A checksum of the text of a window's log pane as shown (not its scroll bar).
+log_pixels() {
+  import -window "$1" "$OUT/log.png" &&
+    "$CONVERT" "$OUT/log.png" -crop "$((SCALE * 220))x$((SCALE * 240))+$((SCALE * 272))+$((SCALE * 32))" \
+      +repage -format '%#' info:
+}
+click() {
+  read -r x y <<<"$(point "$2" "$3")"
+  xdotool mousemove --window "$1" "$x" "$y" click 1
+}
+expect_stone() {  # WINDOW COL ROW COLOUR NAME
+  read -r x y <<<"$(point "$2" "$3" 3)"
+  local seen= until=$((SECONDS + 5))
+  while [ "$SECONDS" -lt "$until" ]; do
+    seen=$(pixel "$1" "$x" "$y")
+    [ "$seen" = "$4" ] && return 0
+    sleep 0.05
+  done
+  fail "$5: $2$3 shows $seen, not $4"
+}
+
+# Ends the test: exit 1 when a check failed.
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed; screenshots in $OUT"
+    exit 1
+  fi
+  echo "passed; screenshots in $OUT"
+  exit 0
+}
