@@ -51,11 +51,11 @@ double Median(std::vector<double> values) {
 }
 
 bool EndsTheGame(const GameWindow& mover, int x, int y) {
-  const uint32_t cell = mover.board.at(x, y);
+  const uint32_t cell = mover.game.board.at(x, y);
   if (cell != Empty) return true;  // also a forbidden point: black may not play there
-  Board board = mover.board;
+  Board board = mover.game.board;
   const auto px = static_cast<int16_t>(x), py = static_cast<int16_t>(y);
-  if (mover.myColor == White) return WhiteFiveAt(board, px, py);
+  if (mover.game.myColor == White) return WhiteFiveAt(board, px, py);
   return JudgePoint(board, px, py) || board.at(x, y) == ForbiddenMark;
 }
 
@@ -130,9 +130,9 @@ class Table {
       do {
         x = static_cast<int>(random() % kBoardSize);
         y = static_cast<int>(random() % kBoardSize);
-      } while (++tries < 5000
-                   ? EndsTheGame(*mover, x, y)
-                   : mover->board.at(x, y) != Empty && mover->board.at(x, y) != ForbiddenMark);
+      } while (++tries < 5000 ? EndsTheGame(*mover, x, y)
+                              : mover->game.board.at(x, y) != Empty &&
+                                    mover->game.board.at(x, y) != ForbiddenMark);
       clicks.push_back(Click(*mover, x, y));
       chats.push_back(Say(*mover, "my stone is down, your move now"));
       mover = mover == black_ ? white_ : black_;

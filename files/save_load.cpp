@@ -28,21 +28,21 @@ std::string LoadNotice(bool library, size_t moves) {
 }  // namespace
 
 void GameWindow::SaveGame() {
-  const MoveList& source = simulationMode ? simMoveList : moveList;
+  const MoveList& source = game.simulationMode ? game.simMoveList : game.moveList;
   if (source.empty()) return;
   CFileDialog dialog(FALSE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter);
   if (dialog.DoModal() != IDOK) return;
   saveFile = dialog.GetPathName();
 
   char title[1024];
-  if (simulationMode) {
-    std::snprintf(title, sizeof title, "Simulation by %s", myName.c_str());
+  if (game.simulationMode) {
+    std::snprintf(title, sizeof title, "Simulation by %s", game.myName.c_str());
   } else {
-    std::snprintf(title, sizeof title, "%s vs %s", myName.c_str(), peerName.c_str());
+    std::snprintf(title, sizeof title, "%s vs %s", game.myName.c_str(), game.peerName.c_str());
   }
   // The source is read again: the dialog's nested loop may have let a stone in.
   const std::vector<uint8_t> content =
-      EncodeLibFile(simulationMode ? simMoveList : moveList, title);
+      EncodeLibFile(game.simulationMode ? game.simMoveList : game.moveList, title);
   // The old file is replaced only once the new one is completely on disk.
   std::string error;
   if (!WriteFileAtomically(saveFile, content, error)) AfxMessageBox("Failed to save!", MB_OK);
@@ -71,35 +71,17 @@ void GameWindow::LoadGame() {
     return;
   }
 
-  // The loaded game is the one both players play: it goes onto the real
-  // board, as it does on the peer's side, which leaves its what-if board when
-  // the game arrives. This side leaves its own too.
-  simulationMode = 0;
-  moveList.clear();
-  ownTail = 0;
-  board.cells.fill(Empty);
-  for (const LibMove& move : line.moves) {
-    moveList.push_back(Move{move.x, move.y, move.colour});
-    board.at(move.x, move.y) = move.colour;
-  }
+  MoveList moves;
+  for (const LibMove& move : line.moves)
+    moves.push_back(Move{move.x, move.y, move.colour});
+  game.PutLoadedLine(moves);
 
   const std::string notice = LoadNotice(HasLibSignature(content), line.moves.size());
   if (!notice.empty()) MessageBox(notice.c_str(), "Load Game", MB_OK | MB_ICONWARNING);
 
   const bool black = MessageBox("Are you BLACK?", "Choose your side", MB_YESNO) == IDYES;
-  myColor = black ? Black : White;
-  const uint32_t peerColour = black ? White : Black;
-  GameCommand command(this);
-  command.setSide(static_cast<int32_t>(peerColour));
-  SendCommand(command);
-  command.setGame(moveList);
-  SendCommand(command);
-  // The result shown is the loaded game's, not the one of the game it replaced.
-  ShowResultOfLoadedGame();
+  game.PlayLoadedLine(black);
   Invalidate(TRUE);
-
-  if (moveList.empty()) return;
-  myTurn = moveList.back().value == myColor ? 0 : 1;
 }
 
 void GameWindow::OnSaveGame() {

@@ -33,7 +33,7 @@ void GameWindow::OnOK() {
   // A long line goes as several commands, each logged on both sides as it
   // is sent, so the peer's log holds the same entries as this one.
   GameCommand command(this);
-  for (const std::string& piece : SplitChatLine(ChatLine(myName, typed), kMaxTextBytes)) {
+  for (const std::string& piece : SplitChatLine(ChatLine(game.myName, typed), kMaxTextBytes)) {
     command.setText(piece);
     SendCommand(command);
     AppendLog(piece);

@@ -176,8 +176,8 @@ GameWindow* PluginApp::FindOrCreateWindow(HANDLE hContact) {
   m_pMainWnd = nullptr;
   auto created = std::make_unique<GameWindow>();
   GameWindow* window = created.get();
-  window->peerName = name;
-  window->myName = ContactDisplayName(nullptr);
+  window->game.peerName = name;
+  window->game.myName = ContactDisplayName(nullptr);
   window->hContact = hContact;
   registry_.push_back(std::move(created));
   window->CreateModeless();

@@ -46,8 +46,9 @@ CRect CellRect(int x, int y) {
 }  // namespace
 
 UINT GameWindow::CellImage(int x, int y) const {
-  const Board& shown = simulationMode ? simBoard : board;
-  const MoveList& moves = simulationMode ? simMoveList : moveList;
+  const bool simulationMode = game.simulationMode != 0;
+  const Board& shown = simulationMode ? game.simBoard : game.board;
+  const MoveList& moves = simulationMode ? game.simMoveList : game.moveList;
   // The last stone wears a ring, whatever its cell holds by now.
   if (!moves.empty() && moves.back().x == x && moves.back().y == y) {
     if (moves.back().value == Black) return kLastBlack;
@@ -92,9 +93,9 @@ void GameWindow::DrawBoard() {
   // Drawing is clipped to what is invalid: a few points after a move.
   dc.DrawBitmap(kBoardBitmap, kBoardImageX, kBoardImageY, kBoardImageSize, kBoardImageSize);
 
-  const UINT icon = myColor == Black   ? kBlackIconId
-                    : myColor == White ? kWhiteIconId
-                                       : kNoSideIconId;
+  const UINT icon = game.myColor == Black   ? kBlackIconId
+                    : game.myColor == White ? kWhiteIconId
+                                            : kNoSideIconId;
   hIcon = ::LoadIcon(icon);
   SetIcon(hIcon, FALSE);
 
@@ -118,31 +119,18 @@ void GameWindow::OnLButtonDown(UINT nFlags, CPoint point) {
   // column or row still land on it.
   const int x = (point.x - kStoneOriginX) / kPitch;
   const int y = (point.y - kStoneOriginY) / kPitch;
-  if (simulationMode && OnBoard(x, y)) {
-    SimulationClick(x, y);
+  if (game.simulationMode && OnBoard(x, y)) {
+    game.SimulationMove(x, y);
     return;
   }
-  LocalMove(x, y);
-}
-
-void GameWindow::SimulationClick(int x, int y) {
-  const uint32_t colour =
-      !simMoveList.empty() && simMoveList.back().value == Black ? uint32_t{White} : uint32_t{Black};
-  uint32_t& cell = simBoard.at(x, y);
-  if (cell == ForbiddenMark) cell = Empty;
-  if (cell != Empty) return;
-  cell = colour;
-  simMoveList.push_back(Move{static_cast<int16_t>(x), static_cast<int16_t>(y), colour});
-  RefreshMarks();  // repaints the points that changed
+  game.LocalMove(x, y);
 }
 
 void GameWindow::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
   (void)nRepCnt;
   (void)nFlags;
   if (nChar != VK_SPACE) return;
-  simulationMode = simulationMode ? 0 : 1;
-  if (simulationMode) CopyToSimulation();
-  InvalidateBoard();  // the other pair is shown
+  game.ToggleSimulation();
   // A real key goes on to the default handling; the "&sim" button comes here
   // from a command, which has none.
   const Platform* platform = Platform::Current();

@@ -15,9 +15,6 @@ inline constexpr const char* kWriteTestFile = "duvex.tmp";
 GameWindow::GameWindow() : CDialog(kGameDialogId, nullptr) {
   logView.clear();
   hIcon = ::LoadIcon(kPluginIconId);
-  myClock = 0;
-  peerClock = 0;
-  clockSetting = 0;
   paintedCells.fill(kCellNotPainted);
 }
 
@@ -86,17 +83,13 @@ void GameWindow::InitWindow() {
     AfxMessageBox("ERROR: no write permission", MB_OK);
     SendMessage(WM_CLOSE, 0, 0);
   }
-  myTurn = 1;
-  proposingFifth = 0;
-  myColor = Empty;
-  simulationMode = 0;
   saveFile = "SaveFile";
-  RefreshMarks();
+  game.Start();
   if (logFont.GetSafeHandle() == nullptr) {
     logFont.CreateFont(16, 0, 0, 0, 400, FALSE, FALSE, FALSE, 204, 0, 0, 0, 32, "Courier New");
     if (CWnd* pane = GetDlgItem(kLogPane)) pane->SetFont(&logFont, TRUE);
   }
-  if (m_hWnd != nullptr) SetWindowText(peerName);
+  if (m_hWnd != nullptr) SetWindowText(game.peerName);
 }
 
 void GameWindow::DoDataExchange(CDataExchange* pDX) {
@@ -130,20 +123,14 @@ void GameWindow::OnPaint() {
     // look through the whole log at every paint.
     if (from != end || to != end) pane->SetSel(end, end);
   }
-  SetDlgItemText(kOwnClockLabel, std::to_string(myClock));
-  SetDlgItemText(kPeerClockLabel, std::to_string(peerClock));
+  SetDlgItemText(kOwnClockLabel, std::to_string(game.myClock));
+  SetDlgItemText(kPeerClockLabel, std::to_string(game.peerClock));
   PublishStatus();
   Default();
 }
 
-std::string GameWindow::StatusText() const {
-  if (!gameResult.empty()) return gameResult;
-  if (moveList.empty()) return "";
-  return myTurn ? "your move" : "their move";
-}
-
 void GameWindow::PublishStatus() {
-  const std::string status = StatusText();
+  const std::string status = game.StatusText();
   if (status == publishedStatus || hContact == nullptr) return;
   publishedStatus = status;
   CallHostService(MS_CLIST_SETCONTACTSTATUS, reinterpret_cast<WPARAM>(hContact),

@@ -1,6 +1,8 @@
-// The game window of one contact: a modeless dialog that holds the whole state
-// of that contact's game (board, moves, sides, turn, clocks, log, chat line)
-// and turns menu choices, keys, clicks and received commands into moves.
+// The game window of one contact: a modeless dialog that shows that contact's
+// game (its Game: board, moves, sides, turn, clocks) with the log and the chat
+// line, hands clicks, keys, menu choices and received commands to the game,
+// and carries out what the game asks (commands to the peer, log lines, the
+// swap question, repaints).
 //
 // The handlers live with what they serve: the window shell and board view in
 // window/, the transport, dispatcher, game flow, clocks and log in link/, Save
@@ -13,7 +15,7 @@
 #include <string>
 
 #include "framework/afx.h"
-#include "game/position.h"
+#include "game/game.h"
 #include "link/game_command.h"
 #include "link/game_link.h"
 #include "sdk/plugin_api.h"
@@ -45,7 +47,7 @@ inline constexpr UINT kSysCmdAbout = 0x0010;
 inline constexpr UINT_PTR kClockTimer = 0;
 inline constexpr UINT kClockPeriodMs = 1000;
 
-class GameWindow : public CDialog, public GamePosition {
+class GameWindow : public CDialog, private GameEvents {
  public:
   GameWindow();
   ~GameWindow() override;
@@ -69,8 +71,6 @@ class GameWindow : public CDialog, public GamePosition {
 
   // ---- Game flow ----
 
-  // A click on point (x, y) of the real board, simulation mode off.
-  void LocalMove(int x, int y);
   // Back to a fresh game, asking first whether to save the one on the board.
   void ResetGame();
 
@@ -94,10 +94,7 @@ class GameWindow : public CDialog, public GamePosition {
 
   // ---- The game at a glance ----
 
-  // What the messenger's contact list shows for this game: the result once
-  // the game is over, else "your move" or "their move"; "" before any move.
-  std::string StatusText() const;
-  // Tells the host the status when it changed since last told.
+  // Tells the host the game's StatusText when it changed since last told.
   void PublishStatus();
 
   // ---- Files ----
@@ -129,68 +126,40 @@ class GameWindow : public CDialog, public GamePosition {
   const AFX_MSGMAP* GetMessageMap() const override;
   static const AFX_MSGMAP* GetThisMessageMap();
 
- protected:
-  void InvalidateBoard() override;
-
  private:
-  void Announce(const std::string& text);
-  // Drops a received command that no genuine peer sends, with one log line.
-  void Refuse(const std::string& what);
-  void TakeBackClick(int x, int y);
-  void DispatchTakeBack();
-  bool RemoveProposals();
-  void ResolveCrossedTakeBack();
-  void SimulationClick(int x, int y);
-  void DispatchMove(GameCommand& command);
-  void DispatchSide(GameCommand& command);
-  void DispatchGame(GameCommand& command);
-  void ResolveFirstStoneClash(const Move& peerStone);
-  void LogSides();
-  // The result the stones of `moves` ended the game with, judged stone by
-  // stone as in play; "" when no stone ended it.
-  static std::string ResultOfLine(const MoveList& moves);
-  // After a game was loaded or received: the result of its line shown (and
-  // logged, and the own clock stopped), or the shown result cleared.
-  void ShowResultOfLoadedGame();
+  // Invalidates the points whose image changed since they were painted.
+  void InvalidateBoard();
+
+  // ---- What the game asks of the window ----
+  void SendSide(int32_t side) override;
+  void SendMove(const Move& move) override;
+  void SendTakeBack() override;
+  void SendText(const std::string& text) override;
+  void SendClock(int32_t seconds) override;
+  void SendGameOver() override;
+  void SendGame(const MoveList& moves) override;
+  void Log(const std::string& text) override;
+  bool AskSwap() override;
+  void BoardChanged() override;
+  void SideChanged() override;
 
  public:
-  // ---- State (board, simBoard, moveList, simMoveList and simulationMode come
-  // from GamePosition) ----
+  // ---- State ----
+  Game game{*this};
   GameLink link{*this};
-  uint32_t myColor = Empty;  // 0 no colour yet, 1 black, 2 white
   std::string logText;
   std::deque<GameLink*> inbox;
   std::string incomingText;
-  std::string myName;
-  std::string peerName;
   std::string saveFile;
-  int32_t clockSetting = 0;
-  int32_t myClock = 0;
-  int32_t peerClock = 0;
   HANDLE hContact = nullptr;
-  uint32_t myTurn = 0;
-  uint32_t proposingFifth = 0;
   std::string logView;
   HICON hIcon = nullptr;
   CFont logFont;
-
-  // The announced result of the game, "" while it goes on; and whether the
-  // peer's game-over command came and its result text is the next text.
-  std::string gameResult;
-  bool resultFollows = false;
   std::string publishedStatus;  // what the host was last told
 
   // Set once the system menu holds the About item, so that the WM_INITDIALOG
   // posted at every opening does not append it again.
   bool aboutItemAdded = false;
-  // Both sides placed a first stone before either CmdSide arrived: set on the
-  // peer's CmdSide until its first stone arrives and settles who keeps black.
-  bool firstStoneClash = false;
-  // How many records at the end of moveList this side placed after the
-  // peer's last one (a lower bound: 0 where that is not known, as after a
-  // loaded game). While it is 0 no stone of ours can have crossed a take-back
-  // from the peer (see DispatchTakeBack).
-  size_t ownTail = 0;
   // Messages queued for this window so far, and the one whose commands last
   // opened the "Unknown command received" box: one box per message at most.
   uint64_t messagesQueued = 0;

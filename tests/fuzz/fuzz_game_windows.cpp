@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   table.Settle();
   for (GameWindow* window : {table.black, table.white}) {
-    for (const Move& move : window->moveList) {
+    for (const Move& move : window->game.moveList) {
       if (!MoveOnBoard(move) || move.value > Proposal) std::abort();
     }
-    if (window->myColor > White) std::abort();
+    if (window->game.myColor > White) std::abort();
   }
   return 0;
 }

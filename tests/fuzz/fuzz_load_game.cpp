@@ -21,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   table.ui.AnswerMessageBox((data[0] & 1) ? IDYES : IDNO, {}, "Are you BLACK?");
   table.ui.ChooseMenu(*table.black, kCmdLoadGame);
   table.Settle();
-  if (table.white->myColor > White || table.black->myColor > White) std::abort();
+  if (table.white->game.myColor > White || table.black->game.myColor > White) std::abort();
   return 0;
 }

@@ -48,13 +48,13 @@ void GameTable::StartInput() {
   if (++inputs_ % 2000 == 0) Open();
   ui.driver().ClearScripts();
   for (GameWindow* window : {black, white}) {
-    window->simulationMode = 0;
-    window->moveList.clear();  // no question about saving the old game
+    window->game.simulationMode = 0;
+    window->game.moveList.clear();  // no question about saving the old game
     window->ResetGame();
     window->logText.clear();
     window->logView.clear();
-    window->clockSetting = 0;
-    window->myClock = 0;
+    window->game.clockSetting = 0;
+    window->game.myClock = 0;
   }
   Settle();
   ui.driver().ClearShown();

@@ -124,7 +124,7 @@ TEST_F(BoardView, StonesAreCentredOnTheirCrossings) {
   ClickPoint(*black, 0, 14);  // black's second stone is a white one
   ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
   for (GameWindow* window : {black, white}) {
-    SCOPED_TRACE(window->peerName);
+    SCOPED_TRACE(window->game.peerName);
     EXPECT_TRUE(PointShows(*window, 7, 7, kBlackImage));
     EXPECT_TRUE(PointShows(*window, 0, 14, kLastWhiteImage));
     EXPECT_EQ(CrossingPixel(*window, 7, 7), RGB(0, 0, 0));
@@ -163,11 +163,11 @@ TEST_P(CellDrawing, ShowsTheImageOfTheCell) {
   position.at(3, 4) = c.cell;
   // Removal records at a far corner: they count but highlight nothing.
   const MoveList moves(c.records, Move{14, 14, Empty});
-  window.board = position;
-  window.moveList = moves;
-  window.simBoard = c.simulation ? position : Board{};
-  window.simMoveList = c.simulation ? moves : MoveList{};
-  window.simulationMode = c.simulation ? 1 : 0;
+  window.game.board = position;
+  window.game.moveList = moves;
+  window.game.simBoard = c.simulation ? position : Board{};
+  window.game.simMoveList = c.simulation ? moves : MoveList{};
+  window.game.simulationMode = c.simulation ? 1 : 0;
   Repaint(window);
   EXPECT_TRUE(PointShows(window, 3, 4, c.shows));
   EXPECT_TRUE(PointShows(window, 14, 14, kNothing));
@@ -209,11 +209,11 @@ TEST_P(LastMove, HighlightsOnlyStones) {
   position.at(2, 2) = Black;
   position.at(5, 6) = c.value;
   const MoveList moves{{2, 2, Black}, {5, 6, c.value}};
-  window.board = position;
-  window.moveList = moves;
-  window.simBoard = position;
-  window.simMoveList = moves;
-  window.simulationMode = c.simulation ? 1 : 0;
+  window.game.board = position;
+  window.game.moveList = moves;
+  window.game.simBoard = position;
+  window.game.simMoveList = moves;
+  window.game.simulationMode = c.simulation ? 1 : 0;
   Repaint(window);
   EXPECT_TRUE(PointShows(window, 5, 6, c.shows));
   EXPECT_TRUE(PointShows(window, 2, 2, kBlackImage));  // only the last record
@@ -231,8 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BoardView, LastRecordOffTheBoardHighlightsNothing) {
   GameWindow& window = Alone();
-  window.moveList = MoveList{{7, 7, Black}, {15, 3, Black}, {-1, 0, White}};
-  window.board.at(7, 7) = Black;
+  window.game.moveList = MoveList{{7, 7, Black}, {15, 3, Black}, {-1, 0, White}};
+  window.game.board.at(7, 7) = Black;
   Repaint(window);
   EXPECT_TRUE(PointShows(window, 7, 7, kBlackImage));
 }
@@ -285,9 +285,9 @@ TEST_F(BoardView, RepaintingOnlyTheChangedPointsLooksLikeAFullRepaint) {
         Settle();
         break;
     }
-    marksSeen += black->board.at(12, 2) == ForbiddenMark;
+    marksSeen += black->game.board.at(12, 2) == ForbiddenMark;
     for (GameWindow* shown : {black, white}) {
-      SCOPED_TRACE(shown->peerName);
+      SCOPED_TRACE(shown->game.peerName);
       const Image partly = ui.Snapshot(*shown);
       Repaint(*shown);
       const Image whole = ui.Snapshot(*shown);
@@ -300,7 +300,7 @@ TEST_F(BoardView, RepaintingOnlyTheChangedPointsLooksLikeAFullRepaint) {
     }
   }
   EXPECT_GE(marksSeen, 2);  // the mark came and went
-  EXPECT_EQ(black->moveList.size(), 2u);
+  EXPECT_EQ(black->game.moveList.size(), 2u);
 }
 
 // ---- Click to point ----
@@ -324,19 +324,19 @@ TEST_F(BoardView, ClickSelectsThePointUnderIt) {
     ASSERT_TRUE(ui.Click(window, c.click));
     Settle();
     if (c.onBoard) {
-      ASSERT_EQ(window.simMoveList.size(), 1u);
-      EXPECT_EQ(window.simMoveList[0],
+      ASSERT_EQ(window.game.simMoveList.size(), 1u);
+      EXPECT_EQ(window.game.simMoveList[0],
                 (Move{static_cast<int16_t>(c.x), static_cast<int16_t>(c.y), Black}));
-      EXPECT_EQ(window.simBoard.at(c.x, c.y), Black);
+      EXPECT_EQ(window.game.simBoard.at(c.x, c.y), Black);
     } else {
-      EXPECT_TRUE(window.simMoveList.empty());
+      EXPECT_TRUE(window.game.simMoveList.empty());
     }
     // Off and on again: a fresh copy of the empty game.
     ASSERT_TRUE(SwitchBySpace(window));
     ASSERT_TRUE(SwitchBySpace(window));
-    ASSERT_TRUE(window.simMoveList.empty());
+    ASSERT_TRUE(window.game.simMoveList.empty());
   }
-  EXPECT_TRUE(window.moveList.empty());
+  EXPECT_TRUE(window.game.moveList.empty());
   EXPECT_TRUE(SentFrames(bob).empty());
 }
 
@@ -344,13 +344,13 @@ TEST_F(BoardView, RealClicksAtTheEdgesPlayThere) {
   OpenBoth();
   ASSERT_TRUE(ui.Click(*black, CPoint(266, 262)));
   Settle();
-  EXPECT_EQ(white->board.at(14, 14), Black);
+  EXPECT_EQ(white->game.board.at(14, 14), Black);
   ASSERT_TRUE(ui.Click(*black, CPoint(267, 100)));  // off the board: nothing
   Settle();
-  EXPECT_EQ(black->moveList.size(), 1u);
+  EXPECT_EQ(black->game.moveList.size(), 1u);
   ASSERT_TRUE(ui.Click(*black, CPoint(0, 0)));
   Settle();
-  EXPECT_EQ(white->moveList, (MoveList{{14, 14, Black}, {0, 0, White}}));
+  EXPECT_EQ(white->game.moveList, (MoveList{{14, 14, Black}, {0, 0, White}}));
 }
 
 // ---- Simulation ----
@@ -371,33 +371,33 @@ class SimulationSwitch : public BoardView, public ::testing::WithParamInterface<
 TEST_P(SimulationSwitch, TriesMovesOnACopyAndReturnsTwice) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
-  const Board realBoard = black->board;
+  const Board realBoard = black->game.board;
 
   ASSERT_TRUE(Flip(*black));
-  EXPECT_EQ(black->simulationMode, 1u);
-  EXPECT_EQ(black->simBoard, black->board);
-  EXPECT_EQ(black->simMoveList, black->moveList);
+  EXPECT_EQ(black->game.simulationMode, 1u);
+  EXPECT_EQ(black->game.simBoard, black->game.board);
+  EXPECT_EQ(black->game.simMoveList, black->game.moveList);
 
   // Black's stone was last, so the simulation goes on with white.
   ClickPoint(*black, 3, 3);
   ClickPoint(*black, 4, 3);
-  EXPECT_EQ(black->simBoard.at(3, 3), White);
-  EXPECT_EQ(black->simBoard.at(4, 3), Black);
+  EXPECT_EQ(black->game.simBoard.at(3, 3), White);
+  EXPECT_EQ(black->game.simBoard.at(4, 3), Black);
   EXPECT_TRUE(PointShows(*black, 3, 3, kSimWhiteImage));
   EXPECT_TRUE(PointShows(*black, 4, 3, kLastBlackImage));
   EXPECT_TRUE(PointShows(*black, 7, 7, kBlackImage));
 
   ASSERT_TRUE(Flip(*black));
-  EXPECT_EQ(black->simulationMode, 0u);
-  EXPECT_EQ(black->board, realBoard);
-  EXPECT_EQ(black->simBoard.at(3, 3), White);  // kept, but not shown
+  EXPECT_EQ(black->game.simulationMode, 0u);
+  EXPECT_EQ(black->game.board, realBoard);
+  EXPECT_EQ(black->game.simBoard.at(3, 3), White);  // kept, but not shown
   EXPECT_TRUE(PointShows(*black, 3, 3, kNothing));
   EXPECT_TRUE(PointShows(*black, 4, 3, kNothing));
   EXPECT_TRUE(PointShows(*black, 7, 7, kLastBlackImage));
 
   ASSERT_TRUE(Flip(*black));  // starts again from the real position
-  EXPECT_EQ(black->simBoard, black->board);
-  EXPECT_EQ(black->simMoveList, black->moveList);
+  EXPECT_EQ(black->game.simBoard, black->game.board);
+  EXPECT_EQ(black->game.simMoveList, black->game.moveList);
   EXPECT_TRUE(PointShows(*black, 3, 3, kNothing));
 }
 
@@ -411,36 +411,36 @@ INSTANTIATE_TEST_SUITE_P(BothSwitches, SimulationSwitch,
 TEST_F(BoardView, SpaceAndButtonFlipTheSameSwitch) {
   GameWindow& window = Alone();
   ASSERT_TRUE(SwitchBySpace(window));
-  EXPECT_EQ(window.simulationMode, 1u);
+  EXPECT_EQ(window.game.simulationMode, 1u);
   ASSERT_TRUE(SwitchByButton(window));
-  EXPECT_EQ(window.simulationMode, 0u);
+  EXPECT_EQ(window.game.simulationMode, 0u);
   ASSERT_TRUE(SwitchByButton(window));
-  EXPECT_EQ(window.simulationMode, 1u);
+  EXPECT_EQ(window.game.simulationMode, 1u);
   ASSERT_TRUE(SwitchBySpace(window));
-  EXPECT_EQ(window.simulationMode, 0u);
+  EXPECT_EQ(window.game.simulationMode, 0u);
   // Other keys do nothing.
   ASSERT_TRUE(ui.Focus(window));
   ASSERT_TRUE(ui.KeyDown('A'));
-  EXPECT_EQ(window.simulationMode, 0u);
+  EXPECT_EQ(window.game.simulationMode, 0u);
 }
 
 TEST_F(BoardView, SimulatedClicksOnOccupiedAndMarkedPoints) {
   OpenBoth();
   ASSERT_TRUE(SwitchBySpace(*black));  // an empty game: every point but the centre marked
-  ASSERT_EQ(black->simBoard.at(0, 0), ForbiddenMark);
+  ASSERT_EQ(black->game.simBoard.at(0, 0), ForbiddenMark);
   ClickPoint(*black, 0, 0);
-  EXPECT_EQ(black->simBoard.at(0, 0), Black);
-  EXPECT_EQ(black->simMoveList, (MoveList{{0, 0, Black}}));
+  EXPECT_EQ(black->game.simBoard.at(0, 0), Black);
+  EXPECT_EQ(black->game.simMoveList, (MoveList{{0, 0, Black}}));
 
   ClickPoint(*black, 0, 0);  // occupied: nothing changes
-  EXPECT_EQ(black->simBoard.at(0, 0), Black);
-  EXPECT_EQ(black->simMoveList.size(), 1u);
+  EXPECT_EQ(black->game.simBoard.at(0, 0), Black);
+  EXPECT_EQ(black->game.simMoveList.size(), 1u);
 
   ClickPoint(*black, 7, 7);
-  EXPECT_EQ(black->simBoard.at(7, 7), White);
-  const MoveList before = black->simMoveList;
+  EXPECT_EQ(black->game.simBoard.at(7, 7), White);
+  const MoveList before = black->game.simMoveList;
   ClickPoint(*black, 7, 7);
-  EXPECT_EQ(black->simMoveList, before);
+  EXPECT_EQ(black->game.simMoveList, before);
   EXPECT_TRUE(PointShows(*black, 7, 7, kLastSimWhiteImage));
 }
 
@@ -460,11 +460,11 @@ TEST_F(BoardView, SimulationColourFollowsTheLastRecord) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    window.moveList = c.moves;
-    Replay(window.board, c.moves);
+    window.game.moveList = c.moves;
+    Replay(window.game.board, c.moves);
     ASSERT_TRUE(SwitchBySpace(window));
     ClickPoint(window, 12, 12);
-    EXPECT_EQ(window.simBoard.at(12, 12), c.next);
+    EXPECT_EQ(window.game.simBoard.at(12, 12), c.next);
     ASSERT_TRUE(SwitchBySpace(window));
   }
 }
@@ -474,21 +474,21 @@ TEST_F(BoardView, SimulationNeverReachesThePeer) {
   ClickPoint(*black, 7, 7);
   ClickPoint(*black, 7, 8);
   const auto sentBefore = SentFrames(bob);
-  const MoveList peerMoves = white->moveList;
-  const Board peerBoard = white->board;
-  const uint32_t turn = black->myTurn;
+  const MoveList peerMoves = white->game.moveList;
+  const Board peerBoard = white->game.board;
+  const uint32_t turn = black->game.myTurn;
 
   ASSERT_TRUE(SwitchBySpace(*black));
   for (int x = 0; x < 5; ++x)
     ClickPoint(*black, x, 2);
-  EXPECT_EQ(black->simMoveList.size(), 7u);
+  EXPECT_EQ(black->game.simMoveList.size(), 7u);
   ASSERT_TRUE(SwitchBySpace(*black));
 
   EXPECT_EQ(SentFrames(bob), sentBefore);
-  EXPECT_EQ(white->moveList, peerMoves);
-  EXPECT_EQ(white->board, peerBoard);
-  EXPECT_EQ(black->moveList.size(), 2u);
-  EXPECT_EQ(black->myTurn, turn);
+  EXPECT_EQ(white->game.moveList, peerMoves);
+  EXPECT_EQ(white->game.board, peerBoard);
+  EXPECT_EQ(black->game.moveList.size(), 2u);
+  EXPECT_EQ(black->game.myTurn, turn);
 }
 
 TEST_F(BoardView, PeerStonesDuringASimulationWaitUnseen) {
@@ -496,7 +496,7 @@ TEST_F(BoardView, PeerStonesDuringASimulationWaitUnseen) {
   ClickPoint(*black, 7, 7);
   ASSERT_TRUE(SwitchBySpace(*white));
   ClickPoint(*black, 7, 8);
-  EXPECT_EQ(white->board.at(7, 8), White);  // the game has it
+  EXPECT_EQ(white->game.board.at(7, 8), White);  // the game has it
   EXPECT_TRUE(PointShows(*white, 7, 8, kNothing));
   ASSERT_TRUE(SwitchBySpace(*white));
   EXPECT_TRUE(PointShows(*white, 7, 8, kLastWhiteImage));

@@ -116,7 +116,7 @@ TEST_F(Chat, BothPlayersTalkInTurn) {
 TEST_F(Chat, WithoutADisplayNameTheLineIsFromUnknown) {
   ASSERT_TRUE(host->SetUserName(""));
   OpenBoth();
-  ASSERT_EQ(black->myName, "");
+  ASSERT_EQ(black->game.myName, "");
   Say(*black, "hi");
   EXPECT_THAT(LogLines(*black), ElementsAre("Unknown: hi"));
   EXPECT_THAT(LogLines(*white), ElementsAre("Unknown: hi"));

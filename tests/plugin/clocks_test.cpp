@@ -58,10 +58,10 @@ TEST_F(Clocks, TheOwnClockRunsOnlyDuringTheOwnTurnAndIsReported) {
   EXPECT_THAT(LogLines(*black), ElementsAre("Me set timer to 60"));
   EXPECT_THAT(LogLines(*white), ElementsAre("Me set timer to 60"));
   EXPECT_EQ(SentFrames(bob).back(), FrameOf(CmdText, "Me set timer to 60"));
-  EXPECT_EQ(white->clockSetting, 0);  // the setting is not the peer's
+  EXPECT_EQ(white->game.clockSetting, 0);  // the setting is not the peer's
 
   ui.AdvanceClock(5000);  // no stone yet: nothing runs
-  EXPECT_EQ(black->myClock, 60);
+  EXPECT_EQ(black->game.myClock, 60);
 
   // Black keeps the turn for its three opening stones; its clock runs through
   // all three and is reported right behind each stone.
@@ -77,17 +77,17 @@ TEST_F(Clocks, TheOwnClockRunsOnlyDuringTheOwnTurnAndIsReported) {
     ClickPoint(*black, step.x, step.y);
     EXPECT_EQ(SentFrames(bob).back(), FrameOf(CmdClock, std::to_string(step.reported)));
     EXPECT_EQ(SentFrames(bob)[SentFrames(bob).size() - 2].substr(0, 5), "#RQ00");  // the stone
-    EXPECT_EQ(white->peerClock, step.reported);
+    EXPECT_EQ(white->game.peerClock, step.reported);
     EXPECT_EQ(Label(*white, kPeerClockLabel), std::to_string(step.reported));
     ui.AdvanceClock(step.thinkMs);
-    EXPECT_EQ(black->myClock, step.afterThink);
+    EXPECT_EQ(black->game.myClock, step.afterThink);
     if (step.thinkMs > 0) {
       EXPECT_EQ(Label(*black, kOwnClockLabel), std::to_string(step.afterThink));
     }
   }
   // White's turn: black's clock waits, and the peer's label does not count.
   ui.AdvanceClock(10000);
-  EXPECT_EQ(black->myClock, 57);
+  EXPECT_EQ(black->game.myClock, 57);
   Repaint(*white);
   EXPECT_EQ(Label(*white, kPeerClockLabel), "57");
   EXPECT_EQ(Label(*white, kOwnClockLabel), "0");  // white set no clock
@@ -96,8 +96,8 @@ TEST_F(Clocks, TheOwnClockRunsOnlyDuringTheOwnTurnAndIsReported) {
   // White's stone gives black the turn back.
   ClickPoint(*white, 6, 6);
   ui.AdvanceClock(3000);
-  EXPECT_EQ(black->myClock, 54);
-  EXPECT_EQ(white->peerClock, 57);  // reported again only with black's next stone
+  EXPECT_EQ(black->game.myClock, 54);
+  EXPECT_EQ(white->game.peerClock, 57);  // reported again only with black's next stone
 }
 
 TEST_F(Clocks, RunningOutIsReportedOnceAndEndsNothing) {
@@ -105,7 +105,7 @@ TEST_F(Clocks, RunningOutIsReportedOnceAndEndsNothing) {
   SetTimer(*black, "1");
   ClickPoint(*black, 7, 7);
   ui.AdvanceClock(5000);
-  EXPECT_EQ(black->myClock, 0);
+  EXPECT_EQ(black->game.myClock, 0);
   for (GameWindow* window : {black, white}) {
     EXPECT_EQ(LogLines(*window).back(), "Me is out of time");
     EXPECT_EQ(CountLines(*window, "Me is out of time"), 1u);
@@ -114,9 +114,9 @@ TEST_F(Clocks, RunningOutIsReportedOnceAndEndsNothing) {
   EXPECT_EQ(Label(*black, kOwnClockLabel), "0");
   EXPECT_EQ(host->StatusOf(bob), "Me is out of time");
   // The game goes on, without clock reports.
-  EXPECT_EQ(black->myTurn, 1u);
+  EXPECT_EQ(black->game.myTurn, 1u);
   ClickPoint(*black, 7, 8);
-  EXPECT_EQ(white->board.at(7, 8), White);
+  EXPECT_EQ(white->game.board.at(7, 8), White);
   EXPECT_THAT(ClockFrames(bob), ElementsAre(FrameOf(CmdClock, "1")));
 }
 
@@ -131,19 +131,19 @@ TEST_F(Clocks, AResultStopsBothClocksUntilTheReset) {
   for (size_t i = 0; i < std::size(moves); ++i)
     ClickPoint(i % 2 == 0 ? *white : *black, moves[i].first, moves[i].second);
   ui.AdvanceClock(3000);  // white thinks
-  ASSERT_EQ(white->myClock, 197);
+  ASSERT_EQ(white->game.myClock, 197);
   ClickPoint(*white, 0, 4);
   ASSERT_EQ(LogLines(*black).back(), "WHITE win, 5 in row");
-  EXPECT_EQ(black->myClock, 0);
-  EXPECT_EQ(white->myClock, 0);
-  EXPECT_EQ(black->peerClock, 197);
+  EXPECT_EQ(black->game.myClock, 0);
+  EXPECT_EQ(white->game.myClock, 0);
+  EXPECT_EQ(black->game.peerClock, 197);
 
   // Neither clock runs again, whoever holds the turn.
   ui.AdvanceClock(5000);
   ClickPoint(*black, 2, 12);
   ui.AdvanceClock(5000);
-  EXPECT_EQ(black->myClock, 0);
-  EXPECT_EQ(white->myClock, 0);
+  EXPECT_EQ(black->game.myClock, 0);
+  EXPECT_EQ(white->game.myClock, 0);
   for (GameWindow* window : {black, white})
     EXPECT_THAT(LogLines(*window), Not(Contains("Me is out of time")));
 
@@ -151,10 +151,10 @@ TEST_F(Clocks, AResultStopsBothClocksUntilTheReset) {
   ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
   ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
   ASSERT_TRUE(ui.ChooseMenu(*white, kCmdReset));
-  EXPECT_EQ(black->myClock, 100);
-  EXPECT_EQ(white->myClock, 200);
+  EXPECT_EQ(black->game.myClock, 100);
+  EXPECT_EQ(white->game.myClock, 200);
   for (GameWindow* window : {black, white}) {
-    EXPECT_EQ(window->peerClock, 0);
+    EXPECT_EQ(window->game.peerClock, 0);
     EXPECT_EQ(Label(*window, kPeerClockLabel), "0");
   }
   EXPECT_EQ(Label(*black, kOwnClockLabel), "100");
@@ -165,7 +165,7 @@ TEST_F(Clocks, AResetWithoutASettingLeavesTheClockOff) {
   ASSERT_TRUE(ui.ChooseMenu(*black, kCmdReset));
   ClickPoint(*black, 7, 7);
   ui.AdvanceClock(5000);
-  EXPECT_EQ(black->myClock, 0);
+  EXPECT_EQ(black->game.myClock, 0);
   EXPECT_THAT(ClockFrames(bob), IsEmpty());
   EXPECT_EQ(Label(*black, kOwnClockLabel), "0");
 }
@@ -193,8 +193,8 @@ TEST_P(TimerAnswers, SetTheOwnClock) {
   const size_t sentBefore = SentFrames(bob).size();
   SetTimer(*black, test.answer, test.button);
 
-  EXPECT_EQ(black->clockSetting, test.setting);
-  EXPECT_EQ(black->myClock, test.setting);
+  EXPECT_EQ(black->game.clockSetting, test.setting);
+  EXPECT_EQ(black->game.myClock, test.setting);
   std::vector<std::string> expected = {"Me set timer to 30"};
   if (test.line != nullptr) expected.push_back(test.line);
   EXPECT_EQ(LogLines(*black), expected);
@@ -204,7 +204,7 @@ TEST_P(TimerAnswers, SetTheOwnClock) {
   // The clock runs, or stays off, from the first stone on.
   ClickPoint(*black, 7, 7);
   ui.AdvanceClock(2000);
-  EXPECT_EQ(black->myClock, std::max(test.setting - 2, 0));
+  EXPECT_EQ(black->game.myClock, std::max(test.setting - 2, 0));
   EXPECT_EQ(ClockFrames(bob).size(), test.setting != 0 ? 1u : 0u);
 }
 
@@ -238,7 +238,7 @@ TEST_F(Clocks, ThePeerLabelShowsWhatCmdClockSays) {
     SCOPED_TRACE(data);
     Deliver(bob, FrameOf(CmdClock, data));
     Settle();
-    EXPECT_EQ(black->peerClock, seconds);
+    EXPECT_EQ(black->game.peerClock, seconds);
     EXPECT_EQ(Label(*black, kPeerClockLabel), std::to_string(seconds));
   }
   EXPECT_THAT(LogLines(*black), IsEmpty());

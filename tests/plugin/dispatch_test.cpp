@@ -60,10 +60,10 @@ class Dispatcher : public TwoPlayers {
   // Names as two real players would have them: each window's own name is the
   // other window's peer name.
   void NamePlayers(const std::string& blackSide, const std::string& whiteSide) {
-    black->myName = blackSide;
-    black->peerName = whiteSide;
-    white->myName = whiteSide;
-    white->peerName = blackSide;
+    black->game.myName = blackSide;
+    black->game.peerName = whiteSide;
+    white->game.myName = whiteSide;
+    white->game.peerName = blackSide;
   }
 };
 
@@ -113,14 +113,14 @@ TEST_P(Verdicts, ReceivedStonesAreJudged) {
   for (GameWindow* window : {black, white}) {
     EXPECT_EQ(LogLines(*window).back(), test.result);
     EXPECT_EQ(CountLines(*window, test.result), 1u);
-    EXPECT_EQ(window->board.at(last.x, last.y), colour);
-    EXPECT_EQ(window->moveList.back(),
+    EXPECT_EQ(window->game.board.at(last.x, last.y), colour);
+    EXPECT_EQ(window->game.moveList.back(),
               (Move{static_cast<int16_t>(last.x), static_cast<int16_t>(last.y), colour}));
   }
-  EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+  EXPECT_EQ(BoardText(black->game.board), BoardText(white->game.board));
   // Nothing locks the board: the turn passes as after any stone.
-  EXPECT_EQ(judge.myTurn, 1u);
-  EXPECT_EQ(mover.myTurn, 0u);
+  EXPECT_EQ(judge.game.myTurn, 1u);
+  EXPECT_EQ(mover.game.myTurn, 0u);
   EXPECT_EQ(BoxCount(), 1u);  // the swap question only
 }
 
@@ -183,9 +183,9 @@ TEST_F(Dispatcher, StonesAreNotJudgedBeforeTheColoursAreSettled) {
   for (int x = 0; x < 6; ++x)
     Deliver(bob, FrameOf(CmdMove, MoveData(x, 0, Black)));
   Settle();
-  EXPECT_EQ(black->myColor, Empty);
-  EXPECT_EQ(black->moveList.size(), 6u);
-  EXPECT_EQ(black->board.at(5, 0), Black);
+  EXPECT_EQ(black->game.myColor, Empty);
+  EXPECT_EQ(black->game.moveList.size(), 6u);
+  EXPECT_EQ(black->game.board.at(5, 0), Black);
   EXPECT_THAT(LogLines(*black), IsEmpty());
   EXPECT_THAT(SentFrames(bob), IsEmpty());
 }
@@ -209,19 +209,19 @@ TEST_F(Dispatcher, MalformedMovesAreIgnored) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    const Board before = white->board;
+    const Board before = white->game.board;
     const size_t flashes = FlashCount(*white);
     Deliver(alice, FrameOf(CmdMove, test.data));
     Settle();
-    EXPECT_EQ(white->board, before);
-    EXPECT_EQ(white->moveList.size(), 1u);
+    EXPECT_EQ(white->game.board, before);
+    EXPECT_EQ(white->game.moveList.size(), 1u);
     EXPECT_EQ(FlashCount(*white), flashes + 1);
   }
   EXPECT_EQ(BoxCount(), 0u);
   EXPECT_THAT(SentFrames(alice), ::testing::SizeIs(1));  // the sides sentence only
   // The window goes on as before.
   ClickPoint(*black, 7, 8);
-  EXPECT_EQ(white->board.at(7, 8), White);
+  EXPECT_EQ(white->game.board.at(7, 8), White);
 }
 
 // A genuine peer never sends these. Each is refused whole: one line in the
@@ -254,16 +254,16 @@ TEST_F(Dispatcher, CommandsNoPeerSendsAreRefusedWithOneLogLine) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.line);
-    const Board board = white->board;
-    const std::vector<Move> moves = white->moveList;
-    const uint32_t colour = white->myColor, turn = white->myTurn;
+    const Board board = white->game.board;
+    const std::vector<Move> moves = white->game.moveList;
+    const uint32_t colour = white->game.myColor, turn = white->game.myTurn;
     const std::string log = white->logText;
     Deliver(alice, test.frame);
     Settle();
-    EXPECT_EQ(white->board, board);
-    EXPECT_EQ(white->moveList, moves);
-    EXPECT_EQ(white->myColor, colour);
-    EXPECT_EQ(white->myTurn, turn);
+    EXPECT_EQ(white->game.board, board);
+    EXPECT_EQ(white->game.moveList, moves);
+    EXPECT_EQ(white->game.myColor, colour);
+    EXPECT_EQ(white->game.myTurn, turn);
     EXPECT_EQ(white->logText, log + WrapLogEntry(test.line));
   }
   EXPECT_EQ(BoxCount(), 0u);
@@ -272,7 +272,7 @@ TEST_F(Dispatcher, CommandsNoPeerSendsAreRefusedWithOneLogLine) {
   longGame.pop_back();
   Deliver(alice, FrameOf(CmdGame, longGame));
   Settle();
-  EXPECT_EQ(white->moveList.size(), 225u);
+  EXPECT_EQ(white->game.moveList.size(), 225u);
 }
 
 // Each box waits for the user: a message full of unknown commands opens one.
@@ -314,15 +314,15 @@ TEST_P(ReceivedGames, ReplaceTheGameOrAreRefusedWhole) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
   ASSERT_TRUE(ui.PressButton(*white, kSimButton));
-  ASSERT_EQ(white->simulationMode, 1u);
-  const Board boardBefore = white->board;
+  ASSERT_EQ(white->game.simulationMode, 1u);
+  const Board boardBefore = white->game.board;
   const std::vector<std::string> logBefore = LogLines(*white);
   const size_t sentBefore = SentFrames(alice).size();
 
   Deliver(alice, FrameOf(CmdGame, test.data));
   Settle();
 
-  EXPECT_EQ(white->moveList, test.moves);
+  EXPECT_EQ(white->game.moveList, test.moves);
   std::vector<std::string> expectedLog = logBefore;
   expectedLog.insert(expectedLog.end(), test.addedLog.begin(), test.addedLog.end());
   EXPECT_EQ(LogLines(*white), expectedLog);
@@ -332,20 +332,20 @@ TEST_P(ReceivedGames, ReplaceTheGameOrAreRefusedWhole) {
   const std::vector<std::string> sent = SentFrames(alice);
   EXPECT_EQ(std::vector<std::string>(sent.begin() + static_cast<long>(sentBefore), sent.end()),
             expectedSent);
-  EXPECT_EQ(white->myTurn, test.myTurn);
-  EXPECT_EQ(white->myColor, White);
+  EXPECT_EQ(white->game.myTurn, test.myTurn);
+  EXPECT_EQ(white->game.myColor, White);
   if (test.addedLog.empty()) {
-    EXPECT_EQ(white->board, boardBefore);
-    EXPECT_EQ(white->simulationMode, 1u);
+    EXPECT_EQ(white->game.board, boardBefore);
+    EXPECT_EQ(white->game.simulationMode, 1u);
     return;
   }
-  EXPECT_EQ(white->simulationMode, 0u);
+  EXPECT_EQ(white->game.simulationMode, 0u);
   int stones = 0;
-  for (uint32_t cell : white->board.cells)
+  for (uint32_t cell : white->game.board.cells)
     stones += cell != Empty;  // no marks either until the next refresh
   EXPECT_EQ(stones, static_cast<int>(test.moves.size()));
   for (const Move& move : test.moves)
-    EXPECT_EQ(white->board.at(move.x, move.y), move.value);
+    EXPECT_EQ(white->game.board.at(move.x, move.y), move.value);
   // The peer logs the "'s move" line the receiver sent it.
   if (!test.sentTexts.empty()) {
     EXPECT_EQ(LogLines(*black).back(), test.sentTexts.back());
@@ -385,8 +385,8 @@ TEST_F(Dispatcher, ASideOfTheWrongSizeLeavesTheColourButStillLogsTheSentence) {
   OpenBoth();
   Deliver(bob, FrameOf(CmdSide, std::string("\x02\x00\x00", 3)));
   Settle();
-  EXPECT_EQ(black->myColor, Empty);
-  EXPECT_EQ(black->myTurn, 0u);  // no moves yet: the turn goes to the peer
+  EXPECT_EQ(black->game.myColor, Empty);
+  EXPECT_EQ(black->game.myTurn, 0u);  // no moves yet: the turn goes to the peer
   EXPECT_THAT(LogLines(*black), ElementsAre("Me plays BLACK; Bob plays", " WHITE"));
   EXPECT_THAT(LogLines(*white), ElementsAre("Me plays BLACK; Bob plays", " WHITE"));
 }
@@ -412,9 +412,9 @@ TEST_F(Dispatcher, EveryCommandFlashesTheCaptionOnce) {
     ++expected;
     EXPECT_EQ(FlashCount(*black), expected);
   }
-  EXPECT_EQ(black->peerClock, 5);
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_EQ(black->board.at(7, 7), Black);
+  EXPECT_EQ(black->game.peerClock, 5);
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_EQ(black->game.board.at(7, 7), Black);
 }
 
 // ---- Two first stones at once ----------------------------------------------
@@ -446,17 +446,17 @@ TEST_P(FirstStoneClash, LeavesOneBlackStone) {
   const Point lost = test.blackWindowKeeps ? test.onWhite : test.onBlack;
   const Move keptMove{static_cast<int16_t>(kept.x), static_cast<int16_t>(kept.y), Black};
   for (GameWindow* window : {black, white}) {
-    EXPECT_THAT(window->moveList, ElementsAre(keptMove));
-    EXPECT_EQ(window->board.at(kept.x, kept.y), Black);
+    EXPECT_THAT(window->game.moveList, ElementsAre(keptMove));
+    EXPECT_EQ(window->game.board.at(kept.x, kept.y), Black);
     if (lost.x != kept.x || lost.y != kept.y) {
-      EXPECT_EQ(window->board.at(lost.x, lost.y), Empty);
+      EXPECT_EQ(window->game.board.at(lost.x, lost.y), Empty);
     }
   }
-  EXPECT_EQ(keeper.myColor, Black);
-  EXPECT_EQ(keeper.myTurn, 1u);
+  EXPECT_EQ(keeper.game.myColor, Black);
+  EXPECT_EQ(keeper.game.myTurn, 1u);
   EXPECT_EQ(LastIcon(keeper), kBlackIconId);
-  EXPECT_EQ(other.myColor, White);
-  EXPECT_EQ(other.myTurn, 0u);
+  EXPECT_EQ(other.game.myColor, White);
+  EXPECT_EQ(other.game.myTurn, 0u);
   EXPECT_EQ(LastIcon(other), kWhiteIconId);
   // Each log ends with its own sides sentence, which wraps into two lines.
   const auto lastTwoLines = [](const GameWindow& window) {
@@ -464,8 +464,9 @@ TEST_P(FirstStoneClash, LeavesOneBlackStone) {
     return lines.size() < 2 ? std::string() : lines[lines.size() - 2] + lines.back();
   };
   EXPECT_EQ(lastTwoLines(keeper),
-            keeper.myName + " plays BLACK; " + keeper.peerName + " plays WHITE");
-  EXPECT_EQ(lastTwoLines(other), other.myName + " plays WHITE; " + other.peerName + " plays BLACK");
+            keeper.game.myName + " plays BLACK; " + keeper.game.peerName + " plays WHITE");
+  EXPECT_EQ(lastTwoLines(other),
+            other.game.myName + " plays WHITE; " + other.game.peerName + " plays BLACK");
   EXPECT_EQ(BoxCount(), 0u);
 
   // The opening goes on from there: black's second stone is white, and the
@@ -473,9 +474,9 @@ TEST_P(FirstStoneClash, LeavesOneBlackStone) {
   ClickPoint(keeper, 0, 0);
   ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
   ClickPoint(keeper, 14, 14);
-  EXPECT_EQ(other.board.at(0, 0), White);
-  EXPECT_EQ(other.moveList.size(), 3u);
-  EXPECT_EQ(other.myTurn, 1u);
+  EXPECT_EQ(other.game.board.at(0, 0), White);
+  EXPECT_EQ(other.game.moveList.size(), 3u);
+  EXPECT_EQ(other.game.myTurn, 1u);
   ASSERT_EQ(BoxCount(), 1u);
   EXPECT_EQ(ui.driver().MessageBoxes()[0].owner, other.m_hWnd);
 }
@@ -502,23 +503,23 @@ TEST_F(Dispatcher, TwoFirstStonesOnOnePointStartAgain) {
   OpenBoth();
   for (const auto& naming : namings) {
     SCOPED_TRACE(std::string(naming.blackName) + " / " + naming.whiteName);
-    black->myName = naming.blackName;
-    black->peerName = naming.blackSeesPeerAs;
-    white->myName = naming.whiteName;
-    white->peerName = naming.whiteSeesPeerAs;
+    black->game.myName = naming.blackName;
+    black->game.peerName = naming.blackSeesPeerAs;
+    white->game.myName = naming.whiteName;
+    white->game.peerName = naming.whiteSeesPeerAs;
     ClickBothFirstStones({7, 7}, {7, 7});
     for (GameWindow* window : {black, white}) {
-      EXPECT_THAT(window->moveList, IsEmpty());
-      EXPECT_EQ(window->board, FreshBoard());
-      EXPECT_EQ(window->myColor, Empty);
-      EXPECT_EQ(window->myTurn, 1u);
+      EXPECT_THAT(window->game.moveList, IsEmpty());
+      EXPECT_EQ(window->game.board, FreshBoard());
+      EXPECT_EQ(window->game.myColor, Empty);
+      EXPECT_EQ(window->game.myTurn, 1u);
     }
   }
   // A first stone placed alone then settles the colours as usual.
   ClickPoint(*white, 7, 7);
-  EXPECT_EQ(white->myColor, Black);
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_THAT(black->moveList, ElementsAre(Move{7, 7, Black}));
+  EXPECT_EQ(white->game.myColor, Black);
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_THAT(black->game.moveList, ElementsAre(Move{7, 7, Black}));
 }
 
 // A player may switch to the what-if board before the other first stone
@@ -529,17 +530,17 @@ TEST_F(Dispatcher, StartingAgainClearsTheRealBoardDuringASimulation) {
   black->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12 + 17 * 7 + 7, 8 + 17 * 7 + 7));
   white->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(12 + 17 * 7 + 7, 8 + 17 * 7 + 7));
   black->SendMessage(WM_KEYDOWN, VK_SPACE, 0);
-  ASSERT_EQ(black->simulationMode, 1u);
+  ASSERT_EQ(black->game.simulationMode, 1u);
   Settle();
-  EXPECT_THAT(black->moveList, IsEmpty());
-  EXPECT_EQ(black->board, FreshBoard());
-  EXPECT_EQ(black->myColor, Empty);
+  EXPECT_THAT(black->game.moveList, IsEmpty());
+  EXPECT_EQ(black->game.board, FreshBoard());
+  EXPECT_EQ(black->game.myColor, Empty);
 
   black->SendMessage(WM_KEYDOWN, VK_SPACE, 0);
   ClickPoint(*black, 3, 3);
-  EXPECT_THAT(black->moveList, ElementsAre(Move{3, 3, Black}));
-  EXPECT_THAT(white->moveList, ElementsAre(Move{3, 3, Black}));
-  EXPECT_EQ(white->myColor, White);
+  EXPECT_THAT(black->game.moveList, ElementsAre(Move{3, 3, Black}));
+  EXPECT_THAT(white->game.moveList, ElementsAre(Move{3, 3, Black}));
+  EXPECT_EQ(white->game.myColor, White);
 }
 
 // A CmdSide held back in case it is the other half of two first stones must
@@ -561,11 +562,11 @@ TEST_F(Dispatcher, AGameLoadedByThePeerAfterTheFirstStoneSettlesTheSides) {
   ASSERT_TRUE(ui.ChooseMenu(*white, kCmdLoadGame));
   Settle();
 
-  EXPECT_EQ(white->myColor, Black);
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_EQ(black->myTurn, 1u);  // black's stone was the last: the new white moves
-  EXPECT_EQ(white->myTurn, 0u);
-  EXPECT_EQ(black->moveList, white->moveList);
+  EXPECT_EQ(white->game.myColor, Black);
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_EQ(black->game.myTurn, 1u);  // black's stone was the last: the new white moves
+  EXPECT_EQ(white->game.myTurn, 0u);
+  EXPECT_EQ(black->game.moveList, white->game.moveList);
   EXPECT_THAT(LogLines(*black), Contains("Me plays WHITE; Bob plays"));
   EXPECT_THAT(LogLines(*white), Contains("Me plays WHITE; Bob plays"));
   EXPECT_EQ(LogLines(*black).back(), "Me's move");

@@ -34,39 +34,39 @@ class GameFlow : public TwoPlayers {
 TEST_F(GameFlow, FirstStoneSettlesTheColours) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
-  EXPECT_EQ(black->myColor, Black);
-  EXPECT_EQ(white->myColor, White);
-  EXPECT_EQ(black->myTurn, 1u);
-  EXPECT_EQ(white->myTurn, 0u);
+  EXPECT_EQ(black->game.myColor, Black);
+  EXPECT_EQ(white->game.myColor, White);
+  EXPECT_EQ(black->game.myTurn, 1u);
+  EXPECT_EQ(white->game.myTurn, 0u);
   EXPECT_THAT(SentFrames(bob),
               ElementsAre("#RQ030000000400000002000000", "#RQ00000000080000000700070001000000"));
   // The sides sentence is 33 characters and wraps before its last word.
   EXPECT_THAT(LogLines(*white), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
   EXPECT_THAT(LogLines(*black), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
-  EXPECT_EQ(white->board.at(7, 7), Black);
+  EXPECT_EQ(white->game.board.at(7, 7), Black);
 }
 
 TEST_F(GameFlow, OpeningWithProposalsEndsInAFive) {
   PlayOpening();
   ASSERT_EQ(ui.driver().UnansweredCount(), 0u);
-  EXPECT_EQ(black->moveList.size(), 3u);
-  EXPECT_EQ(black->board.at(7, 8), White);  // black's second stone is white
-  EXPECT_EQ(white->myTurn, 1u);
-  EXPECT_EQ(black->myTurn, 0u);
+  EXPECT_EQ(black->game.moveList.size(), 3u);
+  EXPECT_EQ(black->game.board.at(7, 8), White);  // black's second stone is white
+  EXPECT_EQ(white->game.myTurn, 1u);
+  EXPECT_EQ(black->game.myTurn, 0u);
   // The messenger's list shows where each game waits.
   EXPECT_EQ(host->StatusOf(alice), "your move");
   EXPECT_EQ(host->StatusOf(bob), "their move");
 
   PlayProposalsAndChoice();
   for (GameWindow* window : {black, white}) {
-    ASSERT_EQ(window->moveList.size(), 8u);
-    EXPECT_EQ(window->moveList[6], (Move{9, 9, Black}));
-    EXPECT_EQ(window->moveList[7], (Move{6, 9, Empty}));
-    EXPECT_EQ(window->board.at(6, 9), Empty);
-    EXPECT_EQ(window->board.at(9, 9), Black);
+    ASSERT_EQ(window->game.moveList.size(), 8u);
+    EXPECT_EQ(window->game.moveList[6], (Move{9, 9, Black}));
+    EXPECT_EQ(window->game.moveList[7], (Move{6, 9, Empty}));
+    EXPECT_EQ(window->game.board.at(6, 9), Empty);
+    EXPECT_EQ(window->game.board.at(9, 9), Black);
   }
-  EXPECT_EQ(white->myTurn, 1u);
-  EXPECT_EQ(black->myTurn, 0u);
+  EXPECT_EQ(white->game.myTurn, 1u);
+  EXPECT_EQ(black->game.myTurn, 0u);
 
   ClickPoint(*white, 0, 0);
   ClickPoint(*black, 10, 10);
@@ -74,18 +74,18 @@ TEST_F(GameFlow, OpeningWithProposalsEndsInAFive) {
   ClickPoint(*black, 11, 11);
   EXPECT_EQ(LogLines(*white).back(), "BLACK win, 5 in row");
   EXPECT_EQ(LogLines(*black).back(), "BLACK win, 5 in row");
-  EXPECT_EQ(white->board.at(11, 11), Black);  // the stone is placed all the same
-  EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+  EXPECT_EQ(white->game.board.at(11, 11), Black);  // the stone is placed all the same
+  EXPECT_EQ(BoardText(black->game.board), BoardText(white->game.board));
   EXPECT_EQ(host->StatusOf(alice), "BLACK win, 5 in row");
   EXPECT_EQ(host->StatusOf(bob), "BLACK win, 5 in row");
 }
 
 TEST_F(GameFlow, SwapMakesWhiteBlack) {
   PlayOpening(IDYES);
-  EXPECT_EQ(white->myColor, Black);
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_EQ(white->myTurn, 0u);
-  EXPECT_EQ(black->myTurn, 1u);  // the new white plays the fourth stone
+  EXPECT_EQ(white->game.myColor, Black);
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_EQ(white->game.myTurn, 0u);
+  EXPECT_EQ(black->game.myTurn, 1u);  // the new white plays the fourth stone
   EXPECT_EQ(LogLines(*black).back(), "Me is BLACK now");
   EXPECT_NE(LogLines(*white).back(), "Me is BLACK now");
 }
@@ -112,17 +112,17 @@ class Opening : public GameFlow {
       SCOPED_TRACE(::testing::Message() << (click.side == Side::kBlack ? "black" : "white")
                                         << " clicks (" << click.x << "," << click.y << ")");
       const size_t sentBefore = SentFrames(bob).size() + SentFrames(alice).size();
-      const std::string blackBefore = BoardText(black->board);
+      const std::string blackBefore = BoardText(black->game.board);
       ClickPoint(Of(click.side), click.x, click.y);
       if (click.ignored) {
         EXPECT_EQ(SentFrames(bob).size() + SentFrames(alice).size(), sentBefore);
-        EXPECT_EQ(BoardText(black->board), blackBefore);
+        EXPECT_EQ(BoardText(black->game.board), blackBefore);
       }
-      EXPECT_EQ(black->myTurn, click.blackTurn);
-      EXPECT_EQ(white->myTurn, click.whiteTurn);
-      EXPECT_EQ(black->moveList.size(), click.records);
-      EXPECT_EQ(white->moveList.size(), click.records);
-      EXPECT_EQ(BoardText(black->board), BoardText(white->board));
+      EXPECT_EQ(black->game.myTurn, click.blackTurn);
+      EXPECT_EQ(white->game.myTurn, click.whiteTurn);
+      EXPECT_EQ(black->game.moveList.size(), click.records);
+      EXPECT_EQ(white->game.moveList.size(), click.records);
+      EXPECT_EQ(BoardText(black->game.board), BoardText(white->game.board));
     }
   }
   UINT LastIcon(const GameWindow& window) {
@@ -159,11 +159,12 @@ TEST_F(Opening, DeclinedSwapOnTheWireAndInBothLogs) {
                           MoveFrame(6, 6, White), MoveFrame(6, 9, Black), MoveFrame(9, 9, White)));
   for (GameWindow* window : {black, white}) {
     EXPECT_THAT(LogLines(*window), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
-    EXPECT_EQ(window->proposingFifth, 0u);
-    EXPECT_THAT(std::vector<Move>(window->moveList.begin() + 6, window->moveList.begin() + 8),
-                ElementsAre(Move{6, 9, Black}, Move{9, 9, Empty}));
+    EXPECT_EQ(window->game.proposingFifth, 0u);
+    EXPECT_THAT(
+        std::vector<Move>(window->game.moveList.begin() + 6, window->game.moveList.begin() + 8),
+        ElementsAre(Move{6, 9, Black}, Move{9, 9, Empty}));
   }
-  EXPECT_EQ(black->board.at(9, 9), White);
+  EXPECT_EQ(black->game.board.at(9, 9), White);
   EXPECT_EQ(LastIcon(*black), kBlackIconId);
   EXPECT_EQ(LastIcon(*white), kWhiteIconId);
   const std::vector<ShownRecord> boxes = ui.driver().MessageBoxes();
@@ -186,8 +187,8 @@ TEST_F(Opening, AcceptedSwapExchangesTheRoles) {
       {Side::kWhite, 6, 9, false, 1, 0, 6},
       {Side::kBlack, 9, 9, false, 1, 0, 8},  // white's choice; white plays on
   });
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_EQ(white->myColor, Black);
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_EQ(white->game.myColor, Black);
   EXPECT_THAT(SentFrames(bob), ElementsAre("#RQ030000000400000002000000", MoveFrame(7, 7, Black),
                                            MoveFrame(7, 8, White), MoveFrame(8, 8, Black),
                                            FrameOf(CmdText, "Me plays WHITE; Bob plays BLACK"),
@@ -205,8 +206,8 @@ TEST_F(Opening, AcceptedSwapExchangesTheRoles) {
   EXPECT_EQ(LastIcon(*black), kWhiteIconId);
   EXPECT_EQ(LastIcon(*white), kBlackIconId);
   for (GameWindow* window : {black, white}) {
-    EXPECT_EQ(window->board.at(9, 9), Black);
-    EXPECT_EQ(window->board.at(6, 9), Empty);
+    EXPECT_EQ(window->game.board.at(9, 9), Black);
+    EXPECT_EQ(window->game.board.at(6, 9), Empty);
   }
 }
 
@@ -248,10 +249,10 @@ TEST_F(Opening, OnlyTheOwnLastStoneIsTakenBack) {
     EXPECT_EQ(std::count(frames.begin(), frames.end(), takeBack), 2);
   }
   for (GameWindow* window : {black, white}) {
-    EXPECT_EQ(window->board.at(0, 0), Empty);
-    EXPECT_EQ(window->board.at(14, 14), Empty);
-    EXPECT_EQ(window->board.at(5, 5), White);
-    EXPECT_EQ(window->board.at(6, 6), Empty);
+    EXPECT_EQ(window->game.board.at(0, 0), Empty);
+    EXPECT_EQ(window->game.board.at(14, 14), Empty);
+    EXPECT_EQ(window->game.board.at(5, 5), White);
+    EXPECT_EQ(window->game.board.at(6, 6), Empty);
     EXPECT_THAT(LogLines(*window), ElementsAre("Me plays WHITE; Alice plays", " BLACK"));
   }
   EXPECT_EQ(ui.driver().MessageBoxes().size(), 2u);
@@ -274,8 +275,8 @@ TEST_F(Opening, TakingBackBeforeTheProposalsEndsProposing) {
       {Side::kBlack, 8, 8, false, 1, 0, 2},  // taken back
       {Side::kBlack, 9, 9, false, 0, 1, 3},
   });
-  EXPECT_EQ(white->board.at(9, 9), Black);
-  EXPECT_EQ(black->board.at(9, 9), Black);
+  EXPECT_EQ(white->game.board.at(9, 9), Black);
+  EXPECT_EQ(black->game.board.at(9, 9), Black);
 }
 
 // A take-back and a stone of the other side in flight at once: each side
@@ -339,14 +340,14 @@ TEST_F(Opening, ATakeBackCrossingAStoneLeavesBothBoardsAlike) {
     Play(c.before);
     GameWindow& taker = Of(c.takingBack);
     GameWindow& other = &taker == black ? *white : *black;
-    PostClick(taker, taker.moveList.back().x, taker.moveList.back().y);
+    PostClick(taker, taker.game.moveList.back().x, taker.game.moveList.back().y);
     PostClick(other, c.x, c.y);
     Settle();
-    EXPECT_EQ(black->moveList, c.moves);
-    EXPECT_EQ(white->moveList, c.moves);
-    EXPECT_EQ(BoardText(black->board), BoardText(white->board));
-    EXPECT_EQ(black->myTurn, c.blackTurn);
-    EXPECT_EQ(white->myTurn, c.whiteTurn);
+    EXPECT_EQ(black->game.moveList, c.moves);
+    EXPECT_EQ(white->game.moveList, c.moves);
+    EXPECT_EQ(BoardText(black->game.board), BoardText(white->game.board));
+    EXPECT_EQ(black->game.myTurn, c.blackTurn);
+    EXPECT_EQ(white->game.myTurn, c.whiteTurn);
     ui.driver().ClearScripts();
     ui.AnswerMessageBox(IDNO, {}, "save the game");
     ui.AnswerMessageBox(IDNO, {}, "save the game");
@@ -411,19 +412,19 @@ TEST_P(Reset, ResetsBothSides) {
     expected.push_back("Game reset\r");
     expected.push_back("");
     EXPECT_EQ(LogLines(*window), expected);
-    EXPECT_THAT(window->moveList, ::testing::IsEmpty());
-    EXPECT_EQ(window->board, FreshBoard());
-    EXPECT_EQ(window->myColor, Empty);
-    EXPECT_EQ(window->myTurn, 1u);
-    EXPECT_EQ(window->proposingFifth, 0u);
+    EXPECT_THAT(window->game.moveList, ::testing::IsEmpty());
+    EXPECT_EQ(window->game.board, FreshBoard());
+    EXPECT_EQ(window->game.myColor, Empty);
+    EXPECT_EQ(window->game.myTurn, 1u);
+    EXPECT_EQ(window->game.proposingFifth, 0u);
   }
   EXPECT_FALSE(std::filesystem::exists("SaveFile.lib"));
 
   // A new game starts from either side.
   ClickPoint(peer, 2, 2);
-  EXPECT_EQ(peer.myColor, Black);
-  EXPECT_EQ(resetter.myColor, White);
-  EXPECT_EQ(resetter.board.at(2, 2), Black);
+  EXPECT_EQ(peer.game.myColor, Black);
+  EXPECT_EQ(resetter.game.myColor, White);
+  EXPECT_EQ(resetter.game.board.at(2, 2), Black);
 }
 
 INSTANTIATE_TEST_SUITE_P(FromEitherSide, Reset,
@@ -441,10 +442,10 @@ TEST_F(GameFlow, ResetDuringASimulationClearsTheRealGame) {
   ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
   ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
   ASSERT_TRUE(ui.ChooseMenu(*black, kCmdReset));
-  EXPECT_EQ(white->simulationMode, 1u);
-  EXPECT_THAT(white->moveList, ::testing::IsEmpty());
-  EXPECT_EQ(white->board, FreshBoard());
-  EXPECT_EQ(black->board, FreshBoard());
+  EXPECT_EQ(white->game.simulationMode, 1u);
+  EXPECT_THAT(white->game.moveList, ::testing::IsEmpty());
+  EXPECT_EQ(white->game.board, FreshBoard());
+  EXPECT_EQ(black->game.board, FreshBoard());
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ TEST_F(Registry, HiddenWindowHoldsTheTextUntilAPaintDrainsIt) {
   ASSERT_EQ(app->registry().size(), 1u);
   GameWindow& window = *app->registry()[0];
   EXPECT_EQ(window.hContact, bob);
-  EXPECT_EQ(window.peerName, "Bob");
-  EXPECT_EQ(window.myName, "Me");
+  EXPECT_EQ(window.game.peerName, "Bob");
+  EXPECT_EQ(window.game.myName, "Me");
   // Nothing is decoded before the window's paint: both texts wait in one
   // string, with one inbox entry per message.
   EXPECT_EQ(window.incomingText, std::string(kHelloFrame) + kAgainFrame);
@@ -121,14 +121,14 @@ TEST_F(Registry, ContactsWithOneNameGetTheirOwnWindows) {
   ASSERT_NE(&one, &other);
   EXPECT_EQ(one.hContact, first);
   EXPECT_EQ(other.hContact, second);
-  EXPECT_EQ(one.peerName, "Carol");
-  EXPECT_EQ(other.peerName, "Carol");
+  EXPECT_EQ(one.game.peerName, "Carol");
+  EXPECT_EQ(other.game.peerName, "Carol");
 
   ClickPoint(one, 7, 7);
   EXPECT_EQ(SentFrames(first).size(), 2u);  // the side and the stone
-  EXPECT_EQ(other.board.at(7, 7), Black);
-  EXPECT_EQ(other.myColor, White);
-  EXPECT_EQ(one.board.at(7, 7), Black);
+  EXPECT_EQ(other.game.board.at(7, 7), Black);
+  EXPECT_EQ(other.game.myColor, White);
+  EXPECT_EQ(one.game.board.at(7, 7), Black);
 
   const size_t sentForOther = SentFrames(second).size();
   ASSERT_TRUE(ui.TypeText(other, 1008, "hi"));
@@ -150,7 +150,7 @@ TEST_F(Registry, RenamedContactKeepsItsWindow) {
   Settle();
   ASSERT_EQ(app->registry().size(), 2u);
   EXPECT_EQ(&WindowFor(alice), white);
-  EXPECT_EQ(white->board.at(7, 7), Black);
+  EXPECT_EQ(white->game.board.at(7, 7), Black);
   EXPECT_EQ(LogLines(*white).back(), "hello");
 
   // A new contact that takes the old name is someone else.
@@ -159,7 +159,7 @@ TEST_F(Registry, RenamedContactKeepsItsWindow) {
   Settle();
   ASSERT_EQ(app->registry().size(), 3u);
   EXPECT_NE(&WindowFor(newAlice), white);
-  EXPECT_EQ(WindowFor(newAlice).board.at(7, 7), Empty);
+  EXPECT_EQ(WindowFor(newAlice).game.board.at(7, 7), Empty);
 }
 
 // ---- The contact-menu command ----

@@ -129,11 +129,11 @@ class SaveLoad : public TwoPlayers {
                    const Bytes& points, const std::string& notice = {}) {
     const size_t sent = SentFrames(bob).size();
     Load(*black, path, IDYES, notice);
-    EXPECT_EQ(Describe(black->moveList), moves);
-    EXPECT_THAT(Cells(black->board), UnorderedElementsAreArray(moves));
+    EXPECT_EQ(Describe(black->game.moveList), moves);
+    EXPECT_THAT(Cells(black->game.board), UnorderedElementsAreArray(moves));
     EXPECT_THAT(FramesSince(bob, sent), ElementsAre(kPlayWhiteFrame, GameFrame(points)));
-    EXPECT_EQ(Describe(white->moveList), moves);
-    EXPECT_THAT(Cells(white->board, true), UnorderedElementsAreArray(moves));
+    EXPECT_EQ(Describe(white->game.moveList), moves);
+    EXPECT_THAT(Cells(white->game.board, true), UnorderedElementsAreArray(moves));
   }
 
   // The opening up to white's choice of the proposal at (9,9): both windows
@@ -141,8 +141,8 @@ class SaveLoad : public TwoPlayers {
   void PlayOpeningWithProposals() {
     OpenBoth();
     PlayThroughChoice();
-    ASSERT_EQ(black->moveList.size(), 8u);
-    ASSERT_EQ(black->moveList[7], (Move{6, 9, Empty}));
+    ASSERT_EQ(black->game.moveList.size(), 8u);
+    ASSERT_EQ(black->game.moveList[7], (Move{6, 9, Empty}));
   }
 
   static std::string PathOf(const std::string& name) {
@@ -223,7 +223,7 @@ TEST_F(SaveLoad, RoundTripKeepsOnlyTheStonesInOrder) {
 TEST_F(SaveLoad, TitleNamesThisWindowsPlayersWhateverTheColours) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
-  ASSERT_EQ(white->myColor, White);
+  ASSERT_EQ(white->game.myColor, White);
   struct Case {
     GameWindow* window;
     const char* title;
@@ -250,7 +250,7 @@ TEST_F(SaveLoad, SimulationSavesTheWhatIfLine) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
   ASSERT_TRUE(ui.PressButton(*black, kSimButton));
-  ASSERT_EQ(black->simulationMode, 1u);
+  ASSERT_EQ(black->game.simulationMode, 1u);
   ClickPoint(*black, 8, 8);
   ClickPoint(*black, 9, 9);
   const size_t sent = SentFrames(bob).size();
@@ -258,14 +258,14 @@ TEST_F(SaveLoad, SimulationSavesTheWhatIfLine) {
   Save(*black, "whatif.lib");
   EXPECT_EQ(ReadBytes("whatif.lib"),
             LibFile({0x78, 0x00, 0x89, 0x00, 0x9A, 0x48}, "Simulation by Me"));
-  EXPECT_EQ(black->moveList.size(), 1u);  // the game itself is untouched
+  EXPECT_EQ(black->game.moveList.size(), 1u);  // the game itself is untouched
   EXPECT_THAT(FramesSince(bob, sent), IsEmpty());
 }
 
 TEST_F(SaveLoad, CancelledDialogChangesNothing) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
-  const std::string boardBefore = BoardText(black->board);
+  const std::string boardBefore = BoardText(black->game.board);
   const size_t sent = SentFrames(bob).size();
 
   for (UINT command : {kCmdSaveGame, kCmdLoadGame}) {
@@ -277,8 +277,8 @@ TEST_F(SaveLoad, CancelledDialogChangesNothing) {
   EXPECT_EQ(FileDialogs().size(), 2u);
   EXPECT_THAT(ui.driver().MessageBoxes(), IsEmpty());
   EXPECT_THAT(FilesHere(), IsEmpty());
-  EXPECT_EQ(BoardText(black->board), boardBefore);
-  EXPECT_EQ(black->moveList.size(), 1u);
+  EXPECT_EQ(BoardText(black->game.board), boardBefore);
+  EXPECT_EQ(black->game.moveList.size(), 1u);
   EXPECT_THAT(FramesSince(bob, sent), IsEmpty());
 
   // After an OK, a cancelled dialog keeps the path chosen, and proposes it.
@@ -361,7 +361,7 @@ TEST_F(SaveLoad, OverwritingReplacesTheFileWholeOrNotAtAll) {
 TEST_F(SaveLoad, FailedOpenKeepsTheNewPathAndTheGame) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
-  const std::string boardBefore = BoardText(black->board);
+  const std::string boardBefore = BoardText(black->game.board);
   // A file far larger than any game; sparse, so it costs no disk.
   { std::ofstream create("huge.lib"); }
   fs::resize_file("huge.lib", kMaxLibFileSize + 1);
@@ -374,9 +374,9 @@ TEST_F(SaveLoad, FailedOpenKeepsTheNewPathAndTheGame) {
     Load(*black, name);
     EXPECT_THAT(BoxTexts(), ElementsAre("Load failed"));  // and no side question
     EXPECT_EQ(black->saveFile, PathOf(name));
-    EXPECT_EQ(BoardText(black->board), boardBefore);
-    EXPECT_EQ(Describe(black->moveList), std::vector<std::string>{"7,7:1"});
-    EXPECT_EQ(black->myColor, Black);
+    EXPECT_EQ(BoardText(black->game.board), boardBefore);
+    EXPECT_EQ(Describe(black->game.moveList), std::vector<std::string>{"7,7:1"});
+    EXPECT_EQ(black->game.myColor, Black);
     EXPECT_THAT(FramesSince(bob, sent), IsEmpty());
     ui.driver().ClearScripts();  // the unused side answer
   }
@@ -412,13 +412,13 @@ TEST_P(LoadSide, SettlesColoursAndTurnsOnBothSides) {
   EXPECT_EQ(boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
   EXPECT_EQ(boxes[0].owner, black->m_hWnd);
 
-  EXPECT_EQ(black->myColor, c.myColor);
-  EXPECT_EQ(black->myTurn, c.myTurn);
-  EXPECT_EQ(white->myColor, c.peerColor);
-  EXPECT_EQ(white->myTurn, c.peerTurn);
-  EXPECT_EQ(white->simulationMode, 0u);
-  EXPECT_EQ(Describe(white->moveList), Describe(black->moveList));
-  EXPECT_EQ(Cells(white->board, true), Cells(black->board, true));
+  EXPECT_EQ(black->game.myColor, c.myColor);
+  EXPECT_EQ(black->game.myTurn, c.myTurn);
+  EXPECT_EQ(white->game.myColor, c.peerColor);
+  EXPECT_EQ(white->game.myTurn, c.peerTurn);
+  EXPECT_EQ(white->game.simulationMode, 0u);
+  EXPECT_EQ(Describe(white->game.moveList), Describe(black->game.moveList));
+  EXPECT_EQ(Cells(white->game.board, true), Cells(black->game.board, true));
 
   ASSERT_EQ(SentFrames(bob).size(), 2u);
   EXPECT_EQ(SentFrames(bob)[0], c.peerColor == Black ? kPlayBlackFrame : kPlayWhiteFrame);
@@ -494,21 +494,21 @@ TEST_F(SaveLoad, LoadedGameShowsItsOwnResult) {
       line.push_back(Move{x, y, line.size() % 2 == 0 ? Black : White});
     WriteBytes("ended.lib", EncodeLibFile(line, "x"));
     // Both windows still show the end of the game before.
-    black->gameResult = white->gameResult = "WHITE win, 5 in row";
-    black->myClock = 30;
+    black->game.gameResult = white->game.gameResult = "WHITE win, 5 in row";
+    black->game.myClock = 30;
     Load(*black, "ended.lib");
     for (GameWindow* window : {black, white}) {
-      EXPECT_EQ(window->gameResult, c.result);
+      EXPECT_EQ(window->game.gameResult, c.result);
       if (c.result.empty()) {
-        EXPECT_NE(window->StatusText(), "WHITE win, 5 in row");
+        EXPECT_NE(window->game.StatusText(), "WHITE win, 5 in row");
         continue;
       }
-      EXPECT_EQ(window->StatusText(), c.result);
-      EXPECT_EQ(window->myClock, 0);
+      EXPECT_EQ(window->game.StatusText(), c.result);
+      EXPECT_EQ(window->game.myClock, 0);
       EXPECT_THAT(LogLines(*window), Contains(c.result));
     }
     if (c.result.empty()) {
-      EXPECT_EQ(black->myClock, 30);
+      EXPECT_EQ(black->game.myClock, 30);
     }
   }
 }
@@ -532,9 +532,9 @@ TEST_P(LoadNoMove, EmptiesTheBoardAndKeepsTheTurn) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
   ClickPoint(*black, 7, 8);
-  ASSERT_EQ(white->myTurn, 0u);
-  ASSERT_THAT(Cells(white->board), Not(IsEmpty()));
-  const uint32_t peerTurn = black->myTurn;
+  ASSERT_EQ(white->game.myTurn, 0u);
+  ASSERT_THAT(Cells(white->game.board), Not(IsEmpty()));
+  const uint32_t peerTurn = black->game.myTurn;
   WriteBytes("empty.lib", GetParam().content);
   const size_t sent = SentFrames(alice).size();
 
@@ -542,15 +542,15 @@ TEST_P(LoadNoMove, EmptiesTheBoardAndKeepsTheTurn) {
   EXPECT_THAT(BoxTexts(), ElementsAre(HasSubstr(GetParam().notice), "Are you BLACK?"));
   EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
   EXPECT_THAT(FramesSince(alice, sent), ElementsAre(kPlayWhiteFrame, GameFrame({})));
-  EXPECT_EQ(white->myColor, Black);
-  EXPECT_EQ(white->myTurn, 0u);
-  EXPECT_THAT(white->moveList, IsEmpty());
-  EXPECT_THAT(Cells(white->board), IsEmpty());
+  EXPECT_EQ(white->game.myColor, Black);
+  EXPECT_EQ(white->game.myTurn, 0u);
+  EXPECT_THAT(white->game.moveList, IsEmpty());
+  EXPECT_THAT(Cells(white->game.board), IsEmpty());
 
-  EXPECT_EQ(black->myColor, White);
-  EXPECT_EQ(black->myTurn, peerTurn);
-  EXPECT_THAT(black->moveList, IsEmpty());
-  EXPECT_THAT(Cells(black->board), IsEmpty());
+  EXPECT_EQ(black->game.myColor, White);
+  EXPECT_EQ(black->game.myTurn, peerTurn);
+  EXPECT_THAT(black->game.moveList, IsEmpty());
+  EXPECT_THAT(Cells(black->game.board), IsEmpty());
   EXPECT_EQ(LogLines(*black).back(), "Game loaded");
 }
 
@@ -649,17 +649,17 @@ TEST_F(SaveLoad, LoadInSimulationLoadsTheRealGameOnBothSides) {
   Load(*black, "two.lib", IDYES);
   const std::vector<std::string> line = {"8,7:1", "9,8:2"};
   for (GameWindow* window : {black, white}) {
-    EXPECT_EQ(window->simulationMode, 0u);
-    EXPECT_EQ(Describe(window->moveList), line);
-    EXPECT_THAT(Cells(window->board, true), UnorderedElementsAreArray(line));
+    EXPECT_EQ(window->game.simulationMode, 0u);
+    EXPECT_EQ(Describe(window->game.moveList), line);
+    EXPECT_THAT(Cells(window->game.board, true), UnorderedElementsAreArray(line));
   }
-  EXPECT_EQ(black->myColor, Black);
-  EXPECT_EQ(black->myTurn, 1u);
-  EXPECT_EQ(white->myColor, White);
-  EXPECT_EQ(white->myTurn, 0u);
+  EXPECT_EQ(black->game.myColor, Black);
+  EXPECT_EQ(black->game.myTurn, 1u);
+  EXPECT_EQ(white->game.myColor, White);
+  EXPECT_EQ(white->game.myTurn, 0u);
   // The what-if board starts again from the loaded game.
   ASSERT_TRUE(ui.PressButton(*black, kSimButton));
-  EXPECT_EQ(Describe(black->simMoveList), line);
+  EXPECT_EQ(Describe(black->game.simMoveList), line);
 }
 
 // A line longer than the board has points is no game: the peer would refuse
@@ -681,12 +681,12 @@ TEST_F(SaveLoad, LinesLongerThanTheBoardAreNotLoaded) {
     }
     WriteBytes("long.lib", LibFile(records, "long"));
     ClickPoint(*black, 7, 7);  // something that a refused load keeps
-    const std::vector<Move> before = black->moveList;
+    const std::vector<Move> before = black->game.moveList;
     const size_t sent = SentFrames(bob).size();
     ui.driver().ClearShown();
     if (c.loaded) {
       Load(*black, "long.lib", IDYES);
-      EXPECT_EQ(black->moveList.size(), c.records);
+      EXPECT_EQ(black->game.moveList.size(), c.records);
       EXPECT_EQ(FramesSince(bob, sent).size(), 2u);  // the side and the game
     } else {
       ui.AnswerFileDialog("long.lib");
@@ -695,11 +695,11 @@ TEST_F(SaveLoad, LinesLongerThanTheBoardAreNotLoaded) {
       EXPECT_THAT(BoxTexts(), ElementsAre("This file holds " + std::to_string(c.records) +
                                           " moves, more than the board's 225 points: it was "
                                           "not loaded."));
-      EXPECT_EQ(black->moveList, before);
+      EXPECT_EQ(black->game.moveList, before);
       EXPECT_THAT(FramesSince(bob, sent), IsEmpty());
     }
     EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
-    EXPECT_EQ(white->moveList, black->moveList);
+    EXPECT_EQ(white->game.moveList, black->game.moveList);
     ui.driver().ClearScripts();
     ui.AnswerMessageBox(IDNO, {}, "save the game");
     Menu(*black, kCmdReset);
@@ -753,8 +753,8 @@ TEST_P(ResetSave, SavesOnYesAndResetsAnyway) {
     EXPECT_THAT(FilesHere(), ElementsAre("plain"));
   }
   for (GameWindow* window : {black, white}) {
-    EXPECT_THAT(window->moveList, IsEmpty());
-    EXPECT_EQ(window->myColor, Empty);
+    EXPECT_THAT(window->game.moveList, IsEmpty());
+    EXPECT_EQ(window->game.myColor, Empty);
   }
 }
 
@@ -784,8 +784,8 @@ TEST_F(SaveLoad, PeerWithOneFirstStoneTakesTheColourOfALoad) {
   ClickPoint(*black, 7, 7);
   WriteBytes("two.lib", LibFile({0x78, 0x00, 0x79, 0x48}, ""));
   Load(*white, "two.lib", IDYES);
-  EXPECT_EQ(white->myColor, Black);
-  EXPECT_EQ(black->myColor, White);
+  EXPECT_EQ(white->game.myColor, Black);
+  EXPECT_EQ(black->game.myColor, White);
   EXPECT_THAT(LogLines(*black), Contains("Me plays WHITE; Bob plays"));
 }
 

@@ -51,8 +51,8 @@ class Soak : public TwoPlayers {
       return "click";
     }
     if (what < 62) {
-      if (!window.moveList.empty()) {
-        const Move last = window.moveList.back();
+      if (!window.game.moveList.empty()) {
+        const Move last = window.game.moveList.back();
         ClickPoint(window, last.x, last.y);
       }
       return "take back";
@@ -61,8 +61,8 @@ class Soak : public TwoPlayers {
       // A take-back (or any click) and a click on the other board in flight
       // at once: both are handled before either side hears of the other.
       GameWindow& other = &window == black ? *white : *black;
-      if (!window.moveList.empty()) {
-        PostClick(window, window.moveList.back().x, window.moveList.back().y);
+      if (!window.game.moveList.empty()) {
+        PostClick(window, window.game.moveList.back().x, window.game.moveList.back().y);
       } else {
         PostClick(window, static_cast<int>(Random(15)), static_cast<int>(Random(15)));
       }
@@ -121,31 +121,34 @@ class Soak : public TwoPlayers {
   // Both copies of the game agree. Before the first stone of a game either
   // side may place it, so both have the turn; otherwise exactly one has it.
   void ExpectInStep(const char* action) {
-    ASSERT_EQ(black->moveList, white->moveList) << action;
-    ASSERT_EQ(Stones(black->board), Stones(white->board)) << action << "\n"
-                                                          << BoardText(black->board) << "\n"
-                                                          << BoardText(white->board);
-    if (black->myColor == Empty && white->myColor == Empty) {
-      ASSERT_TRUE(black->moveList.empty()) << action;
-      ASSERT_EQ(black->myTurn + white->myTurn, 2u) << action;
+    ASSERT_EQ(black->game.moveList, white->game.moveList) << action;
+    ASSERT_EQ(Stones(black->game.board), Stones(white->game.board))
+        << action << "\n"
+        << BoardText(black->game.board) << "\n"
+        << BoardText(white->game.board);
+    if (black->game.myColor == Empty && white->game.myColor == Empty) {
+      ASSERT_TRUE(black->game.moveList.empty()) << action;
+      ASSERT_EQ(black->game.myTurn + white->game.myTurn, 2u) << action;
       return;
     }
-    ASSERT_EQ(black->myColor + white->myColor, 3u) << action;
-    ASSERT_NE(black->myColor, Empty) << action;
-    ASSERT_EQ(black->myTurn + white->myTurn, 1u)
-        << action << ", " << black->moveList.size() << " moves, colours " << black->myColor << "/"
-        << white->myColor << ", turns " << black->myTurn << "/" << white->myTurn << ", proposing "
-        << black->proposingFifth << "/" << white->proposingFifth << "\n"
-        << BoardText(black->board);
+    ASSERT_EQ(black->game.myColor + white->game.myColor, 3u) << action;
+    ASSERT_NE(black->game.myColor, Empty) << action;
+    ASSERT_EQ(black->game.myTurn + white->game.myTurn, 1u)
+        << action << ", " << black->game.moveList.size() << " moves, colours "
+        << black->game.myColor << "/" << white->game.myColor << ", turns " << black->game.myTurn
+        << "/" << white->game.myTurn << ", proposing " << black->game.proposingFifth << "/"
+        << white->game.proposingFifth << "\n"
+        << BoardText(black->game.board);
   }
 
   // One action, traced, then the check.
   void ActInStep() {
     const char* action = Act();
-    trace += std::string(action) + " n" + std::to_string(black->moveList.size()) + " c" +
-             std::to_string(black->myColor) + std::to_string(white->myColor) + " t" +
-             std::to_string(black->myTurn) + std::to_string(white->myTurn) + " p" +
-             std::to_string(black->proposingFifth) + std::to_string(white->proposingFifth) + "\n";
+    trace += std::string(action) + " n" + std::to_string(black->game.moveList.size()) + " c" +
+             std::to_string(black->game.myColor) + std::to_string(white->game.myColor) + " t" +
+             std::to_string(black->game.myTurn) + std::to_string(white->game.myTurn) + " p" +
+             std::to_string(black->game.proposingFifth) +
+             std::to_string(white->game.proposingFifth) + "\n";
     ExpectInStep(action);
   }
 
@@ -220,9 +223,9 @@ TEST_F(Soak, DamagedFramesShowOnlyAsTheReceiveError) {
       const bool toBlack = Random(2) == 0;
       GameWindow& receiver = toBlack ? *black : *white;
       GameWindow& peer = toBlack ? *white : *black;
-      const std::vector<Move> moves = receiver.moveList;
-      const Board board = receiver.board;
-      const uint32_t colour = receiver.myColor, turn = receiver.myTurn;
+      const std::vector<Move> moves = receiver.game.moveList;
+      const Board board = receiver.game.board;
+      const uint32_t colour = receiver.game.myColor, turn = receiver.game.myTurn;
       const std::string peerLog = peer.logText;
       ui.driver().ClearShown();
       ui.driver().ClearScripts();
@@ -230,10 +233,10 @@ TEST_F(Soak, DamagedFramesShowOnlyAsTheReceiveError) {
       Settle();
       ++injected;
       SCOPED_TRACE(damage.name);
-      EXPECT_EQ(receiver.moveList, moves);
-      EXPECT_EQ(receiver.board, board);
-      EXPECT_EQ(receiver.myColor, colour);
-      EXPECT_EQ(receiver.myTurn, turn);
+      EXPECT_EQ(receiver.game.moveList, moves);
+      EXPECT_EQ(receiver.game.board, board);
+      EXPECT_EQ(receiver.game.myColor, colour);
+      EXPECT_EQ(receiver.game.myTurn, turn);
       const std::vector<ShownRecord> boxes = ui.driver().MessageBoxes();
       if (damage.receiveError) {
         // The box, and the reply the peer logs.

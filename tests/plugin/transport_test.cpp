@@ -81,7 +81,7 @@ TEST_F(Transport, CommandsTravelAsUpperCaseHexFrames) {
   EXPECT_EQ(SentFrames(bob).size(), std::size(cases));
   // Each arrived whole at the peer: the text is in its log, the clock in its label.
   EXPECT_THAT(LogLines(*white), ::testing::Contains("hi"));
-  EXPECT_EQ(white->peerClock, -10);
+  EXPECT_EQ(white->game.peerClock, -10);
 }
 
 TEST_F(Transport, NothingIsSentForAnEmptyPacket) {
@@ -106,7 +106,7 @@ TEST_F(Transport, FramesArrivingBeforeAPaintAreDispatchedInOrder) {
 
   Settle();
   EXPECT_THAT(LogLines(*black), ElementsAre("first", "second"));
-  EXPECT_EQ(black->peerClock, 42);
+  EXPECT_EQ(black->game.peerClock, 42);
   EXPECT_TRUE(black->inbox.empty());
   EXPECT_TRUE(black->incomingText.empty());
   EXPECT_EQ(FlashCount(*black), 3u);
@@ -119,7 +119,7 @@ TEST_F(Transport, OneFrameMayCarrySeveralCommands) {
   Deliver(bob, FrameOf(CmdText, "one") + FrameOf(CmdClock, "7").substr(3));
   Settle();
   EXPECT_THAT(LogLines(*black), ElementsAre("one"));
-  EXPECT_EQ(black->peerClock, 7);
+  EXPECT_EQ(black->game.peerClock, 7);
 }
 
 // Damaged texts. A text that cannot be read is dropped without a word; only a
@@ -332,8 +332,8 @@ TEST_F(Transport, FramesArrivingDuringTheSwapQuestionWaitForTheDrain) {
   EXPECT_TRUE(black->inbox.empty());
   EXPECT_TRUE(white->inbox.empty());
   // The question's command finished before the waiting text was dispatched.
-  EXPECT_EQ(white->moveList.size(), 3u);
-  EXPECT_EQ(white->myTurn, 1u);
+  EXPECT_EQ(white->game.moveList.size(), 3u);
+  EXPECT_EQ(white->game.myTurn, 1u);
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ TEST_P(Hiding, HidesTheWindowAndReopeningShowsTheSameGame) {
   EXPECT_TRUE(black->IsWindowVisible());
   EXPECT_EQ(&WindowFor(bob), black);
   EXPECT_EQ(app->registry().size(), 2u);
-  EXPECT_EQ(black->moveList, (MoveList{{7, 7, Black}}));
-  EXPECT_EQ(black->myColor, Black);
+  EXPECT_EQ(black->game.moveList, (MoveList{{7, 7, Black}}));
+  EXPECT_EQ(black->game.myColor, Black);
   EXPECT_EQ(LogLines(*black).back(), "Me: still there?");
   EXPECT_EQ(ControlText(*black, kLogPane), black->logText);
   EXPECT_TRUE(ui.driver().MessageBoxes().empty());
@@ -171,8 +171,8 @@ TEST_F(Window, ClockLabelsShowSecondsFromTheFirstPaint) {
   EXPECT_EQ(ControlText(window, kOwnClockLabel), "0");
   EXPECT_EQ(ControlText(window, kPeerClockLabel), "0");
 
-  window.myClock = 75;
-  window.peerClock = -3;
+  window.game.myClock = 75;
+  window.game.peerClock = -3;
   window.Invalidate();
   Settle();
   EXPECT_EQ(ControlText(window, kOwnClockLabel), "75");
@@ -200,9 +200,9 @@ TEST_F(Window, FailedWriteTestWarnsAndHides) {
   EXPECT_FALSE(hidden.IsWindowVisible());
   // The set-up went on all the same.
   EXPECT_EQ(hidden.saveFile, "SaveFile");
-  EXPECT_EQ(hidden.myTurn, 1u);
-  EXPECT_EQ(hidden.board.at(7, 7), Empty);
-  EXPECT_EQ(hidden.board.at(0, 0), ForbiddenMark);
+  EXPECT_EQ(hidden.game.myTurn, 1u);
+  EXPECT_EQ(hidden.game.board.at(7, 7), Empty);
+  EXPECT_EQ(hidden.game.board.at(0, 0), ForbiddenMark);
 
   // From the contact menu the window is shown again at once.
   app->OpenGameWindow(alice);

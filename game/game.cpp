@@ -1,0 +1,483 @@
+// The rules of one game. The receiving side judges the stones it gets (white
+// judges black's stones, black judges white's), announces a result to both
+// logs and stops its clock; the mover never judges its own stone. Nothing on
+// this side tests the peer's word beyond what keeps the two boards alike.
+#include "game/game.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "game/judge.h"
+
+namespace tessaro {
+
+namespace {
+
+// The result a stone ends the game with, judged on `board` as it stands
+// before the stone (a forbidden black point gets its mark there); null when
+// the game goes on.
+const char* VerdictOf(Board& board, const Move& move) {
+  if (move.value == Black) {
+    if (JudgePoint(board, move.x, move.y)) return kBlackFive;
+    if (board.at(move.x, move.y) == ForbiddenMark) return kWhiteByForbidden;
+  } else if (move.value == White && WhiteFiveAt(board, move.x, move.y)) {
+    return kWhiteFive;
+  }
+  return nullptr;
+}
+
+const char* ColourWord(uint32_t colour) {
+  return colour == White ? "WHITE" : "BLACK";
+}
+
+// "NAME plays COLOUR; NAME plays COLOUR", cut as a 1 KiB line buffer cuts it.
+std::string Sentence(const std::string& me, uint32_t mine, const std::string& peer,
+                     uint32_t theirs) {
+  char sentence[1024];
+  std::snprintf(sentence, sizeof sentence, "%s plays %s; %s plays %s", me.c_str(), ColourWord(mine),
+                peer.c_str(), ColourWord(theirs));
+  return sentence;
+}
+
+}  // namespace
+
+// ---- Play on this side ----
+
+void Game::Start() {
+  myTurn = 1;
+  proposingFifth = 0;
+  myColor = Empty;
+  simulationMode = 0;
+  RefreshMarks();
+}
+
+void Game::LocalMove(int x, int y) {
+  if (!OnBoard(x, y)) return;
+  if (!myTurn) {
+    TakeBackClick(x, y);
+    return;
+  }
+  int proposals = 0;
+  for (uint32_t cell : board.cells)
+    proposals += cell == Proposal;
+
+  // A forbidden mark never stops a click: it is the white side that judges.
+  uint32_t& cell = board.at(x, y);
+  if (cell == ForbiddenMark) cell = Empty;
+  bool choosingProposal = false;
+  if (cell != Empty) {
+    if (cell != Proposal || myColor != White) return;
+    choosingProposal = true;
+  } else if (myColor == White && proposals != 0) {
+    return;  // while proposals lie on the board, white may only choose one
+  }
+
+  const size_t n = moveList.size();
+  // The fifth-move proposals are black's fifth and sixth records. A flag left
+  // from an earlier moment (white took its fourth stone back, the sides were
+  // swapped, a game was loaded) must not turn a later stone into a proposal.
+  if (proposingFifth && !(myColor == Black && (n == 4 || n == 5))) proposingFifth = 0;
+  uint32_t value = Black;
+  if (myColor == Empty) {
+    // The first stone of a game makes this side black and the peer white.
+    myColor = Black;
+    events_.SendSide(White);
+  } else if (myColor == Black && n == 1) {
+    value = White;  // black's second opening stone is a white one
+  } else if (myColor == White && !choosingProposal) {
+    value = White;
+  }
+  if (proposingFifth) {
+    value = Proposal;
+    if (n == 5) proposingFifth = 0;
+  }
+
+  const auto px = static_cast<int16_t>(x), py = static_cast<int16_t>(y);
+  events_.SendMove(Move{px, py, value});
+  if (myClock != 0) events_.SendClock(myClock);
+  PlaceMove(px, py, value);
+  ++ownTail;
+
+  myTurn = (myColor == Black && (moveList.size() < 3 || proposingFifth)) ? 1 : 0;
+}
+
+// A click while waiting: the own last stone goes back on both sides and the
+// turn returns. The cell decides, not the record, so a proposal or black's
+// white opening stone cannot be taken back: not by black, whose colour it is
+// not, and not by white either, which waits while black places the first
+// stones (the peer could not tell that take-back from one crossing black's
+// next stone, and the boards would part).
+void Game::TakeBackClick(int x, int y) {
+  if (moveList.empty() || moveList.back().x != x || moveList.back().y != y) return;
+  if (myColor == White && moveList.size() <= 2) return;
+  const uint32_t cell = board.at(x, y);
+  if (!((myColor == Black && cell == Black) || (myColor == White && cell == White))) return;
+  TakeBack();
+  if (ownTail > 0) --ownTail;
+  events_.SendTakeBack();
+  myTurn = 1;
+}
+
+void Game::SimulationMove(int x, int y) {
+  const uint32_t colour =
+      !simMoveList.empty() && simMoveList.back().value == Black ? uint32_t{White} : uint32_t{Black};
+  uint32_t& cell = simBoard.at(x, y);
+  if (cell == ForbiddenMark) cell = Empty;
+  if (cell != Empty) return;
+  cell = colour;
+  simMoveList.push_back(Move{static_cast<int16_t>(x), static_cast<int16_t>(y), colour});
+  RefreshMarks();  // repaints the points that changed
+}
+
+void Game::ToggleSimulation() {
+  simulationMode = simulationMode ? 0 : 1;
+  if (simulationMode) CopyToSimulation();
+  InvalidateBoard();  // the other pair is shown
+}
+
+// ---- A new game ----
+
+void Game::RestartClocks() {
+  myClock = clockSetting;
+  peerClock = 0;
+}
+
+void Game::Reset() {
+  moveList.clear();
+  ownTail = 0;
+  myColor = Empty;
+  myTurn = 1;
+  proposingFifth = 0;
+  firstStoneClash = false;
+  gameResult.clear();
+  // With the list empty this rewrites every cell of the board.
+  RefreshBoardMarks(board, 0);
+  InvalidateBoard();
+  events_.Log("Game reset\r\n");
+}
+
+// ---- Commands from the peer ----
+
+void Game::Refuse(const std::string& what) {
+  events_.Log("Refused from " + peerName + ": " + what);
+}
+
+uint32_t Game::PeerColour() const {
+  return myColor == Black ? White : myColor == White ? Black : Empty;
+}
+
+bool Game::IsFirstStoneOfClash(const Move& move) const {
+  return move.value == Black && moveList.size() == 1;
+}
+
+void Game::SettleHeldSide(bool firstStoneFollows) {
+  if (firstStoneClash && !firstStoneFollows) ReceiveSide(true, White);
+}
+
+void Game::ReceiveText(const std::string& text) {
+  if (resultFollows) gameResult = text;
+  events_.Log(text);
+  resultFollows = false;
+}
+
+void Game::ReceiveGameOver() {
+  myClock = 0;
+  resultFollows = true;
+}
+
+// One game over: CmdGameOver and the result to the peer, the result into the
+// own log, and the own clock stopped.
+void Game::Announce(const std::string& text) {
+  events_.SendGameOver();
+  events_.SendText(text);
+  events_.Log(text);
+  gameResult = text;
+  myClock = 0;
+}
+
+void Game::ReceiveMove(const Move& move) {
+  if (firstStoneClash) {
+    firstStoneClash = false;
+    ResolveFirstStoneClash(move);
+    return;
+  }
+  // A stone onto a stone would leave the board and the move list telling two
+  // games. A black stone onto a proposal is white's choice, and value 0 takes
+  // a proposal away: both are genuine.
+  const uint32_t cell = board.at(move.x, move.y);
+  if ((move.value == Black || move.value == White) && (cell == Black || cell == White)) {
+    Refuse("a stone onto the stone at " + std::to_string(move.x) + "," + std::to_string(move.y));
+    return;
+  }
+
+  // Judge on the board as it stands before the stone.
+  if ((myColor == White && move.value == Black) || (myColor == Black && move.value == White)) {
+    if (const char* verdict = VerdictOf(board, move)) Announce(verdict);
+  }
+
+  PlaceMove(move.x, move.y, move.value);
+  ownTail = 0;
+
+  // Whose turn: a stone from the peer gives it to this side, except to white
+  // while black places the three opening stones; then the first of the
+  // opening's moments below that applies.
+  const size_t n = moveList.size();
+  myTurn = (myColor == White && n < 3) ? 0 : 1;
+  if (myColor == White && n == 3) {
+    // The three opening stones are down: white may take black instead.
+    if (events_.AskSwap()) {
+      myColor = Black;
+      events_.SendSide(White);
+      myTurn = 0;
+      events_.SendText(myName + " is BLACK now");
+    }
+  } else if (myColor == Black && n == 4) {
+    proposingFifth = 1;
+    myTurn = 1;
+  } else if (myColor == White && move.value == Proposal && n == 5) {
+    myTurn = 0;  // wait for the second proposal
+  } else if (myColor == Black && move.value == Black) {
+    // White chose a proposal: take the other one away on both boards.
+    RemoveProposals();
+    myTurn = 0;
+  }
+}
+
+// The peer takes back its last stone, one of its own colour, and the turn
+// goes to it. Normally that is our last record. But stones of ours may have
+// crossed the take-back on the way: here they lie above the peer's stone,
+// while on the peer's board they arrive after the stone has gone. The
+// crossing shows as a last record that is not of the peer's colour while
+// records of ours came after the peer's last one; otherwise the last record
+// goes, as it always did (in the opening white may take back black's white
+// stone; after a swap black may take back a stone the peer placed as black).
+void Game::ReceiveTakeBack() {
+  const uint32_t peerColour = PeerColour();
+  size_t fromEnd = 0;
+  if (ownTail > 0 && peerColour != Empty && !moveList.empty() &&
+      moveList.back().value != peerColour) {
+    for (size_t i = 1; i < moveList.size(); ++i) {
+      if (moveList[moveList.size() - 1 - i].value == peerColour) {
+        fromEnd = i;
+        break;
+      }
+    }
+  }
+  TakeBackBefore(fromEnd);
+  if (ownTail > moveList.size()) ownTail = moveList.size();
+  if (fromEnd == 0) {
+    myTurn = 0;
+    return;
+  }
+  ResolveCrossedTakeBack();
+}
+
+// Every proposal still on the board goes, here and on the peer's board, by a
+// removal record each; true if there was one.
+bool Game::RemoveProposals() {
+  bool removed = false;
+  for (int16_t x = 0; x < kBoardSize; ++x) {
+    for (int16_t y = 0; y < kBoardSize; ++y) {
+      if (board.at(x, y) != Proposal) continue;
+      PlaceMove(x, y, Empty);
+      ++ownTail;
+      events_.SendMove(Move{x, y, Empty});
+      removed = true;
+    }
+  }
+  return removed;
+}
+
+// After a crossing the peer's stone has gone from beneath ours and our
+// records stay, on both boards alike; the peer has the turn there, since our
+// stone reached it after its take-back. Fifth-move proposals of ours that
+// crossed a take-back of white's fourth stone would leave white to choose
+// without a fifth move to choose from: they are taken away on both boards as
+// an unchosen proposal is, by a removal record, and play goes on without
+// them. This side keeps the turn its own last stone left it.
+void Game::ResolveCrossedTakeBack() {
+  if (RemoveProposals()) proposingFifth = 0;
+  const size_t n = moveList.size();
+  myTurn = (myColor == Black && (n < 3 || proposingFifth)) ? 1 : 0;
+}
+
+void Game::ReceiveSide(bool valid, int32_t side) {
+  // Both players placed a first stone before either CmdSide arrived: each
+  // claims black. Wait for the peer's stone to settle it (see
+  // ResolveFirstStoneClash) instead of letting both turn white.
+  if (valid && side == White && myColor == Black && moveList.size() == 1 &&
+      moveList.front().value == Black && !firstStoneClash) {
+    firstStoneClash = true;
+    return;
+  }
+  firstStoneClash = false;
+  if (valid) myColor = static_cast<uint32_t>(side);
+  const size_t n = moveList.size();
+  if (myColor == White) {
+    if (n == 3) myTurn = 1;  // after a swap the new white plays the fourth stone
+  } else if (n == 0) {
+    myTurn = 0;
+  }
+  LogSides();
+  events_.SideChanged();
+}
+
+std::string Game::SidesSentence() const {
+  return Sentence(myName, myColor, peerName, myColor == White ? Black : White);
+}
+
+// The sides sentence into the own log and to the peer, so both logs carry it.
+void Game::LogSides() {
+  const std::string sentence = SidesSentence();
+  events_.Log(sentence);
+  events_.SendText(sentence);
+}
+
+// Both sides run this with the same two stones and reach the same result: the
+// stone nearer the top of the board (then nearer the left) stays black. The
+// other stone is taken off, so both boards hold one black stone and black
+// keeps the turn. Nothing is sent: each side works it out alone.
+void Game::ResolveFirstStoneClash(const Move& peerStone) {
+  const Move own = moveList.front();
+  const int ownKey = own.y * kBoardSize + own.x;
+  const int peerKey = peerStone.y * kBoardSize + peerStone.x;
+  if (ownKey == peerKey) {
+    // Nothing both sides see alike tells them apart (the name each shows for
+    // the other is its own choice, so comparing names could make both white):
+    // start again from an empty board. The real one, also while the what-if
+    // board is on show.
+    moveList.clear();
+    ownTail = 0;
+    RefreshBoardMarks(board, 0);
+    InvalidateBoard();
+    myColor = Empty;
+    myTurn = 1;
+    events_.Log("Both players placed the first stone at once; place it again");
+    return;
+  }
+  const bool ownStays = ownKey < peerKey;
+  moveList.assign(1, ownStays ? own : Move{peerStone.x, peerStone.y, Black});
+  Replay(board, moveList);
+  RefreshMarks();
+  ownTail = ownStays ? 1 : 0;
+  myColor = ownStays ? Black : White;
+  myTurn = ownStays ? 1 : 0;
+  events_.Log("Both players placed a first stone at once; the one nearer the top stays");
+  events_.Log(SidesSentence());
+  events_.SideChanged();
+}
+
+std::string Game::ResultOfLine(const MoveList& moves) {
+  // The stones go down one by one, each judged on the board before it as the
+  // receiving side judges a stone in play, marks included (they decide which
+  // threes are real). A later verdict replaces an earlier one, as a game that
+  // went on after its end announces again.
+  Board judged;
+  std::string result;
+  size_t placed = 0;
+  for (const Move& move : moves) {
+    if (!OnBoard(move.x, move.y)) continue;
+    const uint32_t cell = judged.at(move.x, move.y);
+    if (cell == Empty || cell == ForbiddenMark) {
+      if (const char* verdict = VerdictOf(judged, move)) result = verdict;
+    }
+    judged.at(move.x, move.y) = move.value;
+    RefreshBoardMarks(judged, ++placed);
+  }
+  return result;
+}
+
+// After a game was loaded or received: the result of its line shown (and
+// logged, and the own clock stopped), or the shown result cleared.
+void Game::ShowResultOfLoadedGame() {
+  gameResult = ResultOfLine(moveList);
+  if (gameResult.empty()) return;
+  // A finished game's clock stands still, as it did when the result came.
+  myClock = 0;
+  events_.Log(gameResult);
+}
+
+void Game::ReceiveGame(MoveList moves) {
+  firstStoneClash = false;
+  simulationMode = 0;
+  board.cells.fill(Empty);
+  moveList = std::move(moves);
+  ownTail = 0;
+  for (const Move& move : moveList)
+    board.at(move.x, move.y) = move.value;
+  events_.Log("Game loaded");
+  ShowResultOfLoadedGame();
+  if (moveList.empty()) return;
+  std::string text;
+  if (moveList.back().value == myColor) {
+    myTurn = 0;
+    text = peerName + "'s move";
+  } else {
+    text = myName + "'s move";
+    myTurn = 1;
+  }
+  events_.Log(text);
+  events_.SendText(text);
+  RefreshMarks();
+}
+
+// ---- Loading a game on this side ----
+
+void Game::PutLoadedLine(const MoveList& moves) {
+  // The loaded game is the one both players play: it goes onto the real
+  // board, as it does on the peer's side, which leaves its what-if board when
+  // the game arrives. This side leaves its own too.
+  simulationMode = 0;
+  moveList.clear();
+  ownTail = 0;
+  board.cells.fill(Empty);
+  for (const Move& move : moves) {
+    moveList.push_back(move);
+    board.at(move.x, move.y) = move.value;
+  }
+}
+
+void Game::PlayLoadedLine(bool black) {
+  myColor = black ? Black : White;
+  events_.SendSide(static_cast<int32_t>(black ? White : Black));
+  events_.SendGame(moveList);
+  // The result shown is the loaded game's, not the one of the game it replaced.
+  ShowResultOfLoadedGame();
+  if (moveList.empty()) return;
+  myTurn = moveList.back().value == myColor ? 0 : 1;
+}
+
+// ---- Clocks ----
+
+void Game::SetTimer(int32_t seconds) {
+  // A negative number of seconds would count away from zero and never run
+  // out; it switches the clock off like any answer that is not a number.
+  clockSetting = std::max<int32_t>(0, seconds);
+  myClock = clockSetting;
+  const std::string text = myName + " set timer to " + std::to_string(clockSetting);
+  events_.SendText(text);
+  events_.Log(text);
+}
+
+bool Game::Tick() {
+  if (myClock == 0 || myTurn == 0 || moveList.empty()) return false;
+  --myClock;
+  if (myClock != 0) return true;
+  const std::string text = myName + " is out of time";
+  events_.SendText(text);
+  events_.Log(text);
+  gameResult = text;
+  return true;
+}
+
+// ---- Reading the game ----
+
+std::string Game::StatusText() const {
+  if (!gameResult.empty()) return gameResult;
+  if (moveList.empty()) return "";
+  return myTurn ? "your move" : "their move";
+}
+
+}  // namespace tessaro
