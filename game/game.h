@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "game/board.h"
 #include "game/position.h"
@@ -113,6 +114,17 @@ class Game : public GamePosition {
   // One second of this side's clock, while it is this side's turn and the
   // clock is set; out of time tells both logs. True when a clock changed.
   bool Tick();
+
+  // ---- Keeping the game ----
+
+  // The whole state as bytes (names, sides, turn, opening, clocks, result,
+  // both move lists; the boards follow from the lists), for a restart.
+  std::string Snapshot() const;
+  // Takes a snapshot back. Bytes that are not a snapshot of this layout, or
+  // that name a state no game reaches (a colour that is none, a record off
+  // the board), change nothing: false with the reason in `error`. Sends
+  // nothing; tells the board and the side as changed.
+  bool Restore(std::string_view bytes, std::string* error);
 
   // ---- Reading the game ----
 

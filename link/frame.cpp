@@ -4,7 +4,7 @@
 #include <cassert>
 #include <utility>
 
-#include "link/little_endian.h"
+#include "game/little_endian.h"
 
 namespace tessaro {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "link/little_endian.h"
+#include "game/little_endian.h"
 #include "link/log_text.h"
 
 namespace tessaro {

@@ -1,4 +1,5 @@
-// Little-endian reading and writing of the fixed-size numbers in packets.
+// Little-endian reading and writing of fixed-size numbers, in packets and in
+// kept games.
 // Every multi-byte number on the wire is little-endian, whatever the host.
 #pragma once
 

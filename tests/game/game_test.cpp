@@ -1,0 +1,200 @@
+// The game model without a window: two Games joined by queues of commands, as
+// two windows are joined by the network, and the snapshot that keeps a game
+// across a restart.
+#include "game/game.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+// One side's surroundings: what it sends waits in `outbox` until the pair
+// delivers it; log lines and the swap answer stay here.
+class Side : public GameEvents {
+ public:
+  using Command = std::function<void(Game&)>;
+  std::deque<Command> outbox;
+  std::vector<std::string> log;
+  bool swap = false;
+
+  void SendSide(int32_t side) override {
+    outbox.push_back([side](Game& g) { g.ReceiveSide(true, side); });
+  }
+  void SendMove(const Move& move) override {
+    outbox.push_back([move](Game& g) {
+      g.SettleHeldSide(g.IsFirstStoneOfClash(move));
+      g.ReceiveMove(move);
+    });
+  }
+  void SendTakeBack() override {
+    outbox.push_back([](Game& g) { g.ReceiveTakeBack(); });
+  }
+  void SendText(const std::string& text) override {
+    outbox.push_back([text](Game& g) { g.ReceiveText(text); });
+  }
+  void SendClock(int32_t seconds) override {
+    outbox.push_back([seconds](Game& g) { g.ReceiveClock(seconds); });
+  }
+  void SendGameOver() override {
+    outbox.push_back([](Game& g) { g.ReceiveGameOver(); });
+  }
+  void SendGame(const MoveList& moves) override {
+    outbox.push_back([moves](Game& g) { g.ReceiveGame(moves); });
+  }
+  void Log(const std::string& text) override { log.push_back(text); }
+  bool AskSwap() override { return swap; }
+  void BoardChanged() override {}
+  void SideChanged() override {}
+};
+
+struct Pair {
+  Side aliceSide, bobSide;
+  Game alice{aliceSide}, bob{bobSide};
+
+  Pair() {
+    alice.myName = bob.peerName = "Alice";
+    bob.myName = alice.peerName = "Bob";
+    alice.Start();
+    bob.Start();
+  }
+  // Every command in flight, in order, until both queues are empty.
+  void Deliver() {
+    while (!aliceSide.outbox.empty() || !bobSide.outbox.empty()) {
+      for (auto [from, to] : {std::pair{&aliceSide, &bob}, std::pair{&bobSide, &alice}}) {
+        while (!from->outbox.empty()) {
+          Side::Command command = std::move(from->outbox.front());
+          from->outbox.pop_front();
+          command(*to);
+        }
+      }
+    }
+  }
+  void Click(Game& who, int x, int y) {
+    who.LocalMove(x, y);
+    Deliver();
+  }
+};
+
+// A short game: Alice black, the opening with Bob keeping white and taking the
+// proposal (9, 5), then black's diagonal (6, 8) to (10, 4).
+struct Step {
+  bool alice;
+  int x, y;
+};
+constexpr Step kGame[] = {{true, 7, 7},  {true, 7, 6},  {true, 8, 6},  {false, 1, 1},
+                          {true, 9, 5},  {true, 4, 11}, {false, 9, 5}, {false, 2, 1},
+                          {true, 10, 4}, {false, 3, 1}, {true, 6, 8}};
+
+TEST(Game, TwoGamesPlayTheOpeningAndAgreeOnTheResult) {
+  Pair pair;
+  for (const Step& step : kGame) {
+    EXPECT_EQ((step.alice ? pair.alice : pair.bob).myTurn, 1u) << "at " << step.x << "," << step.y;
+    pair.Click(step.alice ? pair.alice : pair.bob, step.x, step.y);
+    EXPECT_EQ(pair.alice.moveList, pair.bob.moveList);
+    EXPECT_EQ(pair.alice.board, pair.bob.board);
+  }
+  EXPECT_EQ(pair.alice.myColor, Black);
+  EXPECT_EQ(pair.bob.myColor, White);
+  EXPECT_EQ(pair.bob.board.at(4, 11), Empty) << "the proposal not chosen stays";
+  EXPECT_EQ(pair.alice.gameResult, kBlackFive);
+  EXPECT_EQ(pair.bob.gameResult, kBlackFive);
+  EXPECT_EQ(pair.alice.StatusText(), kBlackFive);
+}
+
+// After every step each side is written down and taken back into a new Game,
+// as a restart does; the rest of the game is played by the restored copies
+// and ends exactly as the game played without a restart.
+TEST(Game, ASnapshotAtAnyMomentPlaysOnAsTheGameItKept) {
+  Pair whole;
+  for (const Step& step : kGame)
+    whole.Click(step.alice ? whole.alice : whole.bob, step.x, step.y);
+
+  for (size_t cut = 0; cut <= std::size(kGame); ++cut) {
+    Pair first;
+    for (size_t i = 0; i < cut; ++i)
+      first.Click(kGame[i].alice ? first.alice : first.bob, kGame[i].x, kGame[i].y);
+    Pair again;
+    std::string error;
+    ASSERT_TRUE(again.alice.Restore(first.alice.Snapshot(), &error)) << error;
+    ASSERT_TRUE(again.bob.Restore(first.bob.Snapshot(), &error)) << error;
+    EXPECT_EQ(again.alice.board, first.alice.board) << "after " << cut << " steps";
+    EXPECT_EQ(again.bob.board, first.bob.board) << "after " << cut << " steps";
+    for (size_t i = cut; i < std::size(kGame); ++i)
+      again.Click(kGame[i].alice ? again.alice : again.bob, kGame[i].x, kGame[i].y);
+    EXPECT_EQ(again.alice.Snapshot(), whole.alice.Snapshot()) << "cut after " << cut;
+    EXPECT_EQ(again.bob.Snapshot(), whole.bob.Snapshot()) << "cut after " << cut;
+  }
+}
+
+TEST(Game, ASnapshotKeepsClocksTheWhatIfBoardAndTheResult) {
+  Pair pair;
+  pair.alice.SetTimer(300);
+  pair.Click(pair.alice, 7, 7);
+  pair.alice.ToggleSimulation();
+  pair.alice.SimulationMove(3, 3);
+  pair.alice.Tick();
+  pair.bob.ReceiveGameOver();
+  pair.bob.ReceiveText("Alice is out of time");
+
+  Side side;
+  Game copy(side);
+  std::string error;
+  ASSERT_TRUE(copy.Restore(pair.alice.Snapshot(), &error)) << error;
+  EXPECT_EQ(copy.clockSetting, 300);
+  EXPECT_EQ(copy.myClock, pair.alice.myClock);
+  EXPECT_EQ(copy.simulationMode, 1u);
+  EXPECT_EQ(copy.simBoard, pair.alice.simBoard);
+  EXPECT_EQ(copy.myName, "Alice");
+  ASSERT_TRUE(copy.Restore(pair.bob.Snapshot(), &error)) << error;
+  EXPECT_EQ(copy.gameResult, "Alice is out of time");
+  EXPECT_TRUE(side.outbox.empty()) << "restoring sends nothing";
+}
+
+// Damaged bytes change nothing and say why: every cut of a good snapshot,
+// and fields that name a state no game reaches.
+TEST(Game, ADamagedSnapshotIsRefusedWhole) {
+  Pair pair;
+  for (const Step& step : kGame)
+    pair.Click(step.alice ? pair.alice : pair.bob, step.x, step.y);
+  const std::string good = pair.alice.Snapshot();
+  Side side;
+  Game game(side);
+  const std::string fresh = game.Snapshot();
+  std::string error;
+  for (size_t n = 0; n < good.size(); ++n) {
+    error.clear();
+    EXPECT_FALSE(game.Restore(good.substr(0, n), &error)) << "cut at " << n;
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(game.Snapshot(), fresh);
+  }
+  // The what-if list is empty: its count closes the snapshot.
+  ASSERT_TRUE(pair.alice.simMoveList.empty());
+  const size_t firstRecord = good.size() - 4 - 8 * pair.alice.moveList.size();
+  struct Damage {
+    size_t at;
+    char byte;
+    const char* error;
+  } const damages[] = {
+      {4, 3, "the colour is out of range"},
+      {32, 2, "the result flag is not 0 or 1"},
+      {firstRecord, 15, "the move list holds a record off the board"},
+      {firstRecord + 4, 9, "the move list holds a record off the board"},
+  };
+  for (const Damage& d : damages) {
+    std::string bad = good;
+    bad[d.at] = d.byte;
+    EXPECT_FALSE(game.Restore(bad, &error));
+    EXPECT_EQ(error, d.error) << "byte " << d.at;
+  }
+  EXPECT_FALSE(game.Restore(good + '\0', &error));
+  EXPECT_EQ(error, "bytes follow the game");
+  EXPECT_TRUE(game.Restore(good, &error)) << error;
+}
+
+}  // namespace
+}  // namespace tessaro
