@@ -45,6 +45,12 @@ constexpr const char* kSchema = R"sql(
     type INTEGER NOT NULL,
     blob BLOB NOT NULL);
   CREATE INDEX IF NOT EXISTS events_by_contact ON events(contact, id);
+  CREATE TABLE IF NOT EXISTS contact_settings(
+    contact INTEGER NOT NULL,
+    module TEXT NOT NULL,
+    name TEXT NOT NULL,
+    value BLOB NOT NULL,
+    PRIMARY KEY(contact, module, name));
 )sql";
 
 // Tables of the XMPP link, created by every profile of layout 2.
@@ -394,6 +400,42 @@ bool Database::SetSetting(std::string_view key, std::string_view value) {
               &last_error_);
   q.Bind(1, key);
   q.Bind(2, value);
+  return q.Step() == SQLITE_DONE;
+}
+
+std::optional<std::string> Database::ContactSetting(HANDLE contact, std::string_view module,
+                                                    std::string_view name) const {
+  Statement q(*statements_,
+              "SELECT value FROM contact_settings WHERE contact = ?1 AND module = ?2 AND name = ?3",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, module);
+  q.Bind(3, name);
+  if (q.Step() != SQLITE_ROW) return std::nullopt;
+  return q.Text(0);
+}
+
+bool Database::SetContactSetting(HANDLE contact, std::string_view module, std::string_view name,
+                                 std::string_view value) {
+  Statement q(*statements_,
+              "INSERT OR REPLACE INTO contact_settings(contact, module, name, value) "
+              "VALUES(?1, ?2, ?3, ?4)",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, module);
+  q.Bind(3, name);
+  q.BindBlob(4, value);
+  return q.Step() == SQLITE_DONE;
+}
+
+bool Database::DeleteContactSetting(HANDLE contact, std::string_view module,
+                                    std::string_view name) {
+  Statement q(*statements_,
+              "DELETE FROM contact_settings WHERE contact = ?1 AND module = ?2 AND name = ?3",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, module);
+  q.Bind(3, name);
   return q.Step() == SQLITE_DONE;
 }
 

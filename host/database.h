@@ -91,6 +91,13 @@ class Database {
   std::optional<std::string> Setting(std::string_view key) const;
   bool SetSetting(std::string_view key, std::string_view value);
 
+  // ---- Settings of a module for one contact (0: the user) ----
+  std::optional<std::string> ContactSetting(HANDLE contact, std::string_view module,
+                                            std::string_view name) const;
+  bool SetContactSetting(HANDLE contact, std::string_view module, std::string_view name,
+                         std::string_view value);
+  bool DeleteContactSetting(HANDLE contact, std::string_view module, std::string_view name);
+
   // ---- Transactions ----
   // Takes the write lock at once (BEGIN IMMEDIATE), waiting up to the busy
   // timeout. Rolled back unless committed.

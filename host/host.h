@@ -162,6 +162,9 @@ class Host {
   INT_PTR ServiceEventGetBlobSize(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceEventMarkRead(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceEventAdd(WPARAM wParam, LPARAM lParam);
+  INT_PTR ServiceWriteSetting(WPARAM wParam, LPARAM lParam);
+  INT_PTR ServiceGetSetting(WPARAM wParam, LPARAM lParam);
+  INT_PTR ServiceDeleteSetting(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceGetDisplayName(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceAddContactMenuItem(WPARAM wParam, LPARAM lParam);
   INT_PTR ServiceSetContactStatus(WPARAM wParam, LPARAM lParam);

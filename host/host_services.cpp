@@ -34,6 +34,9 @@ void Host::RegisterCoreServices() {
       {MS_DB_EVENT_GETBLOBSIZE, &Host::ServiceEventGetBlobSize},
       {MS_DB_EVENT_MARKREAD, &Host::ServiceEventMarkRead},
       {MS_DB_EVENT_ADD, &Host::ServiceEventAdd},
+      {MS_DB_CONTACT_WRITESETTING, &Host::ServiceWriteSetting},
+      {MS_DB_CONTACT_GETSETTING, &Host::ServiceGetSetting},
+      {MS_DB_CONTACT_DELETESETTING, &Host::ServiceDeleteSetting},
       {MS_CLIST_GETCONTACTDISPLAYNAME, &Host::ServiceGetDisplayName},
       {MS_CLIST_ADDCONTACTMENUITEM, &Host::ServiceAddContactMenuItem},
       {MS_CLIST_SETCONTACTSTATUS, &Host::ServiceSetContactStatus},
@@ -90,6 +93,52 @@ INT_PTR Host::ServiceEventAdd(WPARAM wParam, LPARAM lParam) {
   if (info->cbBlob != 0)
     event.blob.assign(reinterpret_cast<const char*>(info->pBlob), info->cbBlob);
   return reinterpret_cast<INT_PTR>(AddEvent(std::move(event)));
+}
+
+// ---- Settings of a module for a contact ----
+
+namespace {
+
+// The record with both names, or null when it is refused.
+const DBCONTACTSETTING* SettingRecord(LPARAM lParam) {
+  const auto* setting = reinterpret_cast<const DBCONTACTSETTING*>(lParam);
+  if (setting == nullptr || setting->szModule == nullptr || setting->szSetting == nullptr)
+    return nullptr;
+  return setting;
+}
+
+}  // namespace
+
+INT_PTR Host::ServiceWriteSetting(WPARAM wParam, LPARAM lParam) {
+  const DBCONTACTSETTING* setting = SettingRecord(lParam);
+  if (setting == nullptr || (setting->pValue == nullptr && setting->cbValue != 0)) return kRefused;
+  const HANDLE contact = AsHandle(wParam);
+  if (contact != nullptr && !contacts_.contains(contact)) return kRefused;
+  const std::string_view value(reinterpret_cast<const char*>(setting->pValue), setting->cbValue);
+  return db_->SetContactSetting(contact, setting->szModule, setting->szSetting, value) ? 0
+                                                                                       : kRefused;
+}
+
+INT_PTR Host::ServiceGetSetting(WPARAM wParam, LPARAM lParam) {
+  auto* setting = reinterpret_cast<DBCONTACTSETTING*>(lParam);
+  if (SettingRecord(lParam) == nullptr || (setting->pValue == nullptr && setting->cbValue != 0))
+    return -1;
+  std::optional<std::string> value =
+      db_->ContactSetting(AsHandle(wParam), setting->szModule, setting->szSetting);
+  if (!value) return -1;
+  // Never past the caller's buffer; cbValue tells how much of the value is there.
+  const std::size_t copied = std::min<std::size_t>(setting->cbValue, value->size());
+  if (copied != 0) std::memcpy(setting->pValue, value->data(), copied);
+  setting->cbValue = static_cast<DWORD>(copied);
+  return static_cast<INT_PTR>(value->size());
+}
+
+INT_PTR Host::ServiceDeleteSetting(WPARAM wParam, LPARAM lParam) {
+  const DBCONTACTSETTING* setting = SettingRecord(lParam);
+  if (setting == nullptr) return kRefused;
+  return db_->DeleteContactSetting(AsHandle(wParam), setting->szModule, setting->szSetting)
+             ? 0
+             : kRefused;
 }
 
 // ---- Contact list ----

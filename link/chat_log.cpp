@@ -18,8 +18,10 @@ void CaretToEnd(CWnd* pane, size_t end) {
 }  // namespace
 
 void GameWindow::AppendLog(const std::string& text) {
-  logText += WrapLogEntry(text);
+  const std::string entry = WrapLogEntry(text);
+  logText += entry;
   logView = logText;
+  KeepLogEntry(entry);
   if (m_hWnd == nullptr) return;
   // The pane repaints itself when its text is set; the board is not painted
   // again for a line of text, so a line costs the same late in a game.

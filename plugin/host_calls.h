@@ -3,7 +3,9 @@
 // (or after a failed one) there is no table and every call does nothing.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "sdk/plugin_api.h"
 
@@ -22,5 +24,12 @@ std::string ContactDisplayName(HANDLE hContact);
 // Sends `text` as one instant message to the contact through its protocol's
 // "/SendMsg". The host's result is not examined.
 void SendMessageToContact(HANDLE hContact, const std::string& text);
+
+// Bytes the plug-in keeps for a contact in the host's profile under its own
+// module name, across runs. WriteKept is false when the host refused or could
+// not store them; ReadKept is empty when nothing is kept (or without a host).
+bool WriteKept(HANDLE hContact, const char* name, std::string_view bytes);
+std::optional<std::string> ReadKept(HANDLE hContact, const char* name);
+void DeleteKept(HANDLE hContact, const char* name);
 
 }  // namespace tessaro

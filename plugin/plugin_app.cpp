@@ -160,6 +160,9 @@ void PluginApp::DeliverGameMessage(HANDLE hContact, const std::string& text) {
   GameWindow* window = FindOrCreateWindow(hContact);
   window->incomingText += text;
   window->link.QueueIncoming();
+  // The message is marked read already: until it is applied, the kept game
+  // holds it.
+  window->KeepGame();
 }
 
 GameWindow* PluginApp::FindWindow(HANDLE hContact) const {
@@ -183,6 +186,7 @@ GameWindow* PluginApp::FindOrCreateWindow(HANDLE hContact) {
   window->CreateModeless();
   if (window->m_hWnd != nullptr) window->PostMessage(WM_INITDIALOG, 0, 0);
   window->InitWindow();
+  window->RestoreKept();
   if (window->m_hWnd != nullptr) window->ShowWindow(SW_HIDE);
   return window;
 }

@@ -174,6 +174,33 @@ typedef struct {
  * record is refused or the contact is unknown. */
 #define MS_DB_EVENT_ADD "DB/Event/Add"
 
+/* ---- Settings a module keeps for a contact --------------------------------------------
+ * Bytes a module keeps in the profile under its own name and a setting's name, per
+ * contact, across runs of the host (a game in play, say). Each write is committed before
+ * the service returns, so what was written survives a crash of the process. */
+typedef struct {
+  const char* szModule;  /* the module that owns the setting; not NULL */
+  const char* szSetting; /* the setting's name; not NULL */
+  DWORD cbValue;         /* the number of bytes at pValue */
+  BYTE* pValue;          /* write: the value (may be NULL only when cbValue is 0);
+                            read: a buffer of cbValue bytes, or NULL with cbValue 0 */
+} DBCONTACTSETTING;
+
+/* Writes a setting. wParam: the contact handle (0: the user). lParam: DBCONTACTSETTING*;
+ * the host copies the bytes. Returns 0, or 1 when the record is refused or the profile
+ * could not be written. */
+#define MS_DB_CONTACT_WRITESETTING "DB/Contact/WriteSetting"
+
+/* Reads a setting. wParam: the contact handle. lParam: DBCONTACTSETTING*; copies at most
+ * cbValue bytes of the value into pValue and sets cbValue to the number copied. Returns
+ * the value's whole size (call again with a larger buffer when it is more than was
+ * copied), or -1 when the contact has no such setting or the record is refused. */
+#define MS_DB_CONTACT_GETSETTING "DB/Contact/GetSetting"
+
+/* Removes a setting. wParam: the contact handle. lParam: DBCONTACTSETTING* (only the two
+ * names are read). Returns 0, also when there was none; 1 when refused. */
+#define MS_DB_CONTACT_DELETESETTING "DB/Contact/DeleteSetting"
+
 /* ---- Contact list -------------------------------------------------------------------- */
 
 /* A contact's display name. wParam: the contact handle, or 0 for the user's own name.

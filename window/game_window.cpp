@@ -51,6 +51,13 @@ const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
   return &kMap;
 }
 
+// Whatever a message did to the game, the profile keeps it.
+LRESULT GameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+  KeepGame();
+  return result;
+}
+
 // ---- Life of the window ----
 
 int GameWindow::CreateModeless() {
@@ -168,6 +175,7 @@ void GameWindow::OnClose() {
 }
 
 void GameWindow::OnClearLog() {
+  ForgetLog();
   logText.clear();
   logView.clear();
   UpdateData(FALSE);

@@ -97,6 +97,16 @@ class GameWindow : public CDialog, private GameEvents {
   // Tells the host the game's StatusText when it changed since last told.
   void PublishStatus();
 
+  // ---- Kept across runs ----
+
+  // Writes the game with the received text not yet applied into the profile,
+  // when either changed since last written (every message to the window ends
+  // with this, and so does a message queued for it).
+  void KeepGame();
+  // Takes back the game, the log and the received text not yet applied that
+  // an earlier run kept for this contact. Sends nothing.
+  void RestoreKept();
+
   // ---- Files ----
 
   void SaveGame();
@@ -123,10 +133,14 @@ class GameWindow : public CDialog, private GameEvents {
   void OnLoadGame();
   void OnClearLog();
 
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   const AFX_MSGMAP* GetMessageMap() const override;
   static const AFX_MSGMAP* GetThisMessageMap();
 
  private:
+  // The log entry written into the profile; the kept log emptied.
+  void KeepLogEntry(const std::string& entry);
+  void ForgetLog();
   // Invalidates the points whose image changed since they were painted.
   void InvalidateBoard();
 
@@ -156,6 +170,13 @@ class GameWindow : public CDialog, private GameEvents {
   HICON hIcon = nullptr;
   CFont logFont;
   std::string publishedStatus;  // what the host was last told
+  // What KeepGame last wrote, and the numbers of the log's first kept entry
+  // and of the next one.
+  // Nothing is kept before RestoreKept has taken back what an earlier run kept.
+  bool keeping = false;
+  std::string keptGame;
+  uint64_t keptLogFirst = 0;
+  uint64_t keptLogNext = 0;
 
   // Set once the system menu holds the About item, so that the WM_INITDIALOG
   // posted at every opening does not append it again.

@@ -173,6 +173,41 @@ TEST_F(ServicesTest, MarkReadSetsTheReadFlagOfTheContactsEventOnly) {
 
 // ---- Contact list ----
 
+// A module's settings for a contact: written, read back through a buffer that
+// may be short, replaced, removed; other contacts and modules see none of it.
+TEST_F(ServicesTest, SettingsAreKeptPerContactAndModule) {
+  const HANDLE bob = host->AddContact("Bob");
+  std::string value("game\0bytes", 10);
+  DBCONTACTSETTING write{"Tessaro", "Game", static_cast<DWORD>(value.size()),
+                         reinterpret_cast<BYTE*>(value.data())};
+  ASSERT_EQ(Call(MS_DB_CONTACT_WRITESETTING, W(alice), &write), 0);
+  char buffer[16] = {};
+  const auto read = [&](HANDLE contact, const char* module, DWORD room) {
+    DBCONTACTSETTING setting{module, "Game", room, reinterpret_cast<BYTE*>(buffer)};
+    const INT_PTR size = Call(MS_DB_CONTACT_GETSETTING, W(contact), &setting);
+    return std::pair{size, std::string(buffer, setting.cbValue)};
+  };
+  EXPECT_EQ(read(alice, "Tessaro", 16), std::pair(INT_PTR{10}, value));
+  EXPECT_EQ(read(alice, "Tessaro", 4), std::pair(INT_PTR{10}, std::string("game")));
+  EXPECT_EQ(read(bob, "Tessaro", 16).first, -1);
+  EXPECT_EQ(read(alice, "Other", 16).first, -1);
+  write.cbValue = 2;
+  ASSERT_EQ(Call(MS_DB_CONTACT_WRITESETTING, W(alice), &write), 0);
+  EXPECT_EQ(read(alice, "Tessaro", 16), std::pair(INT_PTR{2}, std::string("ga")));
+  ASSERT_EQ(Call(MS_DB_CONTACT_DELETESETTING, W(alice), &write), 0);
+  EXPECT_EQ(read(alice, "Tessaro", 16).first, -1);
+
+  // Records without names, a value without bytes, unknown contacts.
+  DBCONTACTSETTING noName{"Tessaro", nullptr, 0, nullptr};
+  DBCONTACTSETTING noBytes{"Tessaro", "Game", 3, nullptr};
+  EXPECT_EQ(Call(MS_DB_CONTACT_WRITESETTING, W(alice), &noName), 1);
+  EXPECT_EQ(Call(MS_DB_CONTACT_WRITESETTING, W(alice), &noBytes), 1);
+  EXPECT_EQ(Call(MS_DB_CONTACT_WRITESETTING, W(alice), LPARAM{0}), 1);
+  EXPECT_EQ(Call(MS_DB_CONTACT_WRITESETTING, 4242, &write), 1);
+  EXPECT_EQ(Call(MS_DB_CONTACT_GETSETTING, W(alice), &noBytes), -1);
+  EXPECT_EQ(Call(MS_DB_CONTACT_DELETESETTING, W(alice), &noName), 1);
+}
+
 TEST_F(ServicesTest, DisplayNamesOfUserContactsAndUnknownHandles) {
   auto name = [&](WPARAM contact) {
     return std::string(

@@ -448,5 +448,58 @@ TEST_F(GameFlow, ResetDuringASimulationClearsTheRealGame) {
   EXPECT_EQ(black->game.board, FreshBoard());
 }
 
+// ---- A restart of the host ----
+
+// A whole game: black (the window for Bob) places the opening, white declines
+// the swap, black proposes (9,9) and (6,9), white takes (9,9), and black ends
+// the game with five on the diagonal.
+constexpr Side B = Side::kBlack, W = Side::kWhite;
+constexpr struct {
+  Side side;
+  int x, y;
+} kWholeGame[] = {{B, 7, 7}, {B, 7, 8}, {B, 8, 8},   {W, 6, 6}, {B, 9, 9},  {B, 6, 9},
+                  {W, 9, 9}, {W, 0, 0}, {B, 10, 10}, {W, 0, 1}, {B, 11, 11}};
+
+class Restarted : public GameFlow, public ::testing::WithParamInterface<size_t> {
+ protected:
+  void Play(size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i)
+      ClickPoint(kWholeGame[i].side == B ? *black : *white, kWholeGame[i].x, kWholeGame[i].y);
+  }
+};
+
+// Quit (or crash) after some clicks: both windows come back with the game and
+// the log as they were, and the game is played on to its end.
+TEST_P(Restarted, GameAndLogComeBackAndPlayOn) {
+  const size_t cut = GetParam();
+  ui.AnswerMessageBox(IDNO, {}, "Do you want to play as BLACK?");
+  OpenBoth();
+  Play(0, cut);
+  const std::string blackGame = black->game.Snapshot(), whiteGame = white->game.Snapshot();
+  const std::string blackLog = black->logText, whiteLog = white->logText;
+  const size_t sent = SentFrames(bob).size() + SentFrames(alice).size();
+
+  Restart();
+  OpenBoth();
+  EXPECT_EQ(black->game.Snapshot(), blackGame);
+  EXPECT_EQ(white->game.Snapshot(), whiteGame);
+  EXPECT_EQ(black->logText, blackLog);
+  EXPECT_EQ(white->logText, whiteLog);
+  EXPECT_EQ(SentFrames(bob).size() + SentFrames(alice).size(), sent) << "restoring sent something";
+  EXPECT_EQ(host->StatusOf(bob), cut == std::size(kWholeGame) ? "BLACK win, 5 in row"
+                                 : black->game.myTurn         ? "your move"
+                                                              : "their move");
+
+  Play(cut, std::size(kWholeGame));
+  EXPECT_EQ(black->game.gameResult, "BLACK win, 5 in row");
+  EXPECT_EQ(white->game.gameResult, "BLACK win, 5 in row");
+  EXPECT_EQ(black->game.moveList, white->game.moveList);
+  EXPECT_EQ(ui.driver().UnansweredCount(), 0u);
+}
+
+// After the first stone, the opening, white's fourth stone, the proposals,
+// the choice, the middle of play and the result.
+INSTANTIATE_TEST_SUITE_P(Moments, Restarted, ::testing::Values(1, 3, 4, 6, 7, 9, 11));
+
 }  // namespace
 }  // namespace tessaro::testing

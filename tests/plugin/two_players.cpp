@@ -19,12 +19,21 @@ void TwoPlayers::SetUp() {
   workDirectory = pattern;
   ASSERT_EQ(chdir(workDirectory.c_str()), 0);
 
+  StartHost();
+}
+
+void TwoPlayers::StartHost() {
+  host::HostOptions options;
+  // Beside the test's folder, whose files the tests list.
+  options.profile_path = workDirectory + "-profile.db";
   std::string error;
-  host = host::Host::Create(queue, {}, &error);
+  host = host::Host::Create(queue, options, &error);
   ASSERT_NE(host, nullptr) << error;
   host->SetUserName("Me");
-  bob = host->AddContact("Bob");
-  alice = host->AddContact("Alice");
+  bob = host->FindContact("Bob");
+  alice = host->FindContact("Alice");
+  if (bob == nullptr) bob = host->AddContact("Bob");
+  if (alice == nullptr) alice = host->AddContact("Alice");
   auto loopback = std::make_unique<host::LoopbackTransport>(host->IncomingSink());
   ASSERT_TRUE(loopback->Pair(bob, alice));
   host->SetTransport(std::move(loopback));
@@ -33,13 +42,25 @@ void TwoPlayers::SetUp() {
   ASSERT_EQ(app->Load(host->link()), 0);
 }
 
+void TwoPlayers::Restart() {
+  black = white = nullptr;
+  app.reset();
+  host.reset();
+  ui.RunUntilIdle();
+  StartHost();
+}
+
 void TwoPlayers::TearDown() {
   app.reset();
   host.reset();
   ui.RunUntilIdle();
   if (!oldDirectory.empty()) (void)chdir(oldDirectory.c_str());
   std::error_code ignored;
-  if (!workDirectory.empty()) std::filesystem::remove_all(workDirectory, ignored);
+  if (!workDirectory.empty()) {
+    std::filesystem::remove_all(workDirectory, ignored);
+    for (const char* suffix : {"", "-wal", "-shm"})
+      std::filesystem::remove(workDirectory + "-profile.db" + suffix, ignored);
+  }
 }
 
 void TwoPlayers::OpenBoth() {

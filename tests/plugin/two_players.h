@@ -28,6 +28,10 @@ class TwoPlayers : public ::testing::Test {
 
   // Opens both contacts' windows from the contact menu.
   void OpenBoth();
+  // The host and the plug-in go and start again on the same profile, as after
+  // a quit or a crash: every window is gone, and OpenBoth() makes them anew.
+  // The profile is a file beside the test's folder from SetUp on.
+  void Restart();
   // The window of a contact, made on first use.
   GameWindow& WindowFor(HANDLE contact) { return *app->FindOrCreateWindow(contact); }
   void Settle() { ASSERT_TRUE(ui.RunUntilIdle()); }
@@ -69,6 +73,7 @@ class TwoPlayers : public ::testing::Test {
   GameWindow* black = nullptr;  // the window for Bob
   GameWindow* white = nullptr;  // the window for Alice
   std::string oldDirectory;
+  void StartHost();
   std::string workDirectory;
 };
 
