@@ -32,6 +32,13 @@ const char* ColourWord(uint32_t colour) {
   return colour == White ? "WHITE" : "BLACK";
 }
 
+constexpr std::string_view kOutOfTime = " is out of time";
+
+bool IsTimeOut(std::string_view text) {
+  return text.size() > kOutOfTime.size() && text.ends_with(kOutOfTime) &&
+         text.find(':') == std::string_view::npos;
+}
+
 // "NAME plays COLOUR; NAME plays COLOUR", cut as a 1 KiB line buffer cuts it.
 std::string Sentence(const std::string& me, uint32_t mine, const std::string& peer,
                      uint32_t theirs) {
@@ -152,6 +159,7 @@ void Game::Reset() {
   proposingFifth = 0;
   firstStoneClash = false;
   gameResult.clear();
+  outOfTime = kNobodyOutOfTime;
   // With the list empty this rewrites every cell of the board.
   RefreshBoardMarks(board, 0);
   InvalidateBoard();
@@ -177,7 +185,13 @@ void Game::SettleHeldSide(bool firstStoneFollows) {
 }
 
 void Game::ReceiveText(const std::string& text) {
-  if (resultFollows) gameResult = text;
+  if (resultFollows) {
+    gameResult = text;
+    outOfTime = kNobodyOutOfTime;  // the game's end says more than a clock
+  }
+  // The peer's clock ran out: its side sends "NAME is out of time". A chat
+  // line always holds "NAME: ", so a text without a colon is no chat.
+  if (IsTimeOut(text)) outOfTime = kPeerTimeOut;
   events_.Log(text);
   resultFollows = false;
 }
@@ -194,6 +208,7 @@ void Game::Announce(const std::string& text) {
   events_.SendText(text);
   events_.Log(text);
   gameResult = text;
+  outOfTime = kNobodyOutOfTime;  // the game's end says more than a clock
   myClock = 0;
 }
 
@@ -392,6 +407,7 @@ std::string Game::ResultOfLine(const MoveList& moves) {
 // After a game was loaded or received: the result of its line shown (and
 // logged, and the own clock stopped), or the shown result cleared.
 void Game::ShowResultOfLoadedGame() {
+  outOfTime = kNobodyOutOfTime;  // another game now
   gameResult = ResultOfLine(moveList);
   if (gameResult.empty()) return;
   // A finished game's clock stands still, as it did when the result came.
@@ -465,7 +481,8 @@ bool Game::Tick() {
   if (myClock == 0 || myTurn == 0 || moveList.empty()) return false;
   --myClock;
   if (myClock != 0) return true;
-  const std::string text = myName + " is out of time";
+  outOfTime = kOwnTimeOut;
+  const std::string text = myName + std::string(kOutOfTime);
   events_.SendText(text);
   events_.Log(text);
   gameResult = text;
@@ -473,6 +490,40 @@ bool Game::Tick() {
 }
 
 // ---- Reading the game ----
+
+std::string Game::StatusLine() const {
+  if (simulationMode) return "What-if board: your stones stay here. Space or sim goes back";
+  if (!gameResult.empty() && outOfTime == kNobodyOutOfTime)
+    return "Game over: " + gameResult + ". Reset starts a new game";
+  if (outOfTime == kOwnTimeOut) return "You are out of time";
+  if (outOfTime == kPeerTimeOut) return peerName + " is out of time";
+  const size_t n = moveList.size();
+  if (myColor == Empty) {
+    return n == 0 ? "Place the first stone to play black" : peerName + " places the first stone";
+  }
+  const char* mine = myColor == Black ? "black" : "white";
+  const char* theirs = myColor == Black ? "white" : "black";
+  int proposals = 0;
+  for (uint32_t cell : board.cells)
+    proposals += cell == Proposal;
+  if (myTurn) {
+    if (myColor == Black && n < 3) {
+      return std::string("Your move: opening stone ") + std::to_string(n + 1) + " of 3 (" +
+             (n == 1 ? "white" : "black") + ")";
+    }
+    if (proposingFifth) {
+      return "Your move: offer the fifth stone (" + std::to_string(proposals + 1) + " of 2)";
+    }
+    if (myColor == White && proposals > 0) return "Choose one of the two proposals";
+    return std::string("Your move (") + mine + ")";
+  }
+  if (myColor == White && n < 3) return "Opening: " + peerName + " places the first three stones";
+  if (myColor == Black && n == 3) return "Opening: " + peerName + " decides whether to swap";
+  if (myColor == Black && proposals > 0) return "Opening: " + peerName + " chooses a proposal";
+  if (myColor == White && (n == 4 || (n == 5 && proposals == 1)))
+    return "Opening: " + peerName + " offers the fifth stone";
+  return peerName + "'s move (" + theirs + ")";
+}
 
 std::string Game::StatusText() const {
   if (!gameResult.empty()) return gameResult;

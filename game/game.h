@@ -131,6 +131,11 @@ class Game : public GamePosition {
   // "your move", "their move", the result once there is one, or "" before
   // any move: what the messenger's contact list shows.
   std::string StatusText() const;
+  // Where the game stands, in one sentence for the line under the board:
+  // whose move it is and with which colour, which step of the opening waits
+  // for whom, that the game is over and how, that a clock ran out, that the
+  // what-if board is shown.
+  std::string StatusLine() const;
   // The result the stones of `moves` ended the game with, judged stone by
   // stone as in play; "" when no stone ended it.
   static std::string ResultOfLine(const MoveList& moves);
@@ -167,6 +172,10 @@ class Game : public GamePosition {
   // peer's game-over command came and its result text is the next text.
   std::string gameResult;
   bool resultFollows = false;
+  // Whose clock ran out: running out ends nothing, but both windows say so
+  // until the next game.
+  enum OutOfTime : uint32_t { kNobodyOutOfTime = 0, kOwnTimeOut = 1, kPeerTimeOut = 2 };
+  uint32_t outOfTime = kNobodyOutOfTime;
   // Both sides placed a first stone before either CmdSide arrived: set on the
   // peer's CmdSide until its first stone arrives and settles who keeps black.
   bool firstStoneClash = false;

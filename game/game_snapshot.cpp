@@ -5,6 +5,7 @@
 //   u32 myColor, myTurn, proposingFifth, simulationMode
 //   i32 clockSetting, myClock, peerClock
 //   u8  resultFollows, firstStoneClash
+//   u32 outOfTime
 //   u32 ownTail
 //   str myName, peerName, gameResult   (u32 length, then the bytes)
 //   list moveList, simMoveList        (u32 count, then 8 bytes a record:
@@ -127,6 +128,7 @@ std::string Game::Snapshot() const {
     AppendUint32LE(out, static_cast<uint32_t>(value));
   out.push_back(resultFollows ? 1 : 0);
   out.push_back(firstStoneClash ? 1 : 0);
+  AppendUint32LE(out, outOfTime);
   AppendUint32LE(out, static_cast<uint32_t>(ownTail));
   PutText(out, myName);
   PutText(out, peerName);
@@ -152,6 +154,7 @@ bool Game::Restore(std::string_view bytes, std::string* error) {
   if (setting < 0 || own < 0) in.Fail("a clock", "is negative");
   const bool follows = in.Flag("the result flag");
   const bool clash = in.Flag("the clash flag");
+  const uint32_t timeOut = in.Below(3, "the out-of-time mark");
   const uint32_t tail = in.U32("the own tail");
   std::string me = in.Text("the own name");
   std::string them = in.Text("the peer's name");
@@ -173,6 +176,7 @@ bool Game::Restore(std::string_view bytes, std::string* error) {
   peerClock = peer;
   resultFollows = follows;
   firstStoneClash = clash;
+  outOfTime = timeOut;
   ownTail = tail;
   myName = std::move(me);
   peerName = std::move(them);

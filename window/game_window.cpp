@@ -51,10 +51,12 @@ const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
   return &kMap;
 }
 
-// Whatever a message did to the game, the profile keeps it.
+// Whatever a message did to the game, the profile keeps it and the line under
+// the board says it.
 LRESULT GameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
   KeepGame();
+  ShowStatus();
   return result;
 }
 
@@ -134,6 +136,15 @@ void GameWindow::OnPaint() {
   SetDlgItemText(kPeerClockLabel, std::to_string(game.peerClock));
   PublishStatus();
   Default();
+}
+
+void GameWindow::ShowStatus() {
+  if (m_hWnd == nullptr) return;
+  std::string status = game.StatusLine();
+  if (status == shownStatus) return;
+  SetDlgItemText(kStatusLine, status);
+  if (CWnd* line = GetDlgItem(kStatusLine)) line->Invalidate(TRUE);
+  shownStatus = std::move(status);
 }
 
 void GameWindow::PublishStatus() {

@@ -36,6 +36,7 @@ inline constexpr int kPeerClockLabel = 1001;
 inline constexpr int kLogPane = 1007;
 inline constexpr int kChatLine = 1008;
 inline constexpr int kSimButton = 1009;
+inline constexpr int kStatusLine = 1010;
 inline constexpr UINT kCmdReset = 32771;
 inline constexpr UINT kCmdExit = 32773;
 inline constexpr UINT kCmdAbout = 32774;
@@ -94,6 +95,8 @@ class GameWindow : public CDialog, private GameEvents {
 
   // ---- The game at a glance ----
 
+  // Writes the game's StatusLine under the board when it changed.
+  void ShowStatus();
   // Tells the host the game's StatusText when it changed since last told.
   void PublishStatus();
 
@@ -170,6 +173,7 @@ class GameWindow : public CDialog, private GameEvents {
   HICON hIcon = nullptr;
   CFont logFont;
   std::string publishedStatus;  // what the host was last told
+  std::string shownStatus;      // what the line under the board says
   // What KeepGame last wrote, and the numbers of the log's first kept entry
   // and of the next one.
   // Nothing is kept before RestoreKept has taken back what an earlier run kept.

@@ -31,8 +31,12 @@ done
 BLACK=0,0,0 WHITE=255,255,255 PROPOSAL=0,128,0 EMPTY=128,128,128
 # Alice's first stone makes her black; she places white's first stone and her
 # third; Bob keeps white (Escape answers the swap question with No).
+shows "$OUT/Alice.txt" "control 1010 Place the first stone to play black" ||
+  fail "Alice's status line does not invite the first stone"
 click "$ALICE" h 8
 expect_stone "$BOB" h 8 $BLACK "Bob's board, the first stone"
+shows "$OUT/Bob.txt" "control 1010 Opening: Alice places the first three stones" ||
+  fail "Bob's status line does not tell the opening"
 click "$ALICE" h 9
 expect_stone "$BOB" h 9 $WHITE "Bob's board, the second stone"
 click "$ALICE" i 9
@@ -66,6 +70,8 @@ click "$ALICE" g 7
 expect_stone "$BOB" g 7 $BLACK "Bob's board, the fifth black stone"
 for who in Alice Bob; do
   shows "$OUT/$who.txt" "BLACK win, 5 in row" || fail "$who's window shows no result"
+  shows "$OUT/$who.txt" "control 1010 Game over: BLACK win, 5 in row. Reset starts a new game" ||
+    fail "$who's status line does not say that the game is over"
 done
 import -window "$ALICE" "$OUT/alice_result.png"
 import -window "$BOB" "$OUT/bob_result.png"

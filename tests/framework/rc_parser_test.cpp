@@ -253,7 +253,7 @@ TEST(RcParser, ReadsTheProjectScript) {
   const DialogTemplate* game = m.FindDialog(102);
   ASSERT_NE(game, nullptr);
   EXPECT_EQ(DialogUnitsToPixels(DialogBaseUnits(game->font), 0, 0, game->cx, game->cy),
-            CRect(0, 0, 522, 300));
+            CRect(0, 0, 522, 320));
   EXPECT_NE(m.FindMenu(game->menuId), nullptr);
   EXPECT_NE(m.FindDialog(100), nullptr);
   EXPECT_NE(m.FindDialog(131), nullptr);

@@ -106,6 +106,103 @@ TEST(Game, TwoGamesPlayTheOpeningAndAgreeOnTheResult) {
   EXPECT_EQ(pair.alice.StatusText(), kBlackFive);
 }
 
+// The line under each board, step by step through every state of a game's
+// flow: both sides' lines against the state they were reached from.
+TEST(Game, TheStatusLineSaysWhereTheGameStands) {
+  Pair pair;
+  Game& a = pair.alice;
+  Game& b = pair.bob;
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    const char* alice;
+    const char* bob;
+  } steps[] = {
+      {"fresh", [] {}, "Place the first stone to play black",
+       "Place the first stone to play black"},
+      {"first stone", [&] { pair.Click(a, 7, 7); }, "Your move: opening stone 2 of 3 (white)",
+       "Opening: Alice places the first three stones"},
+      {"second stone", [&] { pair.Click(a, 7, 6); }, "Your move: opening stone 3 of 3 (black)",
+       "Opening: Alice places the first three stones"},
+      {"third stone, swap declined", [&] { pair.Click(a, 8, 6); },
+       "Opening: Bob decides whether to swap", "Your move (white)"},
+      {"fourth stone", [&] { pair.Click(b, 1, 1); }, "Your move: offer the fifth stone (1 of 2)",
+       "Opening: Alice offers the fifth stone"},
+      {"one proposal", [&] { pair.Click(a, 9, 5); }, "Your move: offer the fifth stone (2 of 2)",
+       "Opening: Alice offers the fifth stone"},
+      {"two proposals", [&] { pair.Click(a, 4, 11); }, "Opening: Bob chooses a proposal",
+       "Choose one of the two proposals"},
+      {"choice", [&] { pair.Click(b, 9, 5); }, "Bob's move (white)", "Your move (white)"},
+      {"play", [&] { pair.Click(b, 2, 1); }, "Your move (black)", "Alice's move (black)"},
+      {"what-if board", [&] { a.ToggleSimulation(); },
+       "What-if board: your stones stay here. Space or sim goes back", "Alice's move (black)"},
+      {"back", [&] { a.ToggleSimulation(); }, "Your move (black)", "Alice's move (black)"},
+      {"more play",
+       [&] {
+         pair.Click(a, 10, 4);
+         pair.Click(b, 3, 1);
+       },
+       "Your move (black)", "Alice's move (black)"},
+      {"five", [&] { pair.Click(a, 6, 8); },
+       "Game over: BLACK win, 5 in row. Reset starts a new game",
+       "Game over: BLACK win, 5 in row. Reset starts a new game"},
+      {"take-back after the result", [&] { pair.Click(a, 6, 8); },
+       "Game over: BLACK win, 5 in row. Reset starts a new game",
+       "Game over: BLACK win, 5 in row. Reset starts a new game"},
+      {"reset",
+       [&] {
+         a.Reset();
+         b.Reset();
+       },
+       "Place the first stone to play black", "Place the first stone to play black"},
+      {"a loaded game without a result",
+       [&] {
+         a.PutLoadedLine({{7, 7, Black},
+                          {8, 8, White},
+                          {7, 8, Black},
+                          {9, 9, White},
+                          {0, 0, Black},
+                          {0, 14, White}});
+         a.PlayLoadedLine(true);
+         pair.Deliver();
+       },
+       "Your move (black)", "Alice's move (black)"},
+      {"a loaded game with a result",
+       [&] {
+         MoveList five;
+         for (int16_t i = 0; i < 5; ++i) {
+           five.push_back(Move{i, 0, Black});
+           five.push_back(Move{i, 2, White});
+         }
+         five.pop_back();
+         a.PutLoadedLine(five);
+         a.PlayLoadedLine(false);
+         pair.Deliver();
+       },
+       "Game over: BLACK win, 5 in row. Reset starts a new game",
+       "Game over: BLACK win, 5 in row. Reset starts a new game"},
+      {"out of time",
+       [&] {
+         a.Reset();
+         b.Reset();
+         a.SetTimer(1);
+         pair.Deliver();
+         pair.Click(a, 7, 7);
+         pair.Click(a, 7, 6);
+         a.Tick();
+         pair.Deliver();
+       },
+       "You are out of time", "Alice is out of time"},
+      {"a chat line is no clock", [&] { b.ReceiveText("Bob: Carol is out of time"); },
+       "You are out of time", "Alice is out of time"},
+  };
+  for (const auto& step : steps) {
+    step.act();
+    EXPECT_EQ(a.StatusLine(), step.alice) << step.what;
+    EXPECT_EQ(b.StatusLine(), step.bob) << step.what;
+  }
+}
+
 // After every step each side is written down and taken back into a new Game,
 // as a restart does; the rest of the game is played by the restored copies
 // and ends exactly as the game played without a restart.

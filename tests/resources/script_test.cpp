@@ -74,7 +74,7 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
     const char* caption;
     int64_t menu;
   };
-  for (const Box& box : {Box{102, 348, 185, "duvex", 130}, Box{100, 235, 55, "About duvex", -1},
+  for (const Box& box : {Box{102, 348, 197, "duvex", 130}, Box{100, 235, 55, "About duvex", -1},
                          Box{131, 236, 58, "Dialog", -1}}) {
     ASSERT_TRUE(script.dialogs.contains(box.id)) << box.id;
     const RcDialog& d = script.dialogs.at(box.id);
@@ -104,7 +104,7 @@ TEST(ResourceScript, PlacesControlsInsideTheirDialogsUnderDistinctIds) {
       }
     }
   }
-  EXPECT_EQ(script.dialogs.at(102).controls.size(), 5u);
+  EXPECT_EQ(script.dialogs.at(102).controls.size(), 6u);
 }
 
 TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
