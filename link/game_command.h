@@ -13,8 +13,8 @@
 
 namespace tessaro {
 
-class GameWindow;
 class GameLink;
+class LinkEndpoint;
 
 // ---- Command codes ---------------------------------------------------------
 
@@ -49,7 +49,7 @@ constexpr bool MoveOnBoard(const Move& move) {
 class GameCommand {
  public:
   // Code CmdReset (1), the given owner, empty data.
-  explicit GameCommand(GameWindow* commandOwner) : owner(commandOwner) {}
+  explicit GameCommand(LinkEndpoint* commandOwner) : owner(commandOwner) {}
 
   // Setters.
   void setMove(const Move& move);
@@ -93,8 +93,8 @@ class GameCommand {
 
   // ---- Fields --------------------------------------------------------------
   int32_t code = CmdReset;
-  GameWindow* owner = nullptr;  // the sending window, or the one dispatched to
-  std::string data;             // raw bytes; may hold NUL and any other byte
+  LinkEndpoint* owner = nullptr;  // the sending window, or the one dispatched to
+  std::string data;               // raw bytes; may hold NUL and any other byte
 };
 
 }  // namespace tessaro

@@ -69,6 +69,11 @@ std::optional<std::string> ReadKept(HANDLE hContact, const char* name) {
   return std::nullopt;
 }
 
+void HostCalls::SetContactStatus(HANDLE contact, const std::string& status) {
+  CallHostService(MS_CLIST_SETCONTACTSTATUS, reinterpret_cast<WPARAM>(contact),
+                  reinterpret_cast<LPARAM>(status.c_str()));
+}
+
 void DeleteKept(HANDLE hContact, const char* name) {
   DBCONTACTSETTING setting = Setting(name);
   CallHostService(MS_DB_CONTACT_DELETESETTING, reinterpret_cast<WPARAM>(hContact),

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "sdk/plugin_api.h"
+#include "window/game_host.h"
 
 namespace tessaro {
 
@@ -31,5 +32,21 @@ void SendMessageToContact(HANDLE hContact, const std::string& text);
 bool WriteKept(HANDLE hContact, const char* name, std::string_view bytes);
 std::optional<std::string> ReadKept(HANDLE hContact, const char* name);
 void DeleteKept(HANDLE hContact, const char* name);
+
+// The game windows' messenger: each call through the host's services.
+class HostCalls final : public GameHost {
+ public:
+  void SendMessage(HANDLE contact, const std::string& text) override {
+    SendMessageToContact(contact, text);
+  }
+  void SetContactStatus(HANDLE contact, const std::string& status) override;
+  bool WriteKept(HANDLE contact, const char* name, std::string_view bytes) override {
+    return tessaro::WriteKept(contact, name, bytes);
+  }
+  std::optional<std::string> ReadKept(HANDLE contact, const char* name) override {
+    return tessaro::ReadKept(contact, name);
+  }
+  void DeleteKept(HANDLE contact, const char* name) override { tessaro::DeleteKept(contact, name); }
+};
 
 }  // namespace tessaro

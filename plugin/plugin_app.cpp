@@ -182,6 +182,7 @@ GameWindow* PluginApp::FindOrCreateWindow(HANDLE hContact) {
   window->game.peerName = name;
   window->game.myName = ContactDisplayName(nullptr);
   window->hContact = hContact;
+  window->host = &hostCalls_;
   registry_.push_back(std::move(created));
   window->CreateModeless();
   if (window->m_hWnd != nullptr) window->PostMessage(WM_INITDIALOG, 0, 0);

@@ -9,6 +9,7 @@
 
 #include "framework/afx.h"
 #include "framework/resources.h"
+#include "plugin/host_calls.h"
 #include "sdk/plugin_api.h"
 #include "window/game_window.h"
 
@@ -46,6 +47,7 @@ class PluginApp : public CWinApp {
  private:
   GameWindow* FindWindow(HANDLE hContact) const;
 
+  HostCalls hostCalls_;  // before the windows, which use it
   // Windows in creation order, found by contact handle: two contacts may share
   // a display name and must not share a window.
   std::vector<std::unique_ptr<GameWindow>> registry_;

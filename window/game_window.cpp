@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "plugin/host_calls.h"
-
 namespace tessaro {
 
 namespace {
@@ -149,10 +147,9 @@ void GameWindow::ShowStatus() {
 
 void GameWindow::PublishStatus() {
   const std::string status = game.StatusText();
-  if (status == publishedStatus || hContact == nullptr) return;
+  if (status == publishedStatus || hContact == nullptr || host == nullptr) return;
   publishedStatus = status;
-  CallHostService(MS_CLIST_SETCONTACTSTATUS, reinterpret_cast<WPARAM>(hContact),
-                  reinterpret_cast<LPARAM>(status.c_str()));
+  host->SetContactStatus(hContact, status);
 }
 
 HCURSOR GameWindow::OnQueryDragIcon() {

@@ -18,7 +18,7 @@
 #include "game/game.h"
 #include "link/game_command.h"
 #include "link/game_link.h"
-#include "sdk/plugin_api.h"
+#include "window/game_host.h"
 
 namespace tessaro {
 
@@ -48,7 +48,7 @@ inline constexpr UINT kSysCmdAbout = 0x0010;
 inline constexpr UINT_PTR kClockTimer = 0;
 inline constexpr UINT kClockPeriodMs = 1000;
 
-class GameWindow : public CDialog, private GameEvents {
+class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
  public:
   GameWindow();
   ~GameWindow() override;
@@ -68,7 +68,7 @@ class GameWindow : public CDialog, private GameEvents {
   // Sends one command to the peer at once.
   void SendCommand(const GameCommand& command);
   // Acts on one received command.
-  void Dispatch(GameCommand& command);
+  void Dispatch(GameCommand& command) override;
 
   // ---- Game flow ----
 
@@ -141,6 +141,12 @@ class GameWindow : public CDialog, private GameEvents {
   static const AFX_MSGMAP* GetThisMessageMap();
 
  private:
+  // ---- What the link asks of the window ----
+  void SendFrame(const std::string& frame) override;
+  std::string& IncomingText() override;
+  void QueueDrain(GameLink& queued) override;
+  void ShowReceiveError() override;
+
   // The log entry written into the profile; the kept log emptied.
   void KeepLogEntry(const std::string& entry);
   void ForgetLog();
@@ -169,6 +175,7 @@ class GameWindow : public CDialog, private GameEvents {
   std::string incomingText;
   std::string saveFile;
   HANDLE hContact = nullptr;
+  GameHost* host = nullptr;  // the messenger this window runs in
   std::string logView;
   HICON hIcon = nullptr;
   CFont logFont;

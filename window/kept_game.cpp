@@ -12,7 +12,6 @@
 #include <string>
 
 #include "game/little_endian.h"
-#include "plugin/host_calls.h"
 #include "window/game_window.h"
 
 namespace tessaro {
@@ -27,8 +26,8 @@ std::string EntryName(uint64_t n) {
   return "Log" + std::to_string(n);
 }
 
-uint64_t ReadNumber(HANDLE contact, const char* name) {
-  const std::optional<std::string> text = ReadKept(contact, name);
+uint64_t ReadNumber(GameHost& host, HANDLE contact, const char* name) {
+  const std::optional<std::string> text = host.ReadKept(contact, name);
   uint64_t n = 0;
   if (text) std::from_chars(text->data(), text->data() + text->size(), n);
   return n;
@@ -44,40 +43,41 @@ void GameWindow::KeepGame() {
   record += snapshot;
   record += incomingText;
   if (record == keptGame) return;
-  if (WriteKept(hContact, kGameSetting, record)) keptGame = std::move(record);
+  if (host->WriteKept(hContact, kGameSetting, record)) keptGame = std::move(record);
 }
 
 void GameWindow::KeepLogEntry(const std::string& entry) {
   if (!keeping) return;
-  if (WriteKept(hContact, EntryName(keptLogNext).c_str(), entry)) {
+  if (host->WriteKept(hContact, EntryName(keptLogNext).c_str(), entry)) {
     ++keptLogNext;
-    WriteKept(hContact, kLogNext, std::to_string(keptLogNext));
+    host->WriteKept(hContact, kLogNext, std::to_string(keptLogNext));
   }
 }
 
 void GameWindow::ForgetLog() {
   if (!keeping) return;
   for (uint64_t n = keptLogFirst; n < keptLogNext; ++n)
-    DeleteKept(hContact, EntryName(n).c_str());
+    host->DeleteKept(hContact, EntryName(n).c_str());
   keptLogFirst = keptLogNext;
-  WriteKept(hContact, kLogFirst, std::to_string(keptLogFirst));
+  host->WriteKept(hContact, kLogFirst, std::to_string(keptLogFirst));
 }
 
 void GameWindow::RestoreKept() {
-  if (hContact == nullptr || keeping) return;
+  if (hContact == nullptr || host == nullptr || keeping) return;
   keeping = true;
   // The log as it was, before anything this run adds to it.
-  keptLogFirst = ReadNumber(hContact, kLogFirst);
-  keptLogNext = std::max(keptLogFirst, ReadNumber(hContact, kLogNext));
+  keptLogFirst = ReadNumber(*host, hContact, kLogFirst);
+  keptLogNext = std::max(keptLogFirst, ReadNumber(*host, hContact, kLogNext));
   std::string log;
   for (uint64_t n = keptLogFirst; n < keptLogNext; ++n) {
-    if (std::optional<std::string> entry = ReadKept(hContact, EntryName(n).c_str())) log += *entry;
+    if (std::optional<std::string> entry = host->ReadKept(hContact, EntryName(n).c_str()))
+      log += *entry;
   }
   logText = log + logText;
   logView = logText;
   if (m_hWnd != nullptr) UpdateData(FALSE);
 
-  const std::optional<std::string> kept = ReadKept(hContact, kGameSetting);
+  const std::optional<std::string> kept = host->ReadKept(hContact, kGameSetting);
   if (!kept) return;
   const auto* bytes = reinterpret_cast<const uint8_t*>(kept->data());
   const size_t size = kept->size() >= 4 ? ReadUint32LE(bytes) : 0;

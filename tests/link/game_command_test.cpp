@@ -80,7 +80,7 @@ TEST(GameCommandFrames, EverySetterGivesTheFrameOnTheWire) {
 }
 
 TEST(GameCommandFrames, NewCommandIsAResetOfItsOwner) {
-  auto* owner = reinterpret_cast<GameWindow*>(0x1000);
+  auto* owner = reinterpret_cast<LinkEndpoint*>(0x1000);
   const GameCommand command(owner);
   EXPECT_EQ(command.owner, owner);
   EXPECT_EQ(command.code, CmdReset);
