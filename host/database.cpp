@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -21,7 +23,9 @@ namespace {
 // The layout this host writes. A profile with a higher number was written by a
 // newer host and is refused rather than misread.
 // 2 added the XMPP link: contact addresses, outbox, sequence state, received ids,
-// held messages, contact requests and the connection's history.
+// held messages, contact requests and the connection's history. The table of
+// confirmed messages kept came later without a new number: a host that does not
+// know it leaves it alone.
 constexpr int kSchemaVersion = 2;
 
 // How long a write waits for another connection's lock before it fails.
@@ -60,6 +64,12 @@ constexpr const char* kLinkSchema = R"sql(
     contact INTEGER NOT NULL,
     seq INTEGER NOT NULL,
     body BLOB NOT NULL);
+  CREATE TABLE IF NOT EXISTS sent(
+    contact INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    id TEXT NOT NULL,
+    body BLOB NOT NULL,
+    PRIMARY KEY(contact, seq));
   CREATE TABLE IF NOT EXISTS sequences(
     contact INTEGER PRIMARY KEY,
     next_out INTEGER NOT NULL DEFAULT 1,
@@ -255,6 +265,7 @@ class Statement {
     return rc;
   }
   int64_t Int(int column) { return sqlite3_column_int64(stmt_, column); }
+  sqlite3_stmt* raw() { return stmt_; }
   std::string Text(int column) {
     const void* data = sqlite3_column_blob(stmt_, column);
     int size = sqlite3_column_bytes(stmt_, column);
@@ -553,11 +564,63 @@ std::vector<OutboxRecord> Database::Outbox(HANDLE contact) const {
   return messages;
 }
 
-bool Database::RemoveOutbox(std::string_view id, HANDLE contact) {
-  Statement q(*statements_, "DELETE FROM outbox WHERE id = ?1 AND contact = ?2", &last_error_);
-  q.Bind(1, id);
-  q.Bind(2, RowOf(contact));
-  return q.Step() == SQLITE_DONE && sqlite3_changes(db_) == 1;
+bool Database::ConfirmOutbox(std::string_view id, HANDLE contact) {
+  Statement move(*statements_,
+                 "INSERT OR REPLACE INTO sent(contact, seq, id, body) "
+                 "SELECT contact, seq, id, body FROM outbox WHERE id = ?1 AND contact = ?2",
+                 &last_error_);
+  move.Bind(1, id);
+  move.Bind(2, RowOf(contact));
+  if (move.Step() != SQLITE_DONE || sqlite3_changes(db_) != 1) return false;
+  Statement remove(*statements_, "DELETE FROM outbox WHERE id = ?1 AND contact = ?2", &last_error_);
+  remove.Bind(1, id);
+  remove.Bind(2, RowOf(contact));
+  return remove.Step() == SQLITE_DONE && PruneSent(contact);
+}
+
+std::optional<std::size_t> Database::ConfirmOutboxUpTo(HANDLE contact, uint64_t seq) {
+  Statement move(*statements_,
+                 "INSERT OR REPLACE INTO sent(contact, seq, id, body) "
+                 "SELECT contact, seq, id, body FROM outbox WHERE contact = ?1 AND seq <= ?2",
+                 &last_error_);
+  move.Bind(1, RowOf(contact));
+  move.Bind(2, static_cast<int64_t>(seq));
+  if (move.Step() != SQLITE_DONE) return std::nullopt;
+  const auto moved = static_cast<std::size_t>(sqlite3_changes(db_));
+  if (moved == 0) return 0;
+  Statement remove(*statements_, "DELETE FROM outbox WHERE contact = ?1 AND seq <= ?2",
+                   &last_error_);
+  remove.Bind(1, RowOf(contact));
+  remove.Bind(2, static_cast<int64_t>(seq));
+  if (remove.Step() != SQLITE_DONE || !PruneSent(contact)) return std::nullopt;
+  return moved;
+}
+
+bool Database::PruneSent(HANDLE contact) {
+  Statement q(*statements_,
+              "DELETE FROM sent WHERE contact = ?1 AND seq <= "
+              "(SELECT max(seq) FROM sent WHERE contact = ?1) - ?2",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(kKeptSent));
+  return q.Step() == SQLITE_DONE;
+}
+
+std::vector<OutboxRecord> Database::SentMessages(HANDLE contact, uint64_t first,
+                                                 uint64_t last) const {
+  Statement q(*statements_,
+              "SELECT id, seq, body FROM outbox WHERE contact = ?1 AND seq BETWEEN ?2 AND ?3 "
+              "UNION ALL "
+              "SELECT id, seq, body FROM sent WHERE contact = ?1 AND seq BETWEEN ?2 AND ?3 "
+              "ORDER BY 2",
+              &last_error_);
+  q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(std::min<uint64_t>(first, INT64_MAX)));
+  q.Bind(3, static_cast<int64_t>(std::min<uint64_t>(last, INT64_MAX)));
+  std::vector<OutboxRecord> messages;
+  while (q.Step() == SQLITE_ROW)
+    messages.push_back({q.Text(0), contact, static_cast<uint64_t>(q.Int(1)), q.Text(2)});
+  return messages;
 }
 
 InboundState Database::Inbound(HANDLE contact) const {
@@ -617,10 +680,18 @@ bool Database::RemoveHeld(HANDLE contact, uint64_t seq) {
   return q.Step() == SQLITE_DONE;
 }
 
-bool Database::DropHeld(HANDLE contact) {
-  Statement q(*statements_, "DELETE FROM held WHERE contact = ?1", &last_error_);
+bool Database::DropHeld(HANDLE contact, uint64_t upto) {
+  Statement q(*statements_, "DELETE FROM held WHERE contact = ?1 AND seq <= ?2", &last_error_);
   q.Bind(1, RowOf(contact));
+  q.Bind(2, static_cast<int64_t>(std::min<uint64_t>(upto, INT64_MAX)));
   return q.Step() == SQLITE_DONE;
+}
+
+std::optional<uint64_t> Database::FirstHeld(HANDLE contact) const {
+  Statement q(*statements_, "SELECT min(seq) FROM held WHERE contact = ?1", &last_error_);
+  q.Bind(1, RowOf(contact));
+  if (q.Step() != SQLITE_ROW || sqlite3_column_type(q.raw(), 0) == SQLITE_NULL) return std::nullopt;
+  return static_cast<uint64_t>(q.Int(0));
 }
 
 std::vector<HANDLE> Database::ContactsWithHeld() const {

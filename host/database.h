@@ -35,7 +35,8 @@ struct ContactRecord {
   std::string address;  // bare XMPP address, lower-case; empty: none
 };
 
-// A message sent over the XMPP link and not yet confirmed by a receipt.
+// A message sent over the XMPP link: in the outbox until the peer's host confirms
+// it, then among the sent messages kept for a peer that asks for one again.
 struct OutboxRecord {
   std::string id;
   HANDLE contact = nullptr;
@@ -79,6 +80,10 @@ enum class ReadFilter { kAll, kUnread, kRead };
 
 class Database {
  public:
+  // How many confirmed messages to each contact are kept, so that a peer that
+  // lost some can have them again.
+  static constexpr std::size_t kKeptSent = 1000;
+
   // An empty path opens a fresh database in memory; otherwise the file is opened, or
   // created with an empty profile. Returns nullptr and a message naming the path when
   // the file cannot be opened or is not a profile of this host.
@@ -133,8 +138,16 @@ class Database {
   bool AddOutbox(const OutboxRecord& message);
   // Unconfirmed messages (of one contact, or all when nullptr) by contact and seq.
   std::vector<OutboxRecord> Outbox(HANDLE contact = nullptr) const;
-  // Removes the message if it is the contact's. Returns whether one was removed.
-  bool RemoveOutbox(std::string_view id, HANDLE contact);
+  // Moves the message, if it is the contact's and unconfirmed, from the outbox to
+  // the sent messages kept (the last kKeptSent of each contact). Returns whether
+  // one was moved.
+  bool ConfirmOutbox(std::string_view id, HANDLE contact);
+  // The same for each of the contact's unconfirmed messages up to `seq`. Returns
+  // how many were moved, or nullopt on failure.
+  std::optional<std::size_t> ConfirmOutboxUpTo(HANDLE contact, uint64_t seq);
+  // The messages to the contact numbered first to last that the profile still
+  // has, unconfirmed or kept, by seq.
+  std::vector<OutboxRecord> SentMessages(HANDLE contact, uint64_t first, uint64_t last) const;
   InboundState Inbound(HANDLE contact) const;
   bool SetInbound(HANDLE contact, const InboundState& state);
   // The contact that sent the message with this id, or nullopt when none did.
@@ -144,7 +157,10 @@ class Database {
   bool Hold(HANDLE contact, uint64_t seq, std::string_view body);
   std::optional<std::string> Held(HANDLE contact, uint64_t seq) const;
   bool RemoveHeld(HANDLE contact, uint64_t seq);
-  bool DropHeld(HANDLE contact);
+  // Drops the contact's held messages numbered up to `upto` (all by default).
+  bool DropHeld(HANDLE contact, uint64_t upto = INT64_MAX);
+  // The lowest number held for the contact; nullopt when none is.
+  std::optional<uint64_t> FirstHeld(HANDLE contact) const;
   std::vector<HANDLE> ContactsWithHeld() const;
 
   // ---- Contact requests and the connection's history ----
@@ -174,6 +190,8 @@ class Database {
   explicit Database(sqlite3* db);
   bool Upgrade(int64_t found);
   bool Exec(const char* sql);
+  // Keeps the last kKeptSent confirmed messages to the contact.
+  bool PruneSent(HANDLE contact);
 
   sqlite3* db_;
   std::unique_ptr<StatementCache> statements_;

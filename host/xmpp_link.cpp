@@ -3,16 +3,11 @@
 #include <cstdio>
 #include <ctime>
 #include <utility>
+#include <vector>
 
 #include "host/host.h"
 
 namespace tessaro::host {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-}  // namespace
 
 XmppLink::XmppLink(Database& db, UiQueue& queue, XmppAccount account, LinkHooks hooks)
     : db_(db),
@@ -20,8 +15,8 @@ XmppLink::XmppLink(Database& db, UiQueue& queue, XmppAccount account, LinkHooks 
       hooks_(std::move(hooks)),
       own_address_(BareAddress(account.address)),
       epoch_(db.Epoch()),
-      transport_(std::make_unique<XmppTransport>(std::move(account),
-                                                 static_cast<XmppTransport::Listener&>(*this))) {}
+      transport_(std::make_unique<XmppTransport>(
+          std::move(account), static_cast<XmppTransport::Listener&>(*this), true)) {}
 
 XmppLink::~XmppLink() {
   transport_.reset();  // joins the network thread: no more posts
@@ -63,8 +58,8 @@ void XmppLink::OnMessage(IncomingStanza stanza) {
   Post([this, stanza = std::move(stanza)] { HandleStanza(stanza); });
 }
 
-void XmppLink::OnPresence(const std::string& from, const std::string& type) {
-  Post([this, from, type] { HandlePresence(from, type); });
+void XmppLink::OnPresence(const std::string& from, const std::string& type, bool runs_link) {
+  Post([this, from, type, runs_link] { HandlePresence(from, type, runs_link); });
 }
 
 void XmppLink::OnRoster(std::vector<RosterItem> items) {
@@ -72,12 +67,26 @@ void XmppLink::OnRoster(std::vector<RosterItem> items) {
 }
 
 void XmppLink::OnTick() {
-  Post([this] {
-    // A delivery that failed (the profile was busy) is tried again here.
-    for (HANDLE contact : db_.ContactsWithHeld())
-      DeliverHeld(contact);
-    ResendOverdue();
-  });
+  Post([this] { HandleTick(); });
+}
+
+void XmppLink::HandleTick() {
+  const auto now = Clock::now();
+  // A delivery that failed (the profile was busy) is tried again here.
+  const std::vector<HANDLE> holding = db_.ContactsWithHeld();
+  for (HANDLE contact : holding)
+    DeliverHeld(contact);
+  std::erase_if(gaps_, [&](const auto& gap) { return !db_.FirstHeld(gap.first); });
+  for (HANDLE contact : holding)
+    AskForGap(contact, now);
+  if (state_ == LinkState::kOnline && send_offline_at_ && now >= *send_offline_at_) {
+    send_offline_at_.reset();
+    for (const OutboxRecord& message : db_.Outbox()) {
+      auto it = resources_.find(db_.AddressOf(message.contact));
+      if (it == resources_.end() || it->second.empty()) SendStored(message);
+    }
+  }
+  ResendOverdue();
 }
 
 // ---- Sending ----
@@ -108,9 +117,21 @@ bool XmppLink::Send(HANDLE to, std::string_view text) {
 }
 
 void XmppLink::SendStored(const OutboxRecord& message) {
-  // While offline nothing is sent: the whole outbox goes out at the next login.
+  // While offline nothing is sent: the whole outbox goes out after the next login.
   if (state_ != LinkState::kOnline) return;
-  transport_->Send({db_.AddressOf(message.contact), message.id, message.body, message.seq, epoch_});
+  if (std::string host = HostAddress(message.contact); !host.empty()) {
+    SendTo(host, message);
+    return;
+  }
+  // Only other clients of the contact online: they would take the message and
+  // the server would not keep it. It goes to the contact's host when one shows.
+  const std::string address = db_.AddressOf(message.contact);
+  auto it = resources_.find(address);
+  if (it == resources_.end() || it->second.empty()) SendTo(address, message);
+}
+
+void XmppLink::SendTo(const std::string& to, const OutboxRecord& message) {
+  transport_->Send({to, message.id, message.body, message.seq, epoch_});
   last_sent_[message.id] = Clock::now();
 }
 
@@ -118,12 +139,20 @@ void XmppLink::ResendOverdue() {
   if (state_ != LinkState::kOnline) return;
   const auto due = Clock::now() - kResendAfter;
   for (const OutboxRecord& message : db_.Outbox()) {
-    // An offline contact gets its messages from the server's offline storage, which
-    // already holds them since the last login.
-    if (!IsOnline(message.contact)) continue;
+    // A contact without a host online gets its messages from the server's
+    // offline storage, or from the resending when its host comes online.
+    if (!HostOnline(message.contact)) continue;
     auto sent = last_sent_.find(message.id);
     if (sent == last_sent_.end() || sent->second < due) SendStored(message);
   }
+}
+
+std::string XmppLink::HostAddress(HANDLE contact) const {
+  auto it = resources_.find(db_.AddressOf(contact));
+  if (it == resources_.end()) return {};
+  for (const auto& [full, runs_link] : it->second)
+    if (runs_link) return full;
+  return {};
 }
 
 HANDLE XmppLink::StoreEvent(HANDLE contact, std::string_view text, uint32_t flags) {
@@ -147,8 +176,14 @@ void XmppLink::HandleStanza(const IncomingStanza& stanza) {
     case ParsedStanza::Kind::kIgnore:
       Log("ignored: " + parsed.reason);
       return;
-    case ParsedStanza::Kind::kReceipt:
-      HandleReceipt(parsed);
+    case ParsedStanza::Kind::kAck:
+      HandleAck(parsed);
+      return;
+    case ParsedStanza::Kind::kMissing:
+      HandleMissing(parsed, stanza.from);
+      return;
+    case ParsedStanza::Kind::kGone:
+      HandleGone(parsed, stanza.from);
       return;
     case ParsedStanza::Kind::kMessage:
       HandleIncoming(parsed, stanza.from);
@@ -158,11 +193,10 @@ void XmppLink::HandleStanza(const IncomingStanza& stanza) {
 
 void XmppLink::HandleIncoming(const ParsedStanza& message, const std::string& full_from) {
   const std::string& from = message.from;
-  const uint32_t now = Now();
   HANDLE contact = db_.ContactByAddress(from);
   if (contact == nullptr) {
     // Not a contact: never a game's business. Kept for the player to accept.
-    if (db_.AddRequest(from, message.body, now)) {
+    if (db_.AddRequest(from, message.body, Now())) {
       if (hooks_.changed) hooks_.changed();
     } else {
       Log("cannot keep the contact request of " + from + ": " + db_.LastError());
@@ -177,56 +211,99 @@ void XmppLink::HandleIncoming(const ParsedStanza& message, const std::string& fu
         return;
       }
       Log("ignored: message " + message.id + " from " + from + " arrived again");
-      if (message.wants_receipt) transport_->SendReceipt(full_from, message.id);
+      if (message.seq != 0) {
+        Acknowledge(contact, full_from, message.id, message.epoch);
+      } else if (message.wants_receipt) {
+        transport_->SendReceipt(full_from, message.id);
+      }
       return;
     }
+  }
+  if (message.seq != 0) {
+    HandleGame(contact, message, full_from);
+    return;
+  }
+  // A chat line of an ordinary client: taken as it comes.
+  HANDLE event = nullptr;
+  {
+    Database::Transaction transaction(db_);
+    if (!transaction.ok() || (!message.id.empty() && !db_.MarkReceived(message.id, contact)) ||
+        (event = StoreEvent(contact, message.body, 0)) == nullptr || !transaction.Commit()) {
+      Log("cannot store message " + message.id + " from " + from + ": " + db_.LastError());
+      return;
+    }
+  }
+  if (message.wants_receipt) transport_->SendReceipt(full_from, message.id);
+  if (hooks_.event_added) hooks_.event_added(contact, event);
+}
+
+void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
+                          const std::string& full_from) {
+  const std::string& from = message.from;
+  const std::string what = "message " + std::to_string(message.seq) + " from " + from;
+  InboundState in = db_.Inbound(contact);
+  // What is dropped is acknowledged all the same, so that the sender stops.
+  const auto drop = [&](const std::string& reason) {
+    Log("ignored: " + what + " " + reason);
+    Acknowledge(contact, full_from, message.id, message.epoch);
+  };
+  if (message.epoch < in.epoch) return drop("of an earlier profile of the contact");
+  if (message.epoch == in.epoch && message.seq < in.next) return drop("was handed on before");
+  // A server's stamp has whole seconds: only a message kept a whole second
+  // before this profile was made is surely older than the profile.
+  if (message.sent_at && *message.sent_at + 1'000'000 <= epoch_) {
+    // It was meant for a former profile of this account; what follows it
+    // belongs to this one.
+    Database::Transaction transaction(db_);
+    bool ok = transaction.ok() && db_.MarkReceived(message.id, contact);
+    if (message.epoch > in.epoch) {
+      ok = ok && db_.DropHeld(contact) && db_.SetInbound(contact, {message.epoch, message.seq + 1});
+    } else {
+      ok = ok && db_.DropHeld(contact, message.seq) &&
+           db_.SetInbound(contact, {in.epoch, message.seq + 1});
+    }
+    if (!ok || !transaction.Commit()) {
+      Log("cannot store where " + from + "'s messages stand: " + db_.LastError());
+      return;
+    }
+    return drop("was kept by the server since before this profile was made");
   }
   HANDLE event = nullptr;
   {
     Database::Transaction transaction(db_);
     bool ok = transaction.ok();
-    if (message.seq == 0) {
-      ok = ok && (message.id.empty() || db_.MarkReceived(message.id, contact)) &&
-           (event = StoreEvent(contact, message.body, 0)) != nullptr;
+    if (message.epoch > in.epoch) {
+      // A new profile of the contact counts from 1; what the old one left waiting
+      // can never be completed.
+      in = InboundState{message.epoch, 1};
+      ok = ok && db_.DropHeld(contact) && db_.SetInbound(contact, in);
+    }
+    ok = ok && db_.MarkReceived(message.id, contact);
+    if (message.seq == in.next) {
+      ++in.next;
+      ok = ok && (event = StoreEvent(contact, message.body, 0)) != nullptr &&
+           db_.SetInbound(contact, in);
     } else {
-      InboundState in = db_.Inbound(contact);
-      if (message.epoch < in.epoch) {
-        // From a profile the contact has since replaced: its order is over.
-        Log("ignored: message " + message.id + " from " + from + " of an earlier profile");
-        if (message.wants_receipt) transport_->SendReceipt(full_from, message.id);
-        return;
-      }
-      if (message.epoch > in.epoch) {
-        // A new profile of the contact counts from 1; what the old one left waiting
-        // can never be completed.
-        in = InboundState{message.epoch, 1};
-        ok = ok && db_.DropHeld(contact) && db_.SetInbound(contact, in);
-      }
-      if (ok && message.seq < in.next) {
-        Log("ignored: message " + std::to_string(message.seq) + " from " + from +
-            " was handed on before");
-        if (message.wants_receipt) transport_->SendReceipt(full_from, message.id);
-        return;
-      }
-      ok = ok && db_.MarkReceived(message.id, contact);
-      if (message.seq == in.next) {
-        ++in.next;
-        ok = ok && (event = StoreEvent(contact, message.body, 0)) != nullptr &&
-             db_.SetInbound(contact, in);
-      } else {
-        ok = ok && db_.Hold(contact, message.seq, message.body);
-      }
+      ok = ok && db_.Hold(contact, message.seq, message.body);
     }
     if (!ok || !transaction.Commit()) {
-      // No receipt: the sender keeps the message and sends it again.
+      // Not acknowledged: the sender keeps the message and sends it again.
       Log("cannot store message " + message.id + " from " + from + ": " + db_.LastError() +
           "; not acknowledged");
       return;
     }
   }
-  if (message.wants_receipt) transport_->SendReceipt(full_from, message.id);
   if (event != nullptr && hooks_.event_added) hooks_.event_added(contact, event);
   DeliverHeld(contact);
+  Acknowledge(contact, full_from, message.id, message.epoch);
+}
+
+void XmppLink::Acknowledge(HANDLE contact, const std::string& to, const std::string& id,
+                           uint64_t epoch) {
+  const InboundState in = db_.Inbound(contact);
+  LinkNotice ack{LinkNotice::Kind::kAck, to, id, epoch, 0, 0};
+  if (in.epoch == epoch) ack.last = in.next - 1;
+  if (!ack.id.empty() || ack.last != 0) transport_->SendNotice(std::move(ack));
 }
 
 void XmppLink::DeliverHeld(HANDLE contact) {
@@ -248,13 +325,106 @@ void XmppLink::DeliverHeld(HANDLE contact) {
   }
 }
 
-void XmppLink::HandleReceipt(const ParsedStanza& receipt) {
-  HANDLE contact = db_.ContactByAddress(receipt.from);
-  if (contact == nullptr || !db_.RemoveOutbox(receipt.id, contact)) {
-    Log("ignored: receipt from " + receipt.from + " for unknown message " + receipt.id);
+void XmppLink::AskForGap(HANDLE contact, Clock::time_point now) {
+  const std::optional<uint64_t> held = db_.FirstHeld(contact);
+  const InboundState in = db_.Inbound(contact);
+  if (!held || *held <= in.next) return;
+  Gap& gap = gaps_[contact];
+  if (gap.first != in.next) gap = Gap{in.next, now, std::nullopt};  // a new gap
+  if (state_ != LinkState::kOnline || now - gap.since < kGapWait) return;
+  // Asked once, the question waits in the server's storage for a sender who is
+  // away; asked again only while the sender's host is online.
+  const std::string host = HostAddress(contact);
+  if (gap.asked && (host.empty() || now - *gap.asked < kGapAskAgain)) return;
+  gap.asked = now;
+  const std::string address = db_.AddressOf(contact);
+  Log("asked " + address + " for its messages " + std::to_string(in.next) + " to " +
+      std::to_string(*held - 1) + ", missing before those held");
+  transport_->SendNotice({LinkNotice::Kind::kMissing,
+                          host.empty() ? address : host,
+                          {},
+                          in.epoch,
+                          in.next,
+                          *held - 1});
+}
+
+void XmppLink::HandleAck(const ParsedStanza& ack) {
+  HANDLE contact = db_.ContactByAddress(ack.from);
+  if (contact == nullptr) {
+    Log("ignored: acknowledgement from " + ack.from + ", who is not a contact");
     return;
   }
-  last_sent_.erase(receipt.id);
+  if (ack.epoch != epoch_) {
+    Log("ignored: acknowledgement from " + ack.from + " for an earlier profile of this account");
+    return;
+  }
+  if (!ack.id.empty() && db_.ConfirmOutbox(ack.id, contact)) last_sent_.erase(ack.id);
+  if (ack.upto != 0) {
+    std::optional<std::size_t> confirmed = db_.ConfirmOutboxUpTo(contact, ack.upto);
+    if (!confirmed) {
+      Log("cannot confirm messages to " + ack.from + ": " + db_.LastError());
+    } else if (*confirmed != 0) {
+      // Their own acknowledgements were lost: forget when they were sent.
+      std::map<std::string, Clock::time_point> still;
+      for (const OutboxRecord& message : db_.Outbox()) {
+        auto it = last_sent_.find(message.id);
+        if (it != last_sent_.end()) still.insert(*it);
+      }
+      last_sent_.swap(still);
+    }
+  }
+}
+
+void XmppLink::HandleMissing(const ParsedStanza& request, const std::string& full_from) {
+  HANDLE contact = db_.ContactByAddress(request.from);
+  if (contact == nullptr) {
+    Log("ignored: request for messages from " + request.from + ", who is not a contact");
+    return;
+  }
+  std::vector<OutboxRecord> kept;
+  if (request.epoch == epoch_) kept = db_.SentMessages(contact, request.first, request.last);
+  // Numbers this profile no longer has (or an earlier profile sent) are gone.
+  uint64_t next = request.first;
+  const auto gone = [&](uint64_t last) {
+    if (last < next) return;
+    LogLost("messages " + std::to_string(next) + " to " + std::to_string(last) + " to " +
+            request.from + " were lost: no longer kept by this profile");
+    transport_->SendNotice({LinkNotice::Kind::kGone, full_from, {}, request.epoch, next, last});
+  };
+  for (const OutboxRecord& message : kept) {
+    gone(message.seq - 1);
+    transport_->Send({full_from, message.id, message.body, message.seq, epoch_});
+    next = message.seq + 1;
+  }
+  gone(request.last);
+}
+
+void XmppLink::HandleGone(const ParsedStanza& gone, const std::string& full_from) {
+  HANDLE contact = db_.ContactByAddress(gone.from);
+  if (contact == nullptr) return;
+  bool skipped = false;
+  while (true) {
+    DeliverHeld(contact);
+    const InboundState in = db_.Inbound(contact);
+    if (gone.epoch != in.epoch || in.next < gone.first || in.next > gone.last) break;
+    // Skip to the next message held, or past what the sender no longer has.
+    uint64_t last = gone.last;
+    if (std::optional<uint64_t> held = db_.FirstHeld(contact); held && *held - 1 < last)
+      last = *held - 1;
+    if (!db_.SetInbound(contact, {in.epoch, last + 1})) {
+      Log("cannot skip lost messages from " + gone.from + ": " + db_.LastError());
+      return;
+    }
+    skipped = true;
+    LogLost("messages " + std::to_string(in.next) + " to " + std::to_string(last) + " from " +
+            gone.from + " were lost: the sender no longer has them");
+  }
+  if (skipped) Acknowledge(contact, full_from, {}, gone.epoch);
+}
+
+void XmppLink::LogLost(const std::string& what) {
+  Log(what);
+  db_.LogConnection(Now(), "messages lost", what);
 }
 
 // ---- State, presence and roster ----
@@ -268,10 +438,9 @@ void XmppLink::HandleState(LinkState state, const std::string& detail) {
   if (state != before && state != LinkState::kConnecting) {
     db_.LogConnection(Now(), LinkStateName(state), detail);
   }
-  if (state == LinkState::kOnline) {
-    for (const OutboxRecord& message : db_.Outbox())
-      SendStored(message);
-  }
+  // Contacts whose host shows its presence get the outbox then; the rest, once
+  // presence had time to come, through the server's offline storage.
+  if (state == LinkState::kOnline) send_offline_at_ = Clock::now() + std::chrono::seconds(1);
   if (hooks_.changed) hooks_.changed();
 }
 
@@ -280,29 +449,36 @@ bool XmppLink::IsOnline(HANDLE contact) const {
   return it != resources_.end() && !it->second.empty();
 }
 
-void XmppLink::HandlePresence(const std::string& from, const std::string& type) {
+bool XmppLink::HostOnline(HANDLE contact) const {
+  return !HostAddress(contact).empty();
+}
+
+void XmppLink::HandlePresence(const std::string& from, const std::string& type, bool runs_link) {
   const std::string bare = BareAddress(from);
   if (bare.empty() || bare == own_address_) return;
   HANDLE contact = db_.ContactByAddress(bare);
   if (type.empty() || type == "unavailable") {
     if (contact == nullptr) return;
     const bool was_online = IsOnline(contact);
+    std::map<std::string, bool>& resources = resources_[bare];
+    auto known = resources.find(from);
+    const bool host_came =
+        type.empty() && runs_link && (known == resources.end() || !known->second);
     if (type.empty()) {
-      resources_[bare].insert(from);
-    } else {
-      resources_[bare].erase(from);
+      resources[from] = runs_link;
+    } else if (known != resources.end()) {
+      resources.erase(known);
     }
-    const bool online = IsOnline(contact);
-    // The contact's host may have lost what was in flight to it: send again what
-    // did not just go out (that is in the server's offline storage for it).
-    if (online && !was_online) {
-      const auto recent = Clock::now() - std::chrono::seconds(1);
-      for (const OutboxRecord& message : db_.Outbox(contact)) {
-        auto sent = last_sent_.find(message.id);
-        if (sent == last_sent_.end() || sent->second < recent) SendStored(message);
-      }
+    if (host_came) {
+      // The contact's host may have lost what was in flight to it or to its
+      // predecessor, or another client of the contact took it: all again, and
+      // where this side stands, in case acknowledgements were lost.
+      for (const OutboxRecord& message : db_.Outbox(contact))
+        SendTo(from, message);
+      const InboundState in = db_.Inbound(contact);
+      if (in.epoch != 0) Acknowledge(contact, from, {}, in.epoch);
     }
-    if (online != was_online && hooks_.changed) hooks_.changed();
+    if (IsOnline(contact) != was_online && hooks_.changed) hooks_.changed();
   } else if (type == "subscribe") {
     if (contact != nullptr) {
       Approve(bare);

@@ -1,20 +1,29 @@
 // The protocol "ICQ" over XMPP: each message to a contact reaches the peer's
 // plug-in whole, once and in the order sent, across lost connections, server
-// restarts and crashes of either host.
+// restarts and crashes of either host, and whatever other clients of the two
+// accounts are online.
 //
 // Sending: the sent event, the message's place in the outbox and its sequence
-// number are stored in one transaction; then the message goes out with an id, a
-// receipt request and its sequence number (see xmpp_stanza.h). It stays in the
-// outbox until the peer's receipt arrives and is sent again, with the same id,
-// after every login, when the contact comes online, and when unconfirmed for
-// kResendAfter while online.
+// number are stored in one transaction; then the message goes out with an id and
+// its sequence number (see xmpp_stanza.h), to the contact's host when its
+// presence shows one, else to the bare address (where the server keeps it while
+// nobody is online). It stays in the outbox until the peer's host acknowledges
+// it, and is sent again, with the same id, after every login, when a host of the
+// contact comes online, and when unconfirmed for kResendAfter while one is. Once
+// confirmed it is kept a while longer (Database::kKeptSent), for a peer that
+// asks for it again.
 //
-// Receiving: a message is stored before its receipt is sent; if storing fails
-// there is no receipt, so the sender tries again. Messages are handed on (stored
-// as events, then "DB/Event/Added") in the sender's order; those ahead of a gap
-// wait in the profile. An id seen before gets its receipt again and nothing else.
-// Only contacts get through: a message from any other address becomes a contact
-// request. Any resource of a contact's bare address is that contact.
+// Receiving: a game message is stored before it is acknowledged; if storing
+// fails there is no acknowledgement, so the sender tries again. Messages are
+// handed on (stored as events, then "DB/Event/Added") in the sender's order;
+// those ahead of a gap wait in the profile. A gap still open after kGapWait is
+// asked for (again every kGapAskAgain); numbers the sender no longer has are
+// skipped, and both sides log them as lost. An id seen before gets its
+// acknowledgement again and nothing else. A message that a server kept since
+// before this profile was made, or from an earlier profile of the contact, never
+// reaches a game. Only contacts get through: a message from any other address
+// becomes a contact request. Any resource of a contact's bare address is that
+// contact.
 //
 // Runs on the user-interface thread, except what the transport's network thread
 // posts to the queue. Not copyable; destroy it before the database.
@@ -26,7 +35,7 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -51,7 +60,10 @@ struct LinkHooks {
 
 class XmppLink final : public Transport, private XmppTransport::Listener {
  public:
+  using Clock = std::chrono::steady_clock;
   static constexpr auto kResendAfter = std::chrono::seconds(3);
+  static constexpr auto kGapWait = std::chrono::seconds(2);
+  static constexpr auto kGapAskAgain = std::chrono::seconds(10);
 
   XmppLink(Database& db, UiQueue& queue, XmppAccount account, LinkHooks hooks);
   // Stops the network thread; tasks it posted and that have not run do nothing.
@@ -77,15 +89,18 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // ---- Incoming ----
   // What the network thread posts for each received message stanza, on the
   // user-interface thread. Public so that a fuzzer or a test can feed stanzas to
-  // the link without a network (before Start, receipts just wait in the queue).
+  // the link without a network (before Start, what it answers waits in the queue).
   void HandleStanza(const IncomingStanza& stanza);
 
   // ---- State ----
   LinkState state() const { return state_; }
   const std::string& state_detail() const { return state_detail_; }
+  // Whether any client of the contact is online.
   bool IsOnline(HANDLE contact) const;
+  // Whether a host of the contact (a resource that runs the link) is online.
+  bool HostOnline(HANDLE contact) const;
   const std::string& own_address() const { return own_address_; }
-  // How many sent messages still wait for their receipt.
+  // How many sent messages still wait for the peer's acknowledgement.
   std::size_t Unconfirmed() const { return db_.Outbox().size(); }
   XmppTransport& transport() { return *transport_; }
 
@@ -93,7 +108,7 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // XmppTransport::Listener, on the network thread: each posts to the queue.
   void OnState(LinkState state, const std::string& detail) override;
   void OnMessage(IncomingStanza stanza) override;
-  void OnPresence(const std::string& from, const std::string& type) override;
+  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override;
   void OnRoster(std::vector<RosterItem> items) override;
   void OnTick() override;
   void Post(std::function<void()> task);
@@ -101,15 +116,32 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // On the user-interface thread.
   void HandleState(LinkState state, const std::string& detail);
   void HandleIncoming(const ParsedStanza& message, const std::string& full_from);
-  void HandleReceipt(const ParsedStanza& receipt);
-  void HandlePresence(const std::string& from, const std::string& type);
+  void HandleGame(HANDLE contact, const ParsedStanza& message, const std::string& full_from);
+  void HandleAck(const ParsedStanza& ack);
+  void HandleMissing(const ParsedStanza& request, const std::string& full_from);
+  void HandleGone(const ParsedStanza& gone, const std::string& full_from);
+  void HandlePresence(const std::string& from, const std::string& type, bool runs_link);
   void HandleRoster(const std::vector<RosterItem>& items);
+  void HandleTick();
   // Stores held messages of the contact that are now next in order.
   void DeliverHeld(HANDLE contact);
+  // Asks the contact for the messages missing before those held, when due.
+  void AskForGap(HANDLE contact, Clock::time_point now);
+  // Tells `to` which of the contact's messages this profile has handed on, and
+  // confirms the message `id` (empty: none).
+  void Acknowledge(HANDLE contact, const std::string& to, const std::string& id, uint64_t epoch);
   // Stores a message of the contact as an event inside the open transaction.
   HANDLE StoreEvent(HANDLE contact, std::string_view text, uint32_t flags);
+  // Sends an outbox message to the contact's host, else to its bare address
+  // while no client of it is online; else it waits for a host to come online.
   void SendStored(const OutboxRecord& message);
+  void SendTo(const std::string& to, const OutboxRecord& message);
   void ResendOverdue();
+  // The full address of an online host of the contact; empty: none.
+  std::string HostAddress(HANDLE contact) const;
+  // Messages first to last from or to the contact that are lost: to the log and
+  // the connection's history.
+  void LogLost(const std::string& what);
   void Log(const std::string& line) const;
   uint32_t Now() const;
 
@@ -121,8 +153,18 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   std::unique_ptr<XmppTransport> transport_;
   LinkState state_ = LinkState::kOffline;
   std::string state_detail_;
-  std::map<std::string, std::set<std::string>> resources_;  // bare -> online resources
-  std::map<std::string, std::chrono::steady_clock::time_point> last_sent_;  // outbox id
+  // bare -> each online resource, and whether it runs the link
+  std::map<std::string, std::map<std::string, bool>> resources_;
+  std::map<std::string, Clock::time_point> last_sent_;  // outbox id
+  // After a login the outbox goes to contacts with no client online once their
+  // presence had time to arrive (those with a host get it when it shows).
+  std::optional<Clock::time_point> send_offline_at_;
+  struct Gap {
+    uint64_t first = 0;  // the first number missing
+    Clock::time_point since;
+    std::optional<Clock::time_point> asked;
+  };
+  std::map<HANDLE, Gap> gaps_;
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 

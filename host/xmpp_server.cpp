@@ -30,7 +30,8 @@ using Clock = std::chrono::steady_clock;
 
 // The server as the host needs it: client connections on one loopback port, no
 // server-to-server links, no TLS, plain accounts in files, and no rate limits
-// (a burst of game messages must not be throttled).
+// (a burst of game messages must not be throttled). Carbon copies and offline
+// storage are on, as on the servers people use.
 constexpr char kConfigTemplate[] = R"lua(
 local base = @BASE@
 @ROOT@
@@ -49,7 +50,7 @@ allow_unencrypted_plain_auth = true
 authentication = "internal_plain"
 storage = "internal"
 network_settings = { nagle = false }
-modules_enabled = { "roster"; "saslauth"; "disco"; "ping"; "offline"; }
+modules_enabled = { "roster"; "saslauth"; "disco"; "ping"; "offline"; "carbons"; }
 modules_disabled = { "s2s"; "s2s_auth_certs"; }
 VirtualHost "localhost"
 )lua";

@@ -66,6 +66,22 @@ void Adopt(xmpp_stanza_t* parent, xmpp_stanza_t* child) {
   xmpp_stanza_release(child);
 }
 
+void SetNumber(xmpp_stanza_t* element, const char* name, uint64_t value) {
+  xmpp_stanza_set_attribute(element, name, std::to_string(value).c_str());
+}
+
+// What every stanza of the link carries: no carbon copy to the account's other
+// clients, and offline storage when nobody is online to take it.
+void AddHints(xmpp_ctx_t* ctx, xmpp_stanza_t* message) {
+  Adopt(message, Child(ctx, "private", kCarbonsNamespace));
+  Adopt(message, Child(ctx, "no-copy", kHintsNamespace));
+  Adopt(message, Child(ctx, "store", kHintsNamespace));
+}
+
+std::string Attribute(xmpp_stanza_t* element, const char* name) {
+  return Text(xmpp_stanza_get_attribute(element, name));
+}
+
 std::string DescribeLoss(int error, const xmpp_stream_error_t* stream_error) {
   if (stream_error != nullptr) {
     std::string detail = "the server ended the stream";
@@ -110,6 +126,7 @@ struct XmppTransport::Callbacks {
       xmpp_ctx_t* ctx = Ctx(self->ctx_);
       // Without the initial presence the server keeps messages in offline storage.
       xmpp_stanza_t* presence = xmpp_presence_new(ctx);
+      if (self->announce_link_) Adopt(presence, Child(ctx, "link", kLinkNamespace));
       xmpp_send(conn, presence);
       xmpp_stanza_release(presence);
       xmpp_stanza_t* iq = xmpp_iq_new(ctx, "get", kRosterQueryId);
@@ -123,8 +140,8 @@ struct XmppTransport::Callbacks {
     self->online_ = false;
     {
       // Messages waiting for the lost stream are dropped: the link sends its whole
-      // outbox again after the next login. Receipts and presence wait for it, or
-      // peers would send again what was stored long ago.
+      // outbox again after the next login. Acknowledgements, receipts and presence
+      // wait for it, or peers would send again what was stored long ago.
       std::lock_guard<std::mutex> lock(self->mutex_);
       std::erase_if(self->queue_,
                     [](const Work& work) { return work.kind == Work::Kind::kMessage; });
@@ -149,15 +166,47 @@ struct XmppTransport::Callbacks {
     }
     in.wants_receipt =
         xmpp_stanza_get_child_by_name_and_ns(stanza, "request", kReceiptsNamespace) != nullptr;
-    if (xmpp_stanza_t* received =
-            xmpp_stanza_get_child_by_name_and_ns(stanza, "received", kReceiptsNamespace)) {
-      in.has_receipt = true;
-      in.receipt_for = Text(xmpp_stanza_get_attribute(received, "id"));
+    in.has_receipt =
+        xmpp_stanza_get_child_by_name_and_ns(stanza, "received", kReceiptsNamespace) != nullptr;
+    if (xmpp_stanza_t* game =
+            xmpp_stanza_get_child_by_name_and_ns(stanza, "game", kLinkNamespace)) {
+      in.has_game = true;
+      if (char* text = xmpp_stanza_get_text(game)) {
+        in.game_text = text;
+        xmpp_free(Ctx(self->ctx_), text);
+      }
+      in.seq = Attribute(game, "n");
+      in.epoch = Attribute(game, "epoch");
+    } else if (xmpp_stanza_t* ack =
+                   xmpp_stanza_get_child_by_name_and_ns(stanza, "ack", kLinkNamespace)) {
+      in.has_ack = true;
+      in.ack_id = Attribute(ack, "id");
+      in.epoch = Attribute(ack, "epoch");
+      in.upto = Attribute(ack, "upto");
+    } else {
+      xmpp_stanza_t* range =
+          xmpp_stanza_get_child_by_name_and_ns(stanza, "missing", kLinkNamespace);
+      in.has_missing = range != nullptr;
+      if (range == nullptr) {
+        range = xmpp_stanza_get_child_by_name_and_ns(stanza, "gone", kLinkNamespace);
+        in.has_gone = range != nullptr;
+      }
+      if (range != nullptr) {
+        in.epoch = Attribute(range, "epoch");
+        in.first = Attribute(range, "first");
+        in.last = Attribute(range, "last");
+      }
     }
-    if (xmpp_stanza_t* seq = xmpp_stanza_get_child_by_name_and_ns(stanza, "seq", kSeqNamespace)) {
-      in.has_seq = true;
-      in.seq = Text(xmpp_stanza_get_attribute(seq, "n"));
-      in.epoch = Text(xmpp_stanza_get_attribute(seq, "epoch"));
+    // Each server that kept the message adds a stamp: the last is our own
+    // server's, the one a sender cannot write.
+    for (xmpp_stanza_t* child = xmpp_stanza_get_children(stanza); child != nullptr;
+         child = xmpp_stanza_get_next(child)) {
+      const char* name = xmpp_stanza_get_name(child);
+      const char* ns = xmpp_stanza_get_ns(child);
+      if (name != nullptr && ns != nullptr && std::strcmp(name, "delay") == 0 &&
+          std::strcmp(ns, kDelayNamespace) == 0) {
+        in.delay_stamp = Attribute(child, "stamp");
+      }
     }
     if (!self->stop_) self->listener_.OnMessage(std::move(in));
     return 1;
@@ -166,8 +215,9 @@ struct XmppTransport::Callbacks {
   static int OnPresence(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
     auto* self = static_cast<XmppTransport*>(data);
     if (!self->stop_) {
-      self->listener_.OnPresence(Text(xmpp_stanza_get_from(stanza)),
-                                 Text(xmpp_stanza_get_type(stanza)));
+      self->listener_.OnPresence(
+          Text(xmpp_stanza_get_from(stanza)), Text(xmpp_stanza_get_type(stanza)),
+          xmpp_stanza_get_child_by_name_and_ns(stanza, "link", kLinkNamespace) != nullptr);
     }
     return 1;
   }
@@ -191,9 +241,10 @@ struct XmppTransport::Callbacks {
 
 // ---- Life ----
 
-XmppTransport::XmppTransport(XmppAccount account, Listener& listener)
+XmppTransport::XmppTransport(XmppAccount account, Listener& listener, bool announce_link)
     : account_(std::move(account)),
       listener_(listener),
+      announce_link_(announce_link),
       wake_fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 XmppTransport::~XmppTransport() {
@@ -301,23 +352,27 @@ void XmppTransport::Queue(Work work) {
 }
 
 void XmppTransport::Send(OutgoingMessage message) {
-  Queue({Work::Kind::kMessage, std::move(message)});
+  Queue({Work::Kind::kMessage, std::move(message), {}});
+}
+
+void XmppTransport::SendNotice(LinkNotice notice) {
+  Queue({Work::Kind::kNotice, {}, std::move(notice)});
 }
 
 void XmppTransport::SendReceipt(const std::string& to_full, const std::string& id) {
-  Queue({Work::Kind::kReceipt, {to_full, id, {}, 0, 0}});
+  Queue({Work::Kind::kReceipt, {to_full, id, {}, 0, 0}, {}});
 }
 
 void XmppTransport::SendPresence(const std::string& to, const std::string& type) {
-  Queue({Work::Kind::kPresence, {to, type, {}, 0, 0}});
+  Queue({Work::Kind::kPresence, {to, type, {}, 0, 0}, {}});
 }
 
 void XmppTransport::AddToRoster(const std::string& address, const std::string& name) {
-  Queue({Work::Kind::kRoster, {address, name, {}, 0, 0}});
+  Queue({Work::Kind::kRoster, {address, name, {}, 0, 0}, {}});
 }
 
 void XmppTransport::SendRaw(std::string xml) {
-  Queue({Work::Kind::kRaw, {{}, {}, std::move(xml), 0, 0}});
+  Queue({Work::Kind::kRaw, {{}, {}, std::move(xml), 0, 0}, {}});
 }
 
 void XmppTransport::Flush() {
@@ -338,14 +393,38 @@ void XmppTransport::SendWork(Work& work) {
   switch (work.kind) {
     case Work::Kind::kMessage: {
       stanza = xmpp_message_new(ctx, "chat", m.to.c_str(), m.id.c_str());
-      xmpp_message_set_body(stanza, m.body.c_str());
-      Adopt(stanza, Child(ctx, "request", kReceiptsNamespace));
-      if (m.seq != 0) {
-        xmpp_stanza_t* seq = Child(ctx, "seq", kSeqNamespace);
-        xmpp_stanza_set_attribute(seq, "n", std::to_string(m.seq).c_str());
-        xmpp_stanza_set_attribute(seq, "epoch", std::to_string(m.epoch).c_str());
-        Adopt(stanza, seq);
+      if (m.seq == 0) {
+        xmpp_message_set_body(stanza, m.body.c_str());
+        break;
       }
+      xmpp_stanza_t* game = Child(ctx, "game", kLinkNamespace);
+      SetNumber(game, "n", m.seq);
+      SetNumber(game, "epoch", m.epoch);
+      if (!m.body.empty()) {
+        xmpp_stanza_t* text = xmpp_stanza_new(ctx);
+        xmpp_stanza_set_text(text, m.body.c_str());
+        Adopt(game, text);
+      }
+      Adopt(stanza, game);
+      AddHints(ctx, stanza);
+      break;
+    }
+    case Work::Kind::kNotice: {
+      const LinkNotice& n = work.notice;
+      stanza = xmpp_message_new(ctx, nullptr, n.to.c_str(), ("n-" + NewMessageId()).c_str());
+      static constexpr const char* kNames[] = {"ack", "missing", "gone"};
+      xmpp_stanza_t* notice = Child(ctx, kNames[static_cast<int>(n.kind)], kLinkNamespace);
+      if (n.kind == LinkNotice::Kind::kAck) {
+        if (!n.id.empty()) xmpp_stanza_set_attribute(notice, "id", n.id.c_str());
+        SetNumber(notice, "epoch", n.epoch);
+        if (n.last != 0) SetNumber(notice, "upto", n.last);
+      } else {
+        SetNumber(notice, "epoch", n.epoch);
+        SetNumber(notice, "first", n.first);
+        SetNumber(notice, "last", n.last);
+      }
+      Adopt(stanza, notice);
+      AddHints(ctx, stanza);
       break;
     }
     case Work::Kind::kReceipt: {

@@ -6,8 +6,8 @@
 // (the listener posts it on; it must not call back into the transport's
 // destructor). The transport logs in, sends the initial presence, asks for the
 // roster, and reconnects by itself with a backoff of 250 ms doubling to 10 s,
-// back to 250 ms after a success. It knows nothing of ids, receipts or order:
-// that is the link's work (xmpp_link.h). The password is never logged.
+// back to 250 ms after a success. It knows nothing of ids, acknowledgements or
+// order: that is the link's work (xmpp_link.h). The password is never logged.
 #pragma once
 
 #include <atomic>
@@ -41,12 +41,24 @@ enum class LinkState : uint8_t {
 };
 const char* LinkStateName(LinkState state);
 
+// A game message (see xmpp_stanza.h).
 struct OutgoingMessage {
-  std::string to;  // bare address
+  std::string to;  // the peer's full address, or the bare one
   std::string id;
   std::string body;
-  uint64_t seq = 0;  // 0: sent without <seq/>
+  uint64_t seq = 0;  // 0: sent as an ordinary client's chat line, with a <body>
   uint64_t epoch = 0;
+};
+
+// An <ack/>, <missing/> or <gone/> of the link (see xmpp_stanza.h).
+struct LinkNotice {
+  enum class Kind : uint8_t { kAck, kMissing, kGone };
+  Kind kind = Kind::kAck;
+  std::string to;  // full or bare address
+  std::string id;  // kAck: the message confirmed; empty: none
+  uint64_t epoch = 0;
+  uint64_t first = 0;  // kMissing, kGone
+  uint64_t last = 0;   // kAck: upto (0: none); kMissing, kGone: the last number
 };
 
 struct RosterItem {
@@ -63,13 +75,17 @@ class XmppTransport {
     virtual void OnState(LinkState state, const std::string& detail) = 0;
     virtual void OnMessage(IncomingStanza stanza) = 0;
     // type: "" (available), "unavailable", "subscribe", "subscribed", ...
-    virtual void OnPresence(const std::string& from, const std::string& type) = 0;
+    // runs_link: the presence announces the link (<link xmlns='urn:tessaro:link:1'/>).
+    virtual void OnPresence(const std::string& from, const std::string& type, bool runs_link) = 0;
     virtual void OnRoster(std::vector<RosterItem> items) = 0;
     // About once a second, whatever the state.
     virtual void OnTick() {}
   };
 
-  XmppTransport(XmppAccount account, Listener& listener);
+  // announce_link: our presence says that this resource runs the link; only a
+  // host does, so that a bare transport (a test's other client) looks like any
+  // other client.
+  XmppTransport(XmppAccount account, Listener& listener, bool announce_link = false);
   // Logs out (briefly waiting for the server) and joins the network thread.
   ~XmppTransport();
   XmppTransport(const XmppTransport&) = delete;
@@ -79,8 +95,10 @@ class XmppTransport {
   void Start();
   // Queued for the network thread and written once logged in. Messages still
   // queued when a connection is lost are dropped (the link sends its outbox again
-  // on login); receipts and presence wait for the next connection.
+  // on login); notices, receipts and presence wait for the next connection.
   void Send(OutgoingMessage message);
+  void SendNotice(LinkNotice notice);
+  // A delivery receipt for an ordinary client's chat line that asked for one.
   void SendReceipt(const std::string& to_full, const std::string& id);
   // <presence to=… type=…/>: subscribe, subscribed, unsubscribed.
   void SendPresence(const std::string& to, const std::string& type);
@@ -92,8 +110,9 @@ class XmppTransport {
 
  private:
   struct Work {
-    enum class Kind : uint8_t { kMessage, kReceipt, kPresence, kRoster, kRaw } kind;
+    enum class Kind : uint8_t { kMessage, kNotice, kReceipt, kPresence, kRoster, kRaw } kind;
     OutgoingMessage message;  // kMessage; to/id/body reused by the others
+    LinkNotice notice;        // kNotice
   };
   void Queue(Work work);
   void Run();
@@ -107,6 +126,7 @@ class XmppTransport {
 
   XmppAccount account_;
   Listener& listener_;
+  const bool announce_link_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> online_{false};

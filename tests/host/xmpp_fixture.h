@@ -66,9 +66,9 @@ class RecordingListener final : public XmppTransport::Listener {
     std::lock_guard<std::mutex> lock(mutex);
     messages.push_back(std::move(stanza));
   }
-  void OnPresence(const std::string& from, const std::string& type) override {
+  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override {
     std::lock_guard<std::mutex> lock(mutex);
-    presences.push_back(from + " " + type);
+    presences.push_back(from + " " + type + (runs_link ? " link" : ""));
   }
   void OnRoster(std::vector<RosterItem> items) override {
     std::lock_guard<std::mutex> lock(mutex);
@@ -84,6 +84,48 @@ class RecordingListener final : public XmppTransport::Listener {
   std::vector<IncomingStanza> messages;
   std::vector<std::string> presences;
   std::vector<RosterItem> roster;
+};
+
+// Another client of an account, as a phone would be: it turns carbon copies on,
+// answers every message from a client with a delivery receipt, asked for or
+// not, and records what it gets (a carbon copy comes from the account's bare
+// address, and is not answered).
+class OtherClient final : public XmppTransport::Listener {
+ public:
+  explicit OtherClient(XmppAccount account) : transport_(std::move(account), *this) {}
+  void Start() { transport_.Start(); }
+  bool online() const { return transport_.online(); }
+  XmppTransport& transport() { return transport_; }
+  std::vector<IncomingStanza> Messages() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+  }
+  std::vector<std::string> Presences() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return presences_;
+  }
+
+ private:
+  void OnState(LinkState state, const std::string&) override {
+    if (state == LinkState::kOnline)
+      transport_.SendRaw("<iq type='set' id='carbons'><enable xmlns='urn:xmpp:carbons:2'/></iq>");
+  }
+  void OnMessage(IncomingStanza stanza) override {
+    if (!stanza.id.empty() && !stanza.has_receipt && stanza.from.find('/') != std::string::npos)
+      transport_.SendReceipt(stanza.from, stanza.id);
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(std::move(stanza));
+  }
+  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    presences_.push_back(from + " " + type + (runs_link ? " link" : ""));
+  }
+  void OnRoster(std::vector<RosterItem>) override {}
+
+  std::mutex mutex_;
+  std::vector<IncomingStanza> messages_;
+  std::vector<std::string> presences_;
+  XmppTransport transport_;  // last: its thread stops before the rest goes
 };
 
 // A local server of the test's own, running, with the accounts alice, bob and

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,17 +20,32 @@ namespace {
 using ::testing::HasSubstr;
 using Kind = ParsedStanza::Kind;
 
-IncomingStanza Game(std::string body, std::string seq = "1") {
+IncomingStanza Game(std::string text, std::string seq = "1") {
   IncomingStanza s;
   s.from = "Alice@Localhost/res";
   s.type = "chat";
   s.id = "abc";
-  s.has_body = true;
-  s.body = std::move(body);
-  s.wants_receipt = true;
-  s.has_seq = true;
+  s.has_game = true;
+  s.game_text = std::move(text);
   s.seq = std::move(seq);
   s.epoch = "77";
+  return s;
+}
+
+IncomingStanza Notice(bool IncomingStanza::*kind) {
+  IncomingStanza s;
+  s.from = "bob@localhost/r";
+  s.*kind = true;
+  s.epoch = "77";
+  s.ack_id = "abc";
+  s.first = "5";
+  s.last = "7";
+  return s;
+}
+
+template <typename Field>
+IncomingStanza With(IncomingStanza s, Field IncomingStanza::*field, Field value) {
+  s.*field = std::move(value);
   return s;
 }
 
@@ -39,53 +56,89 @@ TEST(ParseStanzaTest, JudgesEachKindOfStanza) {
     Kind kind;
     const char* reason;  // part of the reason when ignored
   };
-  IncomingStanza no_body = Game("x");
-  no_body.has_body = false;
-  IncomingStanza error = Game("x");
-  error.type = "error";
-  IncomingStanza stranger_form = Game("x");
-  stranger_form.from = "localhost";
-  IncomingStanza receipt;
-  receipt.from = "bob@localhost/r";
-  receipt.has_receipt = true;
-  receipt.receipt_for = "abc";
-  IncomingStanza empty_receipt = receipt;
-  empty_receipt.receipt_for.clear();
-  IncomingStanza no_id = Game("x");
-  no_id.id.clear();
-  IncomingStanza plain = Game("hello");
-  plain.has_seq = false;
-  plain.wants_receipt = false;
-  plain.id.clear();
-  IncomingStanza bad_epoch = Game("x");
-  bad_epoch.epoch = "1e5";
+  IncomingStanza plain;
+  plain.from = "carol@localhost/phone";
+  plain.type = "chat";
+  plain.has_body = true;
+  plain.body = "hello";
+  const IncomingStanza ack = Notice(&IncomingStanza::has_ack);
+  const IncomingStanza missing = Notice(&IncomingStanza::has_missing);
+  const IncomingStanza gone = Notice(&IncomingStanza::has_gone);
+  using S = IncomingStanza;
   const std::vector<Case> cases = {
       {"game message", Game("#RQ"), Kind::kMessage, ""},
-      {"plain chat without id", plain, Kind::kMessage, ""},
-      {"largest body", Game(std::string(kMaxBodyBytes, 'a')), Kind::kMessage, ""},
-      {"body too long", Game(std::string(kMaxBodyBytes + 1, 'a')), Kind::kIgnore, "bytes"},
-      {"no body", no_body, Kind::kIgnore, "without a body"},
-      {"error", error, Kind::kIgnore, "error"},
-      {"from the server", stranger_form, Kind::kIgnore, "not an address"},
-      {"receipt", receipt, Kind::kReceipt, ""},
-      {"receipt without id", empty_receipt, Kind::kIgnore, "receipt"},
-      {"sequenced without id", no_id, Kind::kIgnore, "without an id"},
+      {"empty game text", Game(""), Kind::kMessage, ""},
+      {"largest text", Game(std::string(kMaxBodyBytes, 'a')), Kind::kMessage, ""},
+      {"text too long", Game(std::string(kMaxBodyBytes + 1, 'a')), Kind::kIgnore, "bytes"},
+      {"game and a body", With(Game("#RQ"), &S::has_body, true), Kind::kMessage, ""},
+      {"error", With(Game("x"), &S::type, std::string("error")), Kind::kIgnore, "error"},
+      {"headline", With(Game("x"), &S::type, std::string("headline")), Kind::kIgnore, "headline"},
+      {"from the server", With(Game("x"), &S::from, std::string("localhost")), Kind::kIgnore,
+       "not an address"},
+      {"game without id", With(Game("x"), &S::id, std::string()), Kind::kIgnore, "without an id"},
       {"seq zero", Game("x", "0"), Kind::kIgnore, "sequence"},
       {"seq negative", Game("x", "-1"), Kind::kIgnore, "sequence"},
       {"seq not a number", Game("x", "1x"), Kind::kIgnore, "sequence"},
       {"seq overflow", Game("x", "99999999999999999999"), Kind::kIgnore, "sequence"},
-      {"epoch not a number", bad_epoch, Kind::kIgnore, "sequence"},
+      {"epoch not a number", With(Game("x"), &S::epoch, std::string("1e5")), Kind::kIgnore,
+       "epoch"},
+      {"bad delay stamp", With(Game("x"), &S::delay_stamp, std::string("yesterday")), Kind::kIgnore,
+       "stamp"},
+      {"plain chat without id", plain, Kind::kMessage, ""},
+      {"plain chat asking a receipt without id", With(plain, &S::wants_receipt, true),
+       Kind::kIgnore, "without an id"},
+      {"no body, no game", With(plain, &S::has_body, false), Kind::kIgnore, "without a body"},
+      {"delivery receipt", With(With(plain, &S::has_body, false), &S::has_receipt, true),
+       Kind::kIgnore, "receipt"},
+      {"ack", ack, Kind::kAck, ""},
+      {"ack of a range only",
+       With(With(ack, &S::ack_id, std::string()), &S::upto, std::string("16")), Kind::kAck, ""},
+      {"ack of nothing", With(ack, &S::ack_id, std::string()), Kind::kIgnore, "nothing"},
+      {"ack with a bad range", With(ack, &S::upto, std::string("x")), Kind::kIgnore, "range"},
+      {"ack without epoch", With(ack, &S::epoch, std::string()), Kind::kIgnore, "epoch"},
+      {"missing", missing, Kind::kMissing, ""},
+      {"gone", gone, Kind::kGone, ""},
+      {"missing from zero", With(missing, &S::first, std::string("0")), Kind::kIgnore, "range"},
+      {"gone backwards", With(gone, &S::last, std::string("4")), Kind::kIgnore, "range"},
   };
   for (const Case& c : cases) {
     const ParsedStanza parsed = ParseStanza(c.stanza);
     EXPECT_EQ(parsed.kind, c.kind) << c.name;
     EXPECT_THAT(parsed.reason, HasSubstr(c.reason)) << c.name;
   }
-  const ParsedStanza game = ParseStanza(Game("#RQ", "17"));
+  const ParsedStanza game =
+      ParseStanza(With(Game("#RQ", "17"), &S::delay_stamp, std::string("1970-01-02T00:00:01.5Z")));
   EXPECT_EQ(game.from, "alice@localhost");
+  EXPECT_EQ(game.body, "#RQ");
   EXPECT_EQ(game.seq, 17u);
   EXPECT_EQ(game.epoch, 77u);
-  EXPECT_TRUE(game.wants_receipt);
+  EXPECT_EQ(game.sent_at, std::optional<uint64_t>(86'401'500'000));
+  const ParsedStanza range = ParseStanza(missing);
+  EXPECT_EQ(range.first, 5u);
+  EXPECT_EQ(range.last, 7u);
+}
+
+TEST(ParseStanzaTest, ReadsDelayStampsInAnyZone) {
+  const std::vector<std::pair<std::string, std::optional<uint64_t>>> cases = {
+      {"1970-01-01T00:00:00Z", 0},
+      {"2002-09-10T23:08:25Z", 1'031'699'305'000'000},
+      {"2002-09-10T23:08:25.123456789Z", 1'031'699'305'123'456},
+      {"2002-09-11T01:38:25+02:30", 1'031'699'305'000'000},
+      {"2002-09-10T20:08:25-03:00", 1'031'699'305'000'000},
+      {"2000-02-29T00:00:00Z", 951'782'400'000'000},
+      {"1969-12-31T23:59:59Z", std::nullopt},
+      {"2001-02-29T00:00:00Z", std::nullopt},
+      {"2002-13-10T23:08:25Z", std::nullopt},
+      {"2002-09-10T24:08:25Z", std::nullopt},
+      {"2002-09-10T23:08:25", std::nullopt},
+      {"2002-09-10T23:08:25.Z", std::nullopt},
+      {"2002-09-10 23:08:25Z", std::nullopt},
+      {"2002-09-10T23:08:25+2:00", std::nullopt},
+      {"2002-09-10T23:08:25Zjunk", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [stamp, micros] : cases)
+    EXPECT_EQ(ParseStamp(stamp), micros) << stamp;
 }
 
 TEST(ParseStanzaTest, SendableTextIsValidUtf8WithoutForbiddenControls) {
@@ -111,7 +164,7 @@ class XmppTransportTest : public XmppTest {};
 
 TEST_F(XmppTransportTest, CarriesMessagesInOrderWithTheirMarks) {
   RecordingListener alice_seen, bob_seen;
-  XmppTransport alice(Account("alice"), alice_seen);
+  XmppTransport alice(Account("alice"), alice_seen, true);
   XmppTransport bob(Account("bob"), bob_seen);
   alice.Start();
   bob.Start();
@@ -125,22 +178,59 @@ TEST_F(XmppTransportTest, CarriesMessagesInOrderWithTheirMarks) {
     std::lock_guard<std::mutex> lock(bob_seen.mutex);
     ASSERT_EQ(bob_seen.messages.size(), static_cast<std::size_t>(kCount));
     for (int i = 1; i <= kCount; ++i) {
-      const ParsedStanza parsed = ParseStanza(bob_seen.messages[i - 1]);
+      const IncomingStanza& stanza = bob_seen.messages[i - 1];
+      EXPECT_FALSE(stanza.has_body || stanza.wants_receipt);
+      const ParsedStanza parsed = ParseStanza(stanza);
       ASSERT_EQ(parsed.kind, Kind::kMessage) << parsed.reason;
       EXPECT_EQ(parsed.from, "alice@localhost");
       EXPECT_EQ(parsed.body, "text <&> " + std::to_string(i));
       EXPECT_EQ(parsed.seq, static_cast<uint64_t>(i));
       EXPECT_EQ(parsed.epoch, 5u);
-      EXPECT_TRUE(parsed.wants_receipt);
     }
-    bob.SendReceipt(bob_seen.messages[0].from, "id1");
+    using K = LinkNotice::Kind;
+    const std::string to = bob_seen.messages[0].from;
+    bob.SendNotice({K::kAck, to, "id1", 5, 0, 16});
+    bob.SendNotice({K::kMissing, to, {}, 5, 3, 4});
+    bob.SendNotice({K::kGone, to, {}, 5, 3, 3});
   }
-  ASSERT_TRUE(WaitUntil([&] { return alice_seen.MessageCount() >= 1; }));
+  ASSERT_TRUE(WaitUntil([&] { return alice_seen.MessageCount() >= 3; }));
   std::lock_guard<std::mutex> lock(alice_seen.mutex);
-  const ParsedStanza receipt = ParseStanza(alice_seen.messages[0]);
-  EXPECT_EQ(receipt.kind, Kind::kReceipt);
-  EXPECT_EQ(receipt.id, "id1");
-  EXPECT_EQ(receipt.from, "bob@localhost");
+  const ParsedStanza ack = ParseStanza(alice_seen.messages[0]);
+  EXPECT_EQ(ack.kind, Kind::kAck);
+  EXPECT_EQ(ack.id, "id1");
+  EXPECT_EQ(ack.from, "bob@localhost");
+  EXPECT_EQ(ack.epoch, 5u);
+  EXPECT_EQ(ack.upto, 16u);
+  const ParsedStanza missing = ParseStanza(alice_seen.messages[1]);
+  EXPECT_EQ(missing.kind, Kind::kMissing);
+  EXPECT_EQ(missing.first, 3u);
+  EXPECT_EQ(missing.last, 4u);
+  EXPECT_EQ(ParseStanza(alice_seen.messages[2]).kind, Kind::kGone);
+}
+
+// Only the transport of a host says in its presence that it runs the link: the
+// account's other client (a phone) is seen as one. Each sees both presences.
+TEST_F(XmppTransportTest, APresenceTellsAHostFromAnotherClient) {
+  RecordingListener host_seen, phone_seen;
+  XmppTransport host(Account("alice"), host_seen, true);
+  XmppTransport phone(Account("alice"), phone_seen);
+  host.Start();
+  phone.Start();
+  const auto available = [](RecordingListener& listener) {
+    std::lock_guard<std::mutex> lock(listener.mutex);
+    std::set<std::string> seen(listener.presences.begin(), listener.presences.end());
+    return seen;
+  };
+  ASSERT_TRUE(WaitUntil(
+      [&] { return available(host_seen).size() >= 2 && available(phone_seen).size() >= 2; }));
+  for (RecordingListener* seen : {&host_seen, &phone_seen}) {
+    const std::set<std::string> presences = available(*seen);
+    ASSERT_EQ(presences.size(), 2u);
+    EXPECT_EQ(std::count_if(presences.begin(), presences.end(),
+                            [](const std::string& p) { return p.ends_with("  link"); }),
+              1);
+  }
+  EXPECT_EQ(available(host_seen), available(phone_seen));
 }
 
 // A host that quits right after storing a message still sends its receipt:
