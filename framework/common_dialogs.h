@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/modal_box.h"
 #include "framework/win_const.h"
 #include "framework/win_types.h"
 
@@ -50,10 +51,3 @@ class CFileDialog {
  private:
   std::string path_;
 };
-
-namespace tessaro {
-// Shows a modal message box through the current platform's backend, with
-// `owner` (null: none) disabled while it is open. Returns the button chosen,
-// or 0 when there is no platform.
-int ShowMessageBox(const std::string& text, const std::string& caption, UINT type, HWND owner);
-}  // namespace tessaro

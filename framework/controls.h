@@ -2,7 +2,9 @@
 // control objects of a dialog with their own classes, so a control from
 // GetDlgItem may be used as the class its template names: an "EDIT" is a
 // CEdit, a "RICHEDIT" a CRichEditCtrl, a "STATIC" a CStatic, a "BUTTON" a
-// CButton. Controls are drawn by the framework in a plain flat look.
+// CButton. Controls are drawn by the framework in a plain flat look. What
+// each control does and how it looks is in its own file, by window handle:
+// edit.h (edit and rich edit), static_button.h, scroll_bar.h.
 #pragma once
 
 #include <string>

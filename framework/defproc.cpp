@@ -1,11 +1,12 @@
-// Default processing: what a window does with a message its message map does
-// not handle, and the dialog manager's keyboard handling.
+#include "framework/defproc.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "framework/common_dialogs.h"
+#include "framework/edit.h"
 #include "framework/gdi.h"
 #include "framework/platform.h"
+#include "framework/static_button.h"
 
 using tessaro::Platform;
 using tessaro::WindowKind;
@@ -61,61 +62,119 @@ void NextTabStop(Platform& p, HWND dialog) {
   }
 }
 
+// The control of a dialog with that id (the first such child) while it has
+// its object, as GetDlgItem finds it; else null.
+const WindowRecord* DlgItem(const Platform& p, HWND dialog, int id) {
+  const WindowRecord* rec = p.Find(dialog);
+  if (!rec) return nullptr;
+  for (HWND c : rec->children) {
+    const WindowRecord* child = p.Find(c);
+    if (child && child->id == id) return child->object ? child : nullptr;
+  }
+  return nullptr;
+}
+
+// What a control does with a message, by its kind.
+LRESULT ControlProc(const WindowRecord& rec, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (rec.kind) {
+    case WindowKind::Button:
+      return tessaro::ButtonProc(rec.hwnd, message, wParam, lParam);
+    case WindowKind::Edit:
+    case WindowKind::RichEdit:
+      return tessaro::EditProc(rec.hwnd, message, wParam, lParam);
+    default:
+      return 0;
+  }
+}
+
+// Draws a control into its part of the canvas (its paint handling).
+void PaintControl(HWND hwnd) {
+  Platform* p = Platform::Current();
+  WindowRecord* rec = p ? p->Find(hwnd) : nullptr;
+  if (!rec || !rec->object) return;
+  // These kinds fill their whole box before drawing on it: erasing the box
+  // first would only paint every pixel twice.
+  const WindowKind kind = rec->kind;
+  if (kind == WindowKind::Static || kind == WindowKind::Button || kind == WindowKind::Edit ||
+      kind == WindowKind::RichEdit)
+    rec->erasePending = false;
+  CPaintDC dc(rec->object);
+  rec = p->Find(hwnd);  // erasing may have run a handler
+  if (!rec) return;
+  const bool enabled = p->IsEnabled(hwnd);
+  const bool focused = p->Focus() == hwnd;
+  // A control always draws all of itself; the paint context clips it to what
+  // was invalid.
+  switch (rec->kind) {
+    case WindowKind::Static:
+      tessaro::DrawStatic(*rec, dc.Surface(), enabled, *p);
+      break;
+    case WindowKind::Button:
+      tessaro::DrawButton(*rec, dc.Surface(), enabled, focused);
+      break;
+    case WindowKind::Edit:
+    case WindowKind::RichEdit:
+      tessaro::DrawEdit(*rec, dc.Surface(), enabled, focused);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
-BOOL CWnd::IsDialogMessage(MSG* pMsg) {
+namespace tessaro {
+
+bool HandleDialogKey(HWND dialogWindow, const MSG& msg) {
   Platform* p = Platform::Current();
-  const WindowRecord* dlg = p ? p->Find(m_hWnd) : nullptr;
-  if (!pMsg || !dlg || dlg->kind != WindowKind::Dialog || !Within(*p, pMsg->hwnd, m_hWnd))
-    return FALSE;
-  const WindowRecord* target = p->Find(pMsg->hwnd);
+  const WindowRecord* dlg = p ? p->Find(dialogWindow) : nullptr;
+  if (!dlg || dlg->kind != WindowKind::Dialog || !Within(*p, msg.hwnd, dialogWindow)) return false;
+  const WindowRecord* target = p->Find(msg.hwnd);
   const bool wantsReturn =
       target->kind != WindowKind::Dialog &&
       (target->kind == WindowKind::Edit || target->kind == WindowKind::RichEdit) &&
       (target->style & ES_MULTILINE) && (target->style & ES_WANTRETURN);
   const bool onButton = target->kind == WindowKind::Button;
-  const HWND dialog = m_hWnd;
-  if (pMsg->message == WM_KEYDOWN) {
-    switch (pMsg->wParam) {
+  const HWND dialog = dialogWindow;
+  if (msg.message == WM_KEYDOWN) {
+    switch (msg.wParam) {
       case VK_RETURN: {
-        if (wantsReturn) return FALSE;
+        if (wantsReturn) return false;
         if (onButton) {
           Click(*p, dialog, target->id, target->hwnd);
-          return TRUE;
+          return true;
         }
         const int id = dlg->defaultId ? dlg->defaultId : IDOK;
-        CWnd* button = GetDlgItem(id);
-        if (button && !button->IsWindowEnabled()) return TRUE;
-        Click(*p, dialog, id, button ? button->m_hWnd : nullptr);
-        return TRUE;
+        const WindowRecord* button = DlgItem(*p, dialog, id);
+        if (button && !button->enabled) return true;
+        Click(*p, dialog, id, button ? button->hwnd : nullptr);
+        return true;
       }
       case VK_ESCAPE: {
-        CWnd* button = GetDlgItem(IDCANCEL);
-        if (button && !button->IsWindowEnabled()) return TRUE;
-        Click(*p, dialog, IDCANCEL, button ? button->m_hWnd : nullptr);
-        return TRUE;
+        const WindowRecord* button = DlgItem(*p, dialog, IDCANCEL);
+        if (button && !button->enabled) return true;
+        Click(*p, dialog, IDCANCEL, button ? button->hwnd : nullptr);
+        return true;
       }
       case VK_TAB:
         NextTabStop(*p, dialog);
-        return TRUE;
+        return true;
       case VK_SPACE:
-        if (!onButton) return FALSE;
+        if (!onButton) return false;
         Click(*p, dialog, target->id, target->hwnd);
-        return TRUE;
+        return true;
       default:
-        return FALSE;
+        return false;
     }
   }
-  if (pMsg->message == WM_CHAR) {
+  if (msg.message == WM_CHAR) {
     // The characters of keys the dialog manager used are dropped.
-    if (pMsg->wParam == '\r') return wantsReturn ? FALSE : TRUE;
-    if (pMsg->wParam == 0x1B || pMsg->wParam == '\t') return TRUE;
-    if (pMsg->wParam == ' ' && onButton) return TRUE;
+    if (msg.wParam == '\r') return !wantsReturn;
+    if (msg.wParam == 0x1B || msg.wParam == '\t') return true;
+    if (msg.wParam == ' ' && onButton) return true;
   }
-  return FALSE;
+  return false;
 }
-
-namespace tessaro {
 
 LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Platform* p = Platform::Current();
@@ -141,8 +200,8 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
       if (rec->kind == WindowKind::Dialog) {
         // The dialog manager turns closing into the Cancel command, at once.
-        CWnd* cancel = rec->object ? rec->object->GetDlgItem(IDCANCEL) : nullptr;
-        Click(*p, hwnd, IDCANCEL, cancel ? cancel->m_hWnd : nullptr);
+        const WindowRecord* cancel = rec->object ? DlgItem(*p, hwnd, IDCANCEL) : nullptr;
+        Click(*p, hwnd, IDCANCEL, cancel ? cancel->hwnd : nullptr);
       } else {
         p->DestroyWindow(hwnd);
       }
@@ -188,7 +247,7 @@ LRESULT DefaultWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     default:
       break;
   }
-  if (IsControl(rec->kind)) return ControlProc(hwnd, message, wParam, lParam);
+  if (IsControl(rec->kind)) return ControlProc(*rec, message, wParam, lParam);
   return 0;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/message_map.h"
+#include "framework/metrics.h"
 #include "framework/platform.h"
 
 using tessaro::Image;
@@ -10,64 +12,7 @@ using tessaro::Platform;
 using tessaro::Region;
 using tessaro::WindowRecord;
 
-// ---- Objects ----
-
-BOOL CGdiObject::DeleteObject() {
-  if (!m_hObject) return FALSE;
-  Release();
-  m_hObject = nullptr;
-  return TRUE;
-}
-
-CFont::CFont(const CFont& other) : CGdiObject(), logFont_(other.logFont_) {
-  m_hObject = other.m_hObject ? this : nullptr;
-}
-
-CFont& CFont::operator=(const CFont& other) {
-  if (this != &other) {
-    logFont_ = other.logFont_;
-    m_hObject = other.m_hObject ? this : nullptr;
-  }
-  return *this;
-}
-
-BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,
-                       BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
-                       BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
-                       const char* lpszFacename) {
-  LOGFONT lf;
-  lf.lfHeight = nHeight;
-  lf.lfWidth = nWidth;
-  lf.lfEscapement = nEscapement;
-  lf.lfOrientation = nOrientation;
-  lf.lfWeight = nWeight;
-  lf.lfItalic = bItalic;
-  lf.lfUnderline = bUnderline;
-  lf.lfStrikeOut = cStrikeOut;
-  lf.lfCharSet = nCharSet;
-  lf.lfOutPrecision = nOutPrecision;
-  lf.lfClipPrecision = nClipPrecision;
-  lf.lfQuality = nQuality;
-  lf.lfPitchAndFamily = nPitchAndFamily;
-  if (lpszFacename) {
-    std::strncpy(lf.lfFaceName, lpszFacename, sizeof(lf.lfFaceName) - 1);
-  }
-  return CreateFontIndirect(&lf);
-}
-
-BOOL CFont::CreateFontIndirect(const LOGFONT* lpLogFont) {
-  if (!lpLogFont) return FALSE;
-  logFont_ = *lpLogFont;
-  logFont_.lfFaceName[sizeof(logFont_.lfFaceName) - 1] = '\0';
-  m_hObject = this;
-  return TRUE;
-}
-
-int CFont::GetLogFont(LOGFONT* pLogFont) const {
-  if (!m_hObject || !pLogFont) return 0;
-  *pLogFont = logFont_;
-  return static_cast<int>(sizeof(LOGFONT));
-}
+// ---- Bitmaps ----
 
 BOOL CBitmap::LoadBitmap(UINT nIDResource) {
   Platform* p = Platform::Current();
@@ -98,6 +43,10 @@ int CBitmap::GetBitmap(BITMAP* pBitMap) const {
 }
 
 // ---- CDC ----
+
+CDC* afx_detail::DcFromWParam(WPARAM w) {
+  return CDC::FromHandle(reinterpret_cast<HDC>(w));
+}
 
 CDC::CDC() {
   m_hDC = reinterpret_cast<HDC>(this);
@@ -303,7 +252,7 @@ BOOL CDC::RectWhollyVisible(const RECT* lpRect) const {
 
 // ---- Window contexts ----
 
-CPaintDC::CPaintDC(CWnd* pWnd) {
+CPaintDC::CPaintDC(tessaro::WindowObject* pWnd) {
   Platform* p = Platform::Current();
   m_hWnd = pWnd ? pWnd->m_hWnd : nullptr;
   WindowRecord* rec = p ? p->Find(m_hWnd) : nullptr;
@@ -331,6 +280,6 @@ CPaintDC::~CPaintDC() {
   p->GetDriver().CanvasChanged(p->TopLevelOf(m_hWnd), surface_.clip.Bounds());
 }
 
-CClientDC::CClientDC(CWnd* pWnd) {
+CClientDC::CClientDC(tessaro::WindowObject* pWnd) {
   AttachWindow(pWnd ? pWnd->m_hWnd : nullptr, nullptr);
 }

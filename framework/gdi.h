@@ -1,68 +1,21 @@
-// Drawing: fonts, bitmaps and device contexts. A window's device context draws
-// into the window's canvas (owned by the framework), clipped to what it may
-// touch; a memory device context draws into the bitmap selected into it.
-// Text is drawn in the built-in bitmap font whatever font is selected.
+// Drawing: bitmaps and device contexts (fonts are in font.h). A window's
+// device context draws into the window's canvas (owned by the framework),
+// clipped to what it may touch; a memory device context draws into the bitmap
+// selected into it. Text is drawn in the built-in bitmap font whatever font is
+// selected.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "framework/font.h"
 #include "framework/region.h"
 #include "framework/surface.h"
 #include "framework/win_const.h"
 #include "framework/win_types.h"
+#include "framework/window_object.h"
 
-class CWnd;
 class CDC;
-
-// ---- Fonts ----
-
-struct LOGFONT {
-  LONG lfHeight = 0;
-  LONG lfWidth = 0;
-  LONG lfEscapement = 0;
-  LONG lfOrientation = 0;
-  LONG lfWeight = 0;
-  BYTE lfItalic = 0;
-  BYTE lfUnderline = 0;
-  BYTE lfStrikeOut = 0;
-  BYTE lfCharSet = 0;
-  BYTE lfOutPrecision = 0;
-  BYTE lfClipPrecision = 0;
-  BYTE lfQuality = 0;
-  BYTE lfPitchAndFamily = 0;
-  char lfFaceName[32] = {};
-};
-
-class CGdiObject {
- public:
-  virtual ~CGdiObject() = default;
-  HANDLE GetSafeHandle() const { return m_hObject; }
-  BOOL DeleteObject();
-
-  HANDLE m_hObject = nullptr;  // non-null once the object holds something
-
- protected:
-  virtual void Release() {}
-};
-
-class CFont : public CGdiObject {
- public:
-  CFont() = default;
-  CFont(const CFont& other);
-  CFont& operator=(const CFont& other);
-
-  // The platform's 14 parameters; the face name is cut to 31 characters.
-  BOOL CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,
-                  BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision,
-                  BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
-                  const char* lpszFacename);
-  BOOL CreateFontIndirect(const LOGFONT* lpLogFont);
-  int GetLogFont(LOGFONT* pLogFont) const;  // nonzero when the font exists
-
- private:
-  LOGFONT logFont_;
-};
 
 // ---- Bitmaps ----
 
@@ -168,10 +121,12 @@ class CDC {
 // Opens painting of a window (BeginPaint): takes the window's invalid region,
 // which leaves the window valid, erases the background first when the
 // invalidation asked for it (WM_ERASEBKGND), and clips all drawing to that
-// region. The destructor ends painting (EndPaint).
+// region. The destructor ends painting (EndPaint). A window's object is taken
+// by what the window list knows of it (a CWnd is one), so that the framework's
+// own default painting uses the same context below the window classes.
 class CPaintDC : public CDC {
  public:
-  explicit CPaintDC(CWnd* pWnd);
+  explicit CPaintDC(tessaro::WindowObject* pWnd);
   ~CPaintDC() override;
 
   PAINTSTRUCT m_ps;
@@ -181,5 +136,5 @@ class CPaintDC : public CDC {
 // Draws anywhere in a window's client area.
 class CClientDC : public CDC {
  public:
-  explicit CClientDC(CWnd* pWnd);
+  explicit CClientDC(tessaro::WindowObject* pWnd);
 };

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "framework/gdi.h"
-
 namespace tessaro {
 namespace {
 
@@ -44,7 +42,7 @@ Platform::~Platform() {
     if (rec->object) rec->object->m_hWnd = nullptr;
     rec->object = nullptr;
   }
-  std::vector<std::unique_ptr<CWnd>> owned;
+  std::vector<std::unique_ptr<WindowObject>> owned;
   for (auto& [handle, rec] : windows_) {
     if (rec->ownedObject) owned.push_back(std::move(rec->ownedObject));
   }
@@ -212,7 +210,7 @@ LRESULT Platform::Dispatch(const MSG& msg) {
     if (msg.message == WM_PAINT) Validate(msg.hwnd, nullptr);
     return 0;
   }
-  CWnd* object = r->object;
+  WindowObject* object = r->object;
   current_.push_back(msg);
   const LRESULT result = object->WindowProc(msg.message, msg.wParam, msg.lParam);
   current_.pop_back();

@@ -30,8 +30,10 @@
 
 #include "framework/driver.h"
 #include "framework/resources.h"
+#include "framework/window_object.h"
 #include "framework/window_record.h"
-#include "framework/wnd.h"
+
+class CDC;
 
 namespace tessaro {
 
@@ -99,7 +101,9 @@ class Platform {
   const IconImages* IconImagesOf(HICON icon) const;
 
   // ---- Windows (for the framework's classes and backends) ----
-  HWND CreateWindowRecord(CWnd* object, const WindowSpec& desc);
+  // `object` receives the window's messages (WindowObject is the platform's
+  // view of a CWnd).
+  HWND CreateWindowRecord(WindowObject* object, const WindowSpec& desc);
   // Destroys a window and its children: WM_DESTROY to each (children after
   // their parent) unless the object is already going, then the records.
   void DestroyWindow(HWND hwnd);
@@ -122,6 +126,9 @@ class Platform {
   bool Show(HWND hwnd, int cmdShow);
   void SetText(HWND hwnd, const std::string& text);
   void SetEnabled(HWND hwnd, bool enabled);
+  // A child control's notification: WM_COMMAND to its parent with the
+  // control's id and `code`, and the control as lParam.
+  void NotifyParent(HWND control, UINT code);
 
   HWND Focus() const { return focus_; }
   void SetFocus(HWND hwnd);  // null clears it

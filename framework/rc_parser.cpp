@@ -1,11 +1,12 @@
 // The resource script reader: a tokenizer with line numbers and a recursive
 // descent over the statements listed in resources.h. Every error names the line
 // of the token where reading stopped.
+#include "framework/resources.h"
+
 #include <cstdint>
 #include <utility>
 
 #include "framework/rc_lexer.h"
-#include "framework/resources.h"
 #include "framework/win_const.h"
 
 namespace tessaro {

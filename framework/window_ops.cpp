@@ -1,8 +1,10 @@
 // The platform's window list: creation and destruction, visibility, focus,
 // invalid regions and where each window draws in its top-level canvas.
+#include "framework/platform.h"
+
 #include <algorithm>
 
-#include "framework/platform.h"
+#include "framework/edit_layout.h"
 
 namespace tessaro {
 namespace {
@@ -17,7 +19,7 @@ bool Activates(int cmdShow) {
 
 }  // namespace
 
-HWND Platform::CreateWindowRecord(CWnd* object, const WindowSpec& desc) {
+HWND Platform::CreateWindowRecord(WindowObject* object, const WindowSpec& desc) {
   if (!object || !IsUiThread()) return nullptr;
   const bool child = (desc.style & WS_CHILD) != 0;
   WindowRecord* parent = desc.parent ? Find(desc.parent) : nullptr;
@@ -82,7 +84,7 @@ void Platform::ForgetWindow(HWND hwnd) {
     if (WindowRecord* parent = Find(rec.parent)) std::erase(parent->children, hwnd);
   }
   if (rec.object) rec.object->m_hWnd = nullptr;
-  std::unique_ptr<CWnd> owned = std::move(rec.ownedObject);
+  std::unique_ptr<WindowObject> owned = std::move(rec.ownedObject);
   std::unique_ptr<WindowRecord> gone = std::move(it->second);
   windows_.erase(it);
   driver_->WindowDestroyed(hwnd);
@@ -304,6 +306,13 @@ void Platform::SetEnabled(HWND hwnd, bool enabled) {
   if (!enabled && focus_ && (focus_ == hwnd)) focus_ = nullptr;
   if (rec->child) Invalidate(hwnd, nullptr, true);
   SendMessage(hwnd, WM_ENABLE, enabled ? 1 : 0, 0);
+}
+
+void Platform::NotifyParent(HWND control, UINT code) {
+  const WindowRecord* r = Find(control);
+  if (!r || !r->child) return;
+  SendMessage(r->parent, WM_COMMAND, MAKEWPARAM(static_cast<UINT>(r->id), code),
+              reinterpret_cast<LPARAM>(control));
 }
 
 void Platform::SetFocus(HWND hwnd) {

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/common_dialogs.h"
-#include "framework/gdi.h"
+#include "framework/defproc.h"
+#include "framework/font.h"
 #include "framework/menu.h"
+#include "framework/modal_box.h"
 #include "framework/platform.h"
 #include "framework/png.h"
 
@@ -22,11 +23,13 @@ WindowRecord* Rec(HWND h) {
   return p ? p->Find(h) : nullptr;
 }
 
-}  // namespace
-
-CDC* afx_detail::DcFromWParam(WPARAM w) {
-  return CDC::FromHandle(reinterpret_cast<HDC>(w));
+// Every object the window list holds is a CWnd: only CWnd::CreateEx and
+// CDialog attach objects to windows.
+CWnd* ObjectOf(const WindowRecord* r) {
+  return r ? static_cast<CWnd*>(r->object) : nullptr;
 }
+
+}  // namespace
 
 // ---- Life ----
 
@@ -74,8 +77,7 @@ BOOL CWnd::DestroyWindow() {
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
-  WindowRecord* r = Rec(hWnd);
-  return r ? r->object : nullptr;
+  return ObjectOf(Rec(hWnd));
 }
 
 // ---- Messages ----
@@ -112,6 +114,10 @@ LRESULT CWnd::Default() {
 
 BOOL CWnd::PreTranslateMessage(MSG*) {
   return FALSE;
+}
+
+BOOL CWnd::IsDialogMessage(MSG* pMsg) {
+  return pMsg && tessaro::HandleDialogKey(m_hWnd, *pMsg) ? TRUE : FALSE;
 }
 
 const AFX_MSGMAP* CWnd::GetMessageMap() const {
@@ -322,7 +328,7 @@ CWnd* CWnd::GetDlgItem(int nID) const {
   if (!r) return nullptr;
   for (HWND c : r->children) {
     const WindowRecord* child = p->Find(c);
-    if (child && child->id == nID) return child->object;
+    if (child && child->id == nID) return ObjectOf(child);
   }
   return nullptr;
 }
@@ -428,27 +434,4 @@ BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void PostQuitMessage(int nExitCode) {
   if (Platform* p = P()) p->PostQuit(nExitCode);
-}
-
-int GetSystemMetrics(int nIndex) {
-  switch (nIndex) {
-    case SM_CXSCREEN:
-      return 1024;
-    case SM_CYSCREEN:
-      return 768;
-    case SM_CXVSCROLL:
-    case SM_CYHSCROLL:
-      return 16;
-    case SM_CYCAPTION:
-    case SM_CYMENU:
-      return 18;
-    case SM_CXICON:
-    case SM_CYICON:
-      return 32;
-    case SM_CXSMICON:
-    case SM_CYSMICON:
-      return 16;
-    default:
-      return 0;
-  }
 }

@@ -9,29 +9,19 @@
 #include <string>
 
 #include "framework/message_map.h"
+#include "framework/metrics.h"
 #include "framework/win_const.h"
 #include "framework/win_types.h"
+#include "framework/window_object.h"
 
 class CDC;
 class CFont;
 class CMenu;
 
-// A message as the queue holds it.
-struct MSG {
-  HWND hwnd = nullptr;
-  UINT message = 0;
-  WPARAM wParam = 0;
-  LPARAM lParam = 0;
-  DWORD time = 0;
-  POINT pt;
-};
-
-typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
-
-class CWnd {
+class CWnd : public tessaro::WindowObject {
  public:
   CWnd();
-  virtual ~CWnd();
+  ~CWnd() override;
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
@@ -50,13 +40,13 @@ class CWnd {
 
   LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Default processing of the message being handled right now.
   LRESULT Default();
   // Called for keyboard messages before they are dispatched, for the target and
   // each of its parents; TRUE means the message was dealt with.
-  virtual BOOL PreTranslateMessage(MSG* pMsg);
+  BOOL PreTranslateMessage(MSG* pMsg) override;
   // The dialog manager's keyboard handling (Enter, Escape, Tab, Space on buttons).
   BOOL IsDialogMessage(MSG* pMsg);
   virtual const AFX_MSGMAP* GetMessageMap() const;
@@ -137,7 +127,7 @@ class CWnd {
   void OnSysCommand(UINT nID, LPARAM lParam);
   HCURSOR OnQueryDragIcon();
 
-  HWND m_hWnd = nullptr;
+  // m_hWnd, the window, comes with tessaro::WindowObject.
 
  protected:
   // Finds the handler of a message in the map chain and calls it; FALSE when no
@@ -156,4 +146,3 @@ LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // that no longer exists).
 BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int nExitCode);
-int GetSystemMetrics(int nIndex);

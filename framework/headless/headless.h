@@ -12,9 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "framework/gdi.h"
 #include "framework/headless/headless_driver.h"
 #include "framework/image.h"
 #include "framework/platform.h"
+#include "framework/wnd.h"
 
 namespace tessaro {
 

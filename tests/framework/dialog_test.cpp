@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/edit_layout.h"
+#include "framework/scroll_bar.h"
 #include "test_support.h"
 
 namespace tessaro::test {
