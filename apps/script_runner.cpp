@@ -102,8 +102,39 @@ class ScriptRunner {
   void Run(const std::string& line);
   void Finish();
 
+  // A script command: its name, the lines of the list at the top of
+  // script_runner.h that describe it, and what runs it with the rest of its
+  // line.
+  struct Command {
+    const char* name;
+    // A person's input: in a game between two processes the stones that it
+    // puts on a board are printed as the player's moves.
+    bool input;
+    void (ScriptRunner::*run)(std::string rest);
+    const char* help;
+  };
+  static const Command kCommands[];
+  static const Command* FindCommand(const std::string& name);
+
  private:
-  void RunCommand(const std::string& command, std::string rest);
+  void User(std::string rest);
+  void AddContact(std::string rest);
+  void Pair(std::string rest);
+  void Open(std::string rest);
+  void Click(std::string rest);
+  void ClickPixel(std::string rest);
+  void ClickAt(CWnd& window, CPoint at);
+  void Menu(std::string rest);
+  void Key(std::string rest);
+  void ChatLine(std::string rest);
+  void Burst(std::string rest);
+  void Button(std::string rest);
+  void Answer(std::string rest);
+  void Advance(std::string rest);
+  void ExpectCommand(std::string rest);
+  void Png(std::string rest);
+  void Print(std::string rest);
+  void Say(std::string rest);
   // Expect, retried until it holds or the wait is over.
   void ExpectInTime(const std::string& rest);
   bool TwoProcesses() const { return !options_.player.empty(); }
@@ -314,148 +345,238 @@ std::string ScriptRunner::CellIn(const Image& board, CPoint point) {
 
 void ScriptRunner::Run(const std::string& line) {
   std::string rest = line;
-  const std::string command = NextWord(rest);
-  const bool input =
-      TwoProcesses() &&
-      (command == "click" || command == "clickpx" || command == "menu" || command == "key" ||
-       command == "button" || command == "chat" || command == "burst");
+  const std::string name = NextWord(rest);
+  const Command* command = FindCommand(name);
+  if (command == nullptr) throw Failure{"unknown command \"" + name + "\""};
+  const bool input = TwoProcesses() && command->input;
   std::map<HWND, std::string> before;
   if (input) {
     Settle();
     before = Boards();
   }
-  RunCommand(command, rest);
+  (this->*command->run)(rest);
   if (input) PrintMoves(before);
 }
 
-void ScriptRunner::RunCommand(const std::string& command, std::string rest) {
-  if (command == "user") {
-    host_->SetUserName(rest);
-  } else if (command == "contact") {
-    const std::string name = NextWord(rest);
-    const std::string protocol = rest.empty() ? "ICQ" : NextWord(rest);
-    if (name.empty() || host_->AddContact(name, protocol) == nullptr) {
-      throw Failure{"cannot add the contact"};
-    }
-  } else if (command == "pair") {
-    const std::string first = NextWord(rest);
-    const std::string second = NextWord(rest);
-    if (loopback_ == nullptr) throw Failure{"pair works only within one process"};
-    if (!loopback_->Pair(Contact(first), Contact(second))) throw Failure{"cannot pair them"};
-  } else if (command == "open") {
-    const HANDLE contact = Contact(rest);
-    bool opened = false;
-    for (const host::MenuItem& item : host_->MenuItemsFor(contact)) {
-      if (item.name == kMenuItemName) opened = host_->InvokeMenuItem(contact, item.handle);
-    }
-    if (!opened) throw Failure{"the contact menu offers no \"&Tessaro\""};
-    Settle();
-  } else if (command == "click" || command == "clickpx") {
-    CWnd& window = Window(NextWord(rest));
-    CPoint at;
-    if (command == "click") {
-      const auto point = ParsePoint(NextWord(rest));
-      if (!point) throw Failure{"not a board point"};
-      at = CPoint(19 + 17 * point->x, 15 + 17 * point->y);
-    } else {
-      at.x = std::atoi(NextWord(rest).c_str());
-      at.y = std::atoi(NextWord(rest).c_str());
-    }
-    if (!ui_.Click(window, at)) throw Failure{"the window cannot be clicked (hidden?)"};
-    Settle();
-  } else if (command == "menu") {
-    CWnd& window = Window(NextWord(rest));
-    if (!ui_.ChooseMenu(window, MenuCommand(window, rest))) throw Failure{"menu refused"};
-    Settle();
-  } else if (command == "key") {
-    CWnd& window = Window(NextWord(rest));
-    const std::string key = Lower(rest);
-    const UINT vk = key == "space"    ? VK_SPACE
-                    : key == "enter"  ? VK_RETURN
-                    : key == "escape" ? VK_ESCAPE
-                                      : 0;
-    if (vk == 0) throw Failure{"unknown key"};
-    if (!ui_.Focus(window) || !ui_.KeyDown(vk)) throw Failure{"the key did not reach the window"};
-    Settle();
-  } else if (command == "chat") {
-    Chat(Window(NextWord(rest)), rest);
-    Settle();
-  } else if (command == "say") {
-    out_ << rest << "\n" << std::flush;
-  } else if (command == "burst") {
-    CWnd& window = Window(NextWord(rest));
-    const long count = std::strtol(NextWord(rest).c_str(), nullptr, 10);
-    if (count <= 0 || rest.empty()) throw Failure{"burst how many lines of what?"};
-    for (long i = 1; i <= count; ++i)
-      Chat(window, rest + " " + std::to_string(i));
-    Settle();
-  } else if (command == "button") {
-    CWnd& window = Window(NextWord(rest));
-    if (!ui_.PressButton(window, std::atoi(rest.c_str()))) throw Failure{"cannot press it"};
-    Settle();
-  } else if (command == "answer") {
-    const std::string kind = Lower(NextWord(rest));
-    if (kind == "input") {
-      if (Lower(rest) == "cancel") {
-        ui_.AnswerDialog(DialogScript{kInputBox, {}, IDCANCEL, {}});
-      } else {
-        ui_.AnswerDialog(DialogScript{kInputBox, {{kInputEdit, rest}}, IDOK, {}});
-      }
-    } else if (kind == "file") {
-      ui_.AnswerFileDialog(Lower(rest) == "cancel" ? std::nullopt : std::optional(rest));
-    } else {
-      const std::map<std::string, int> answers = {
-          {"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL}};
-      const auto found = answers.find(kind);
-      if (found == answers.end()) throw Failure{"answer what?"};
-      ui_.AnswerMessageBox(found->second, {}, rest);
-    }
-  } else if (command == "advance") {
-    const double seconds = std::atof(rest.c_str());
-    if (seconds <= 0) throw Failure{"advance how far?"};
-    ui_.AdvanceClock(static_cast<uint64_t>(seconds * 1000));
-    Settle();
-  } else if (command == "expect") {
-    if (TwoProcesses()) {
-      ExpectInTime(rest);
-    } else {
-      Expect(rest);
-    }
-  } else if (command == "png") {
-    CWnd& window = Window(NextWord(rest));
-    Settle();
-    if (!ui_.SavePng(window, rest)) throw Failure{"cannot write " + rest};
-    if (TwoProcesses()) {
-      std::error_code ec;
-      out_ << "the picture of the board: " << std::filesystem::absolute(rest, ec).string() << "\n"
-           << std::flush;
-    }
-  } else if (command == "print") {
-    const std::string what = NextWord(rest);
-    CWnd& window = Window(rest);
-    Settle();
-    std::string log;
-    window.GetDlgItemText(kLogPane, log);
-    if (what == "log") {
-      out_ << "== log of the window \"" << rest << "\" ==\n" << log;
-      if (!log.empty() && log.back() != '\n') out_ << '\n';
-    } else if (what == "board") {
-      PrintBoard(window);
-    } else if (what == "result") {
-      // The last announcement of a winner ("BLACK win, 5 in row").
-      std::string result = "none yet";
-      std::istringstream lines(log);
-      for (std::string entry; std::getline(lines, entry);) {
-        if (entry.find(" win, ") != std::string::npos) result = Trim(entry);
-      }
-      out_ << "result: " << result << "\n";
-    } else {
-      throw Failure{"print what?"};
-    }
-    out_.flush();
-  } else {
-    throw Failure{"unknown command \"" + command + "\""};
+// The commands in the order of the list at the top of script_runner.h, which
+// is the text of their `help` (a test holds the two together).
+const ScriptRunner::Command ScriptRunner::kCommands[] = {
+    {"user", false, &ScriptRunner::User,  //
+     "user NAME                   the user's own display name\n"},
+    {"contact", false, &ScriptRunner::AddContact,
+     "contact NAME [PROTOCOL]     a contact (protocol ICQ unless given)\n"},
+    {"pair", false, &ScriptRunner::Pair,
+     "pair NAME NAME              the two contacts are mirrors: what is sent to\n"
+     "                            one arrives as received from the other\n"},
+    {"open", false, &ScriptRunner::Open,
+     "open NAME                   choose \"&Tessaro\" in NAME's contact menu\n"},
+    {"click", true, &ScriptRunner::Click,
+     "click WINDOW POINT          a left click on a board point\n"},
+    {"clickpx", true, &ScriptRunner::ClickPixel,
+     "clickpx WINDOW X Y          a left click at a client pixel\n"},
+    {"menu", true, &ScriptRunner::Menu,
+     "menu WINDOW ITEM            a menu command, by its text (\"Set Timer\") or id\n"},
+    {"key", true, &ScriptRunner::Key,  //
+     "key WINDOW space|enter|escape\n"},
+    {"chat", true, &ScriptRunner::ChatLine,
+     "chat WINDOW TEXT            type TEXT into the chat line and press Enter\n"},
+    {"burst", true, &ScriptRunner::Burst,
+     "burst WINDOW N TEXT         chat N lines, \"TEXT 1\" to \"TEXT N\", one by one\n"},
+    {"button", true, &ScriptRunner::Button,
+     "button WINDOW ID            press a control (1009 is \"&sim\")\n"},
+    {"answer", false, &ScriptRunner::Answer,
+     "answer yes|no|ok|cancel [TEXT]   the answer to the next message box (whose\n"
+     "                            text must contain TEXT, when given)\n"
+     "answer input TEXT|cancel    the answer to the next input box\n"
+     "answer file PATH|cancel     the answer to the next file dialog\n"},
+    {"advance", false, &ScriptRunner::Advance,  //
+     "advance SECONDS             let the clock run\n"},
+    {"expect", false, &ScriptRunner::ExpectCommand,
+     "expect log WINDOW TEXT      the log holds TEXT (line breaks of the wrap ignored)\n"
+     "expect nolog WINDOW TEXT    ... and does not\n"
+     "expect lines WINDOW TEXT N  the log holds \"TEXT 1\" to \"TEXT N\", each once\n"
+     "                            and in order (as a burst sends them)\n"
+     "expect cell WINDOW POINT black|white|proposal|forbidden|empty|simwhite\n"
+     "expect text WINDOW ID TEXT  a control's text\n"
+     "expect box TEXT             a message box with TEXT was shown (in order)\n"
+     "expect visible WINDOW yes|no\n"
+     "expect side WINDOW none|black|white   the window's icon\n"},
+    {"png", false, &ScriptRunner::Png,  //
+     "png WINDOW FILE             a picture of the window\n"},
+    {"print", false, &ScriptRunner::Print,
+     "print log WINDOW            the window's log on standard output\n"
+     "print board WINDOW          the board as text, with its coordinates\n"
+     "print result WINDOW         the result the log announced\n"},
+    {"say", false, &ScriptRunner::Say,  //
+     "say TEXT                    TEXT on standard output\n"},
+};
+
+const ScriptRunner::Command* ScriptRunner::FindCommand(const std::string& name) {
+  for (const Command& command : kCommands) {
+    if (name == command.name) return &command;
   }
+  return nullptr;
+}
+
+void ScriptRunner::User(std::string rest) {
+  host_->SetUserName(rest);
+}
+
+void ScriptRunner::AddContact(std::string rest) {
+  const std::string name = NextWord(rest);
+  const std::string protocol = rest.empty() ? "ICQ" : NextWord(rest);
+  if (name.empty() || host_->AddContact(name, protocol) == nullptr) {
+    throw Failure{"cannot add the contact"};
+  }
+}
+
+void ScriptRunner::Pair(std::string rest) {
+  const std::string first = NextWord(rest);
+  const std::string second = NextWord(rest);
+  if (loopback_ == nullptr) throw Failure{"pair works only within one process"};
+  if (!loopback_->Pair(Contact(first), Contact(second))) throw Failure{"cannot pair them"};
+}
+
+void ScriptRunner::Open(std::string rest) {
+  const HANDLE contact = Contact(rest);
+  bool opened = false;
+  for (const host::MenuItem& item : host_->MenuItemsFor(contact)) {
+    if (item.name == kMenuItemName) opened = host_->InvokeMenuItem(contact, item.handle);
+  }
+  if (!opened) throw Failure{"the contact menu offers no \"&Tessaro\""};
+  Settle();
+}
+
+void ScriptRunner::Click(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  const auto point = ParsePoint(NextWord(rest));
+  if (!point) throw Failure{"not a board point"};
+  ClickAt(window, CPoint(19 + 17 * point->x, 15 + 17 * point->y));
+}
+
+void ScriptRunner::ClickPixel(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  CPoint at;
+  at.x = std::atoi(NextWord(rest).c_str());
+  at.y = std::atoi(NextWord(rest).c_str());
+  ClickAt(window, at);
+}
+
+void ScriptRunner::ClickAt(CWnd& window, CPoint at) {
+  if (!ui_.Click(window, at)) throw Failure{"the window cannot be clicked (hidden?)"};
+  Settle();
+}
+
+void ScriptRunner::Menu(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  if (!ui_.ChooseMenu(window, MenuCommand(window, rest))) throw Failure{"menu refused"};
+  Settle();
+}
+
+void ScriptRunner::Key(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  const std::string key = Lower(rest);
+  const UINT vk = key == "space"    ? VK_SPACE
+                  : key == "enter"  ? VK_RETURN
+                  : key == "escape" ? VK_ESCAPE
+                                    : 0;
+  if (vk == 0) throw Failure{"unknown key"};
+  if (!ui_.Focus(window) || !ui_.KeyDown(vk)) throw Failure{"the key did not reach the window"};
+  Settle();
+}
+
+void ScriptRunner::ChatLine(std::string rest) {
+  Chat(Window(NextWord(rest)), rest);
+  Settle();
+}
+
+void ScriptRunner::Burst(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  const long count = std::strtol(NextWord(rest).c_str(), nullptr, 10);
+  if (count <= 0 || rest.empty()) throw Failure{"burst how many lines of what?"};
+  for (long i = 1; i <= count; ++i)
+    Chat(window, rest + " " + std::to_string(i));
+  Settle();
+}
+
+void ScriptRunner::Button(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  if (!ui_.PressButton(window, std::atoi(rest.c_str()))) throw Failure{"cannot press it"};
+  Settle();
+}
+
+void ScriptRunner::Answer(std::string rest) {
+  const std::string kind = Lower(NextWord(rest));
+  if (kind == "input") {
+    if (Lower(rest) == "cancel") {
+      ui_.AnswerDialog(DialogScript{kInputBox, {}, IDCANCEL, {}});
+    } else {
+      ui_.AnswerDialog(DialogScript{kInputBox, {{kInputEdit, rest}}, IDOK, {}});
+    }
+  } else if (kind == "file") {
+    ui_.AnswerFileDialog(Lower(rest) == "cancel" ? std::nullopt : std::optional(rest));
+  } else {
+    const std::map<std::string, int> answers = {
+        {"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL}};
+    const auto found = answers.find(kind);
+    if (found == answers.end()) throw Failure{"answer what?"};
+    ui_.AnswerMessageBox(found->second, {}, rest);
+  }
+}
+
+void ScriptRunner::Advance(std::string rest) {
+  const double seconds = std::atof(rest.c_str());
+  if (seconds <= 0) throw Failure{"advance how far?"};
+  ui_.AdvanceClock(static_cast<uint64_t>(seconds * 1000));
+  Settle();
+}
+
+void ScriptRunner::ExpectCommand(std::string rest) {
+  if (TwoProcesses()) {
+    ExpectInTime(rest);
+  } else {
+    Expect(rest);
+  }
+}
+
+void ScriptRunner::Png(std::string rest) {
+  CWnd& window = Window(NextWord(rest));
+  Settle();
+  if (!ui_.SavePng(window, rest)) throw Failure{"cannot write " + rest};
+  if (TwoProcesses()) {
+    std::error_code ec;
+    out_ << "the picture of the board: " << std::filesystem::absolute(rest, ec).string() << "\n"
+         << std::flush;
+  }
+}
+
+void ScriptRunner::Print(std::string rest) {
+  const std::string what = NextWord(rest);
+  CWnd& window = Window(rest);
+  Settle();
+  std::string log;
+  window.GetDlgItemText(kLogPane, log);
+  if (what == "log") {
+    out_ << "== log of the window \"" << rest << "\" ==\n" << log;
+    if (!log.empty() && log.back() != '\n') out_ << '\n';
+  } else if (what == "board") {
+    PrintBoard(window);
+  } else if (what == "result") {
+    // The last announcement of a winner ("BLACK win, 5 in row").
+    std::string result = "none yet";
+    std::istringstream lines(log);
+    for (std::string entry; std::getline(lines, entry);) {
+      if (entry.find(" win, ") != std::string::npos) result = Trim(entry);
+    }
+    out_ << "result: " << result << "\n";
+  } else {
+    throw Failure{"print what?"};
+  }
+  out_.flush();
+}
+
+void ScriptRunner::Say(std::string rest) {
+  out_ << rest << "\n" << std::flush;
 }
 
 void ScriptRunner::Expect(std::string rest) {
@@ -582,6 +703,13 @@ void ScriptRunner::Finish() {
 }
 
 }  // namespace
+
+std::string ScriptCommandHelp() {
+  std::string help;
+  for (const ScriptRunner::Command& command : ScriptRunner::kCommands)
+    help += command.help;
+  return help;
+}
 
 int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
               std::ostream& out, std::ostream& err) {

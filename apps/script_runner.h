@@ -4,7 +4,8 @@
 //
 // A script is one command a line; '#' starts a comment. Windows are named by
 // their title, which is the contact's display name. Board points are written
-// as on the board (a..o, 1..15 from the bottom, e.g. h8) or as "x,y".
+// as on the board (a..o, 1..15 from the bottom, e.g. h8) or as "x,y". The
+// commands (this list is ScriptCommandHelp(), the runner's own table):
 //
 //   user NAME                   the user's own display name
 //   contact NAME [PROTOCOL]     a contact (protocol ICQ unless given)
@@ -88,6 +89,10 @@ struct ScriptOptions {
 // or whose printout was lost, must not pass.
 int RunScript(std::istream& in, const std::string& name, const ScriptOptions& options,
               std::ostream& out, std::ostream& err);
+
+// The commands a script can use and what each does, one or more lines each
+// (the list above), from the table the runner looks commands up in.
+std::string ScriptCommandHelp();
 
 // RunScript on the file at `path`; 2, with a message, when it is not a
 // regular file (a folder, say) or cannot be opened.
