@@ -39,8 +39,8 @@ xdotool windowfocus --sync "$BOB"
 xdotool key space
 click "$BOB" a 1
 read -r x y <<<"$(point a 1 3)"
-sleep 0.3
-[ "$(pixel "$BOB" "$x" "$y")" != 128,128,128 ] || fail "Space did not switch Bob to the simulation"
+changed 128,128,128 5 pixel "$BOB" "$x" "$y" >/dev/null ||
+  fail "Space did not switch Bob to the simulation"
 expect_stone "$ALICE" a 1 128,128,128 "Alice's board during Bob's simulation"
 xdotool key space
 expect_stone "$BOB" a 1 128,128,128 "Bob's board after the simulation"
@@ -100,46 +100,56 @@ for n in $(seq 20); do
   xdotool key Return
 done
 shows "$OUT/Alice.txt" "Bob: line 20" || fail "Bob's chat lines did not all arrive"
-sleep 0.3
+# Bob's own log has the line once his dump does: the window painted it before
+# the dump was written. A picture taken before it reached the screen only
+# makes the check below easier to pass, never fail.
+shows "$OUT/Bob.txt" "Bob: line 20" || fail "Bob's own log lacks his last line"
 newest=$(log_pixels "$BOB")
-xdotool mousemove --window "$BOB" 400 150 click --repeat 2 4
-sleep 0.3
-back=$(log_pixels "$BOB")
-[ "$back" != "$newest" ] || fail "the wheel did not scroll Bob's log back"
+# Two notches of the wheel, each seen on the screen before the next, so that
+# what Bob reads back is where both put it.
+xdotool mousemove --window "$BOB" 400 150 click 4
+notch=$(changed "$newest" 5 log_pixels "$BOB")
+xdotool click 4
+back=$(changed "$notch" 5 log_pixels "$BOB") || fail "the wheel did not scroll Bob's log back"
+bar=$(log_vbar_pixels "$BOB")
 xdotool mousemove --window "$ALICE" 200 308 click 1
 xdotool windowfocus --sync "$ALICE"
 xdotool type --delay 5 'still there?'
 xdotool key Return
 shows "$OUT/Bob.txt" "Alice: still there?" || fail "Alice's line did not arrive"
-sleep 0.3
+# The new line moves the thumb of Bob's bar (one line more); the text painted
+# with it must be what he read.
+changed "$bar" 5 log_vbar_pixels "$BOB" >/dev/null || fail "Bob's log bar did not take the new line"
 [ "$(log_pixels "$BOB")" = "$back" ] || fail "a new line pulled Bob's log away from what he read"
 xdotool mousemove --window "$BOB" 400 150 click 1  # the log takes the keys
 xdotool windowfocus --sync "$BOB"
 xdotool key ctrl+End
-sleep 0.3
-bottom=$(log_pixels "$BOB")
-[ "$bottom" != "$back" ] || fail "Ctrl+End did not go to the newest line"
+bottom=$(changed "$back" 5 log_pixels "$BOB") || fail "Ctrl+End did not go to the newest line"
 xdotool key Page_Up
-sleep 0.3
-[ "$(log_pixels "$BOB")" != "$bottom" ] || fail "Page Up did not scroll Bob's log"
+changed "$bottom" 5 log_pixels "$BOB" >/dev/null || fail "Page Up did not scroll Bob's log"
 import -window "$BOB" "$OUT/bob_log_scrolled.png"
 xdotool key ctrl+End
 # A word wider than the pane is never split: the log's horizontal bar (its
 # right arrow) shows the rest of it.
+fits=$(log_hbar_pixels "$BOB")  # every line fits: the thumb fills the bar
 xdotool mousemove --window "$BOB" 200 308 click 1
 xdotool windowfocus --sync "$BOB"
 xdotool type --delay 5 'see-the-long-word-that-does-not-fit-the-log-pane'
 xdotool key Return
 shows "$OUT/Alice.txt" "see-the-long-word" || fail "Bob's long word did not arrive"
-sleep 0.3
+# The thumb shrinks once the word is shown in Bob's log.
+changed "$fits" 5 log_hbar_pixels "$BOB" >/dev/null || fail "Bob's log bar did not take the long word"
 before=$(log_pixels "$BOB")
-xdotool mousemove --window "$BOB" 486 282 click --repeat 4 --delay 30 1
-sleep 0.3
-sideways=$(log_pixels "$BOB")
-[ "$sideways" != "$before" ] || fail "the horizontal bar did not scroll Bob's log sideways"
+# Four presses on the right arrow, each seen before the next.
+xdotool mousemove --window "$BOB" 486 282
+sideways=$before
+for press in 1 2 3 4; do
+  xdotool click 1
+  sideways=$(changed "$sideways" 5 log_pixels "$BOB") ||
+    fail "the horizontal bar did not scroll Bob's log sideways (press $press)"
+done
 xdotool mousemove --window "$BOB" 400 150 click --repeat 2 6  # the wheel tilted left
-sleep 0.3
-[ "$(log_pixels "$BOB")" != "$sideways" ] || fail "the sideways wheel did not scroll Bob's log"
+changed "$sideways" 5 log_pixels "$BOB" >/dev/null || fail "the sideways wheel did not scroll Bob's log"
 import -window "$BOB" "$OUT/bob_log_sideways.png"
 
 # Set Timer: its box asks inside itself, beside the board, with the typing
@@ -230,10 +240,16 @@ kill -0 "$GAME" 2>/dev/null || fail "the game ended when a window was hidden"
 CONTACTS=$(window '^Contacts - Alice$')
 xdotool windowfocus --sync "$CONTACTS"
 xdotool key Escape  # Escape does not end the messenger
+# The pop-up has no title to wait for: it is seen where it opens at the mouse,
+# over the empty list below Bob's row (which the click may select), and its
+# item lights up once the mouse is on it.
+read -r cx cy _ _ <<<"$(geometry "$CONTACTS")"
+popup() { screen_area $((cx + 36)) $((cy + 70)) 40 8; }
+closed=$(popup)
 xdotool mousemove --window "$CONTACTS" 30 58 click 3
-sleep 0.3  # the pop-up has no title to wait for
+opened=$(changed "$closed" 5 popup) || fail "Alice's contact menu did not open"
 xdotool mousemove_relative 20 10
-sleep 0.2  # the item lights up under the mouse
+changed "$opened" 5 popup >/dev/null || echo "(the item under the mouse is not lit in the picture)"
 import -window root "$OUT/screen_contact_menu.png"
 xdotool click 1
 # (Its title may carry the marker of a flashing caption.)

@@ -45,22 +45,58 @@ window() {
   done
   return 1
 }
+# Waits up to $2 s until the output of command $3... differs from $1 (and is
+# not empty, as when a picture could not be taken) and prints it; prints the
+# last output and returns 1 when it never did.
+changed() {
+  local old=$1 until=$((SECONDS + $2)) seen
+  shift 2
+  while :; do
+    seen=$("$@")
+    if [ -n "$seen" ] && [ "$seen" != "$old" ]; then
+      echo "$seen"
+      return 0
+    fi
+    if [ "$SECONDS" -ge "$until" ]; then
+      echo "$seen"
+      return 1
+    fi
+    sleep 0.02
+  done
+}
+# A checksum of the screen's pixels in a rectangle: X Y W H (screen
+# coordinates). The screen, not a window: pop-up menus are windows of their own.
+screen_area() {
+  import -window root -crop "${3}x${4}+${1}+${2}" +repage "$OUT/area.png" &&
+    "$CONVERT" "$OUT/area.png" -format '%#' info:
+}
+# The part of game window $1's board under the left of its menu strip, where
+# the Game menu drops down.
+under_menu() {
+  local x y
+  read -r x y _ _ <<<"$(geometry "$1")"
+  screen_area $((x + SCALE * 2)) $((y + SCALE * 27)) $((SCALE * 80)) $((SCALE * 40))
+}
 # Chooses an item of game window $1's Game menu by its access key $2 and
 # prints the id of the window titled $3 that it opens; the menu is opened
 # again if a busy machine lost the keys.
 menu_box() {
   for _ in 1 2 3 4 5; do
     xdotool windowfocus --sync "$1"
+    local closed
+    closed=$(under_menu "$1")
     xdotool key alt+g
-    sleep 0.5
-    xdotool key "$2"
-    local until=$((SECONDS + 3))
-    while [ "$SECONDS" -lt "$until" ]; do
-      local id
-      id=$(xdotool search --onlyvisible --name "$3" 2>/dev/null | head -n1)
-      [ -n "$id" ] && echo "$id" && return 0
-      sleep 0.05
-    done
+    # The key goes to the menu once it has dropped down.
+    if changed "$closed" 3 under_menu "$1" >/dev/null; then
+      xdotool key "$2"
+      local until=$((SECONDS + 3))
+      while [ "$SECONDS" -lt "$until" ]; do
+        local id
+        id=$(xdotool search --onlyvisible --name "$3" 2>/dev/null | head -n1)
+        [ -n "$id" ] && echo "$id" && return 0
+        sleep 0.05
+      done
+    fi
     xdotool key Escape  # a menu still open
   done
   return 1
@@ -111,6 +147,19 @@ off_board() {
 log_pixels() {
   import -window "$1" "$OUT/log.png" &&
     "$CONVERT" "$OUT/log.png" -crop "$((SCALE * 220))x$((SCALE * 240))+$((SCALE * 272))+$((SCALE * 32))" \
+      +repage -format '%#' info:
+}
+# Checksums of the tracks of the log pane's vertical and horizontal scroll
+# bars. The pane paints its bars with its text: when a bar has changed, the
+# text shown is the text the bar was drawn for.
+log_vbar_pixels() {
+  import -window "$1" "$OUT/bar.png" &&
+    "$CONVERT" "$OUT/bar.png" -crop "$((SCALE * 12))x$((SCALE * 200))+$((SCALE * 496))+$((SCALE * 50))" \
+      +repage -format '%#' info:
+}
+log_hbar_pixels() {
+  import -window "$1" "$OUT/bar.png" &&
+    "$CONVERT" "$OUT/bar.png" -crop "$((SCALE * 180))x$((SCALE * 10))+$((SCALE * 290))+$((SCALE * 278))" \
       +repage -format '%#' info:
 }
 click() {
