@@ -358,20 +358,27 @@ void XmppLink::HandleAck(const ParsedStanza& ack) {
     Log("ignored: acknowledgement from " + ack.from + " for an earlier profile of this account");
     return;
   }
-  if (!ack.id.empty() && db_.ConfirmOutbox(ack.id, contact)) last_sent_.erase(ack.id);
-  if (ack.upto != 0) {
-    std::optional<std::size_t> confirmed = db_.ConfirmOutboxUpTo(contact, ack.upto);
-    if (!confirmed) {
-      Log("cannot confirm messages to " + ack.from + ": " + db_.LastError());
-    } else if (*confirmed != 0) {
-      // Their own acknowledgements were lost: forget when they were sent.
-      std::map<std::string, Clock::time_point> still;
-      for (const OutboxRecord& message : db_.Outbox()) {
-        auto it = last_sent_.find(message.id);
-        if (it != last_sent_.end()) still.insert(*it);
-      }
-      last_sent_.swap(still);
+  // One commit for what the ack confirms.
+  Database::Transaction transaction(db_);
+  bool by_id = false;
+  std::optional<std::size_t> by_range = 0;
+  if (transaction.ok()) {
+    by_id = !ack.id.empty() && db_.ConfirmOutbox(ack.id, contact);
+    if (ack.upto != 0) by_range = db_.ConfirmOutboxUpTo(contact, ack.upto);
+  }
+  if (!transaction.ok() || !by_range || !transaction.Commit()) {
+    Log("cannot confirm messages to " + ack.from + ": " + db_.LastError());
+    return;
+  }
+  if (by_id) last_sent_.erase(ack.id);
+  if (*by_range != 0) {
+    // Their own acknowledgements were lost: forget when they were sent.
+    std::map<std::string, Clock::time_point> still;
+    for (const OutboxRecord& message : db_.Outbox()) {
+      auto it = last_sent_.find(message.id);
+      if (it != last_sent_.end()) still.insert(*it);
     }
+    last_sent_.swap(still);
   }
 }
 
