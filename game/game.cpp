@@ -5,6 +5,7 @@
 #include "game/game.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -49,6 +50,14 @@ std::string Sentence(const std::string& me, uint32_t mine, const std::string& pe
 }
 
 }  // namespace
+
+void Game::CheckInvariants() const {
+  assert(PositionAgrees(board, moveList));
+  assert(!simulationMode || PositionAgrees(simBoard, simMoveList));
+  assert(myColor <= White && myTurn <= 1 && proposingFifth <= 1 && simulationMode <= 1);
+  assert(ownTail <= moveList.size());
+  assert(clockSetting >= 0 && myClock >= 0);
+}
 
 // ---- Play on this side ----
 
@@ -108,6 +117,7 @@ void Game::LocalMove(int x, int y) {
   ++ownTail;
 
   myTurn = (myColor == Black && (moveList.size() < 3 || proposingFifth)) ? 1 : 0;
+  CheckInvariants();
 }
 
 // A click while waiting: the own last stone goes back on both sides and the
@@ -164,6 +174,7 @@ void Game::Reset() {
   RefreshBoardMarks(board, 0);
   InvalidateBoard();
   events_.Log("Game reset\r\n");
+  CheckInvariants();
 }
 
 // ---- Commands from the peer ----
@@ -258,6 +269,7 @@ void Game::ReceiveMove(const Move& move) {
     RemoveProposals();
     myTurn = 0;
   }
+  CheckInvariants();
 }
 
 // The peer takes back its last stone, one of its own colour, and the turn
@@ -437,6 +449,7 @@ void Game::ReceiveGame(MoveList moves) {
   events_.Log(text);
   events_.SendText(text);
   RefreshMarks();
+  CheckInvariants();
 }
 
 // ---- Loading a game on this side ----
@@ -461,8 +474,8 @@ void Game::PlayLoadedLine(bool black) {
   events_.SendGame(moveList);
   // The result shown is the loaded game's, not the one of the game it replaced.
   ShowResultOfLoadedGame();
-  if (moveList.empty()) return;
-  myTurn = moveList.back().value == myColor ? 0 : 1;
+  if (!moveList.empty()) myTurn = moveList.back().value == myColor ? 0 : 1;
+  CheckInvariants();
 }
 
 // ---- Clocks ----

@@ -145,6 +145,9 @@ class Game : public GamePosition {
   void InvalidateBoard() override { events_.BoardChanged(); }
 
  private:
+  // Asserts what every rule leaves true: both pairs agree with their lists,
+  // the sides and flags hold codes they can hold.
+  void CheckInvariants() const;
   void Announce(const std::string& text);
   void Refuse(const std::string& what);
   void TakeBackClick(int x, int y);

@@ -185,6 +185,7 @@ bool Game::Restore(std::string_view bytes, std::string* error) {
   simMoveList = std::move(simMoves);
   ReplayWithMarks(board, moveList);
   ReplayWithMarks(simBoard, simMoveList);
+  CheckInvariants();
   events_.BoardChanged();
   events_.SideChanged();
   return true;

@@ -1,5 +1,6 @@
 #include "game/position.h"
 
+#include <cassert>
 #include <cstddef>
 
 #include "game/judge.h"
@@ -14,35 +15,47 @@ void GamePosition::PlaceMove(int16_t x, int16_t y, uint32_t value) {
   // marks are renewed at once so the real board never shows stale marks.
   if (simulationMode) RefreshBoardMarks(board, moveList.size());
   InvalidateBoard();
+  assert(PositionAgrees(board, moveList));
 }
 
+namespace {
+
+// What the records of `moves` leave on (x, y): the value of the latest one
+// there, or Empty.
+uint32_t LatestValue(const MoveList& moves, int x, int y) {
+  for (auto it = moves.rbegin(); it != moves.rend(); ++it) {
+    if (it->x == x && it->y == y) return it->value;
+  }
+  return Empty;
+}
+
+}  // namespace
+
 void GamePosition::TakeBack() {
-  if (moveList.empty()) return;
-  const Move last = moveList.back();
-  moveList.pop_back();
-  if (OnBoard(last.x, last.y)) board.at(last.x, last.y) = Empty;
-  RefreshMarks();
-  if (simulationMode) RefreshBoardMarks(board, moveList.size());
+  TakeBackBefore(0);
 }
 
 void GamePosition::TakeBackBefore(size_t fromEnd) {
-  if (fromEnd == 0) {
-    TakeBack();
-    return;
-  }
   if (fromEnd >= moveList.size()) return;
   const auto at = moveList.end() - 1 - static_cast<std::ptrdiff_t>(fromEnd);
   const Move gone = *at;
   moveList.erase(at);
-  if (OnBoard(gone.x, gone.y)) {
-    uint32_t value = Empty;
-    for (const Move& move : moveList) {
-      if (move.x == gone.x && move.y == gone.y) value = move.value;
-    }
-    board.at(gone.x, gone.y) = value;
-  }
+  if (OnBoard(gone.x, gone.y)) board.at(gone.x, gone.y) = LatestValue(moveList, gone.x, gone.y);
   RefreshMarks();
   if (simulationMode) RefreshBoardMarks(board, moveList.size());
+  assert(PositionAgrees(board, moveList));
+}
+
+bool PositionAgrees(const Board& board, const MoveList& moves) {
+  Board replayed;
+  Replay(replayed, moves);
+  for (size_t i = 0; i < board.cells.size(); ++i) {
+    const uint32_t cell = board.cells[i], record = replayed.cells[i];
+    if (cell > ForbiddenMark) return false;
+    // A mark, or the reset filler, lies only where no record left a value.
+    if (cell != record && !(record == Empty && cell == ForbiddenMark)) return false;
+  }
+  return true;
 }
 
 void GamePosition::RefreshMarks() {

@@ -10,6 +10,11 @@
 
 namespace tessaro {
 
+// The invariant of a position: `board` holds what replaying `moves` gives,
+// forbidden marks (and the reset filler) aside, and every cell a code from 0
+// to 4. Checked by assertions after every change.
+bool PositionAgrees(const Board& board, const MoveList& moves);
+
 class GamePosition {
  public:
   GamePosition() = default;
@@ -25,13 +30,13 @@ class GamePosition {
   // is allowed; the point must be on the board.
   void PlaceMove(int16_t x, int16_t y, uint32_t value);
 
-  // Removes the last record of `moveList` and empties its cell of `board`,
-  // then refreshes the marks. Nothing happens on an empty list.
+  // Removes the last record of `moveList` and gives its cell of `board` the
+  // value of the latest record still on that point (a proposal a stone was
+  // put on comes back), or empties it; then refreshes the marks. Nothing
+  // happens on an empty list.
   void TakeBack();
-  // Removes the record `fromEnd` places before the last (0: the last, as
-  // TakeBack) and gives its cell the value of the latest record still on
-  // that point, or empties it; the later records stay. Nothing happens when
-  // the list is shorter.
+  // The same for the record `fromEnd` places before the last (0: the last);
+  // the later records stay. Nothing happens when the list is shorter.
   void TakeBackBefore(size_t fromEnd);
 
   // Recomputes the marks of the current pair (the simulation pair while
