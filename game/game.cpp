@@ -474,6 +474,10 @@ void Game::PlayLoadedLine(bool black) {
   events_.SendGame(moveList);
   // The result shown is the loaded game's, not the one of the game it replaced.
   ShowResultOfLoadedGame();
+  // The marks of the loaded position, as the peer's board shows them: a board
+  // that hid a forbidden point from the side that must avoid it would let it
+  // lose the game there.
+  RefreshMarks();
   if (!moveList.empty()) myTurn = moveList.back().value == myColor ? 0 : 1;
   CheckInvariants();
 }

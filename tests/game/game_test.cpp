@@ -157,12 +157,15 @@ TEST(Game, TheStatusLineSaysWhereTheGameStands) {
        "Place the first stone to play black", "Place the first stone to play black"},
       {"a loaded game without a result",
        [&] {
-         a.PutLoadedLine({{7, 7, Black},
-                          {8, 8, White},
-                          {7, 8, Black},
-                          {9, 9, White},
-                          {0, 0, Black},
-                          {0, 14, White}});
+         // (7,7) would make two threes: forbidden to black, marked on both.
+         a.PutLoadedLine({{5, 7, Black},
+                          {0, 0, White},
+                          {6, 7, Black},
+                          {0, 1, White},
+                          {7, 5, Black},
+                          {0, 2, White},
+                          {7, 6, Black},
+                          {14, 14, White}});
          a.PlayLoadedLine(true);
          pair.Deliver();
        },
@@ -200,6 +203,11 @@ TEST(Game, TheStatusLineSaysWhereTheGameStands) {
     step.act();
     EXPECT_EQ(a.StatusLine(), step.alice) << step.what;
     EXPECT_EQ(b.StatusLine(), step.bob) << step.what;
+    // Both boards agree, forbidden marks included, however the game came.
+    EXPECT_EQ(a.board, b.board) << step.what;
+    if (std::string(step.what) == "a loaded game without a result") {
+      EXPECT_EQ(a.board.at(7, 7), ForbiddenMark);
+    }
   }
 }
 
