@@ -118,7 +118,7 @@ TEST_F(Window, AboutBoxFromTheMenuAndFromTheSystemMenu) {
   ASSERT_EQ(dialogs.size(), 3u);
   for (const ShownRecord& about : dialogs) {
     EXPECT_EQ(about.templateId, kAboutDialogId);
-    EXPECT_EQ(about.caption, "About duvex");
+    EXPECT_EQ(about.caption, "About Tessaro");
   }
   // Only the About box: the game window stays as it was.
   EXPECT_TRUE(black->IsWindowVisible());

@@ -67,14 +67,14 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
   EXPECT_EQ(icons, (std::set<int64_t>{128, 160, 161, 162}));
   EXPECT_EQ(dialogs, (std::set<int64_t>{100, 102, 131}));
   EXPECT_TRUE(script.menus.contains(130));
-  EXPECT_EQ(script.strings, (std::map<int64_t, std::string>{{101, "&About duvex..."}}));
+  EXPECT_EQ(script.strings, (std::map<int64_t, std::string>{{101, "&About Tessaro..."}}));
 
   struct Box {
     int64_t id, cx, cy;
     const char* caption;
     int64_t menu;
   };
-  for (const Box& box : {Box{102, 348, 197, "duvex", 130}, Box{100, 235, 55, "About duvex", -1},
+  for (const Box& box : {Box{102, 348, 197, "Tessaro", 130}, Box{100, 235, 55, "About Tessaro", -1},
                          Box{131, 236, 58, "Dialog", -1}}) {
     ASSERT_TRUE(script.dialogs.contains(box.id)) << box.id;
     const RcDialog& d = script.dialogs.at(box.id);
