@@ -356,6 +356,9 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
     *error = "cannot open profile " + where + ": " + db->last_error_;
     return nullptr;
   }
+  // The link's epoch tells a message kept for this profile from one kept for a
+  // former profile of the account, so it is made with the profile.
+  if (found == 0) db->Epoch();
   if (!path.empty()) {
     TightenFile(path);
     db->checkpointer_ = Checkpointer::Start(path);

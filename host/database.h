@@ -131,7 +131,8 @@ class Database {
   std::string AddressOf(HANDLE contact) const;  // empty: none or unknown
 
   // ---- XMPP link: outbox, sequence numbers, received ids, held messages ----
-  // This profile's epoch, made on first use: microseconds since 1970 then.
+  // This profile's epoch: microseconds since 1970 when the profile was made (a
+  // profile older than the link gets it when the link first asks).
   uint64_t Epoch();
   // The next sequence number for messages to the contact, counted up.
   std::optional<uint64_t> TakeOutboundSeq(HANDLE contact);
