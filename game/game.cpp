@@ -476,8 +476,9 @@ void Game::PlayLoadedLine(bool black) {
   ShowResultOfLoadedGame();
   // The marks of the loaded position, as the peer's board shows them: a board
   // that hid a forbidden point from the side that must avoid it would let it
-  // lose the game there.
-  RefreshMarks();
+  // lose the game there. An empty line leaves the board empty, as it does on
+  // the peer's side.
+  if (!moveList.empty()) RefreshMarks();
   if (!moveList.empty()) myTurn = moveList.back().value == myColor ? 0 : 1;
   CheckInvariants();
 }
