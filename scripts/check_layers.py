@@ -98,7 +98,7 @@ def framework_cycles(top):
 def foreign_sources(top):
     faults = []
     pattern = re.compile(r"\$\{(?:PROJECT|CMAKE)_SOURCE_DIR\}/([A-Za-z_]+)/|\.\./([A-Za-z_]+)/")
-    for folder in LAYERS:
+    for folder in list(LAYERS) + ["apps"]:
         lists = os.path.join(top, folder, "CMakeLists.txt")
         if not os.path.exists(lists):
             continue
