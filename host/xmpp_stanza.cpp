@@ -7,11 +7,12 @@ namespace tessaro::host {
 
 namespace {
 
-// A decimal number of 1 to 19 digits without sign or spaces; false otherwise.
+// A decimal number of 1 to 19 digits without sign or spaces, at most 2^63 - 1 (the
+// profile keeps numbers as SQLite's signed integers); false otherwise.
 bool ParseNumber(std::string_view text, uint64_t* value) {
   if (text.empty() || text.size() > 19) return false;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return ec == std::errc() && end == text.data() + text.size();
+  return ec == std::errc() && end == text.data() + text.size() && *value <= INT64_MAX;
 }
 
 ParsedStanza Ignore(std::string reason) {
