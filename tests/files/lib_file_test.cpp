@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,9 @@ TEST(DecodeLibFile, ReadsAnyHeader) {
   EXPECT_TRUE(HasLibSignature(newer));
   EXPECT_TRUE(HasLibSignature(Bytes(kHeader.begin(), kHeader.begin() + 8)));
   EXPECT_FALSE(HasLibSignature(Bytes(kHeader.begin(), kHeader.begin() + 7)));
+  // Seven bytes of a longer buffer: the eighth, though there, is not read.
+  const Bytes eight(kHeader.begin(), kHeader.begin() + 8);
+  EXPECT_FALSE(HasLibSignature(std::span(eight).first(7)));
   for (const Bytes& header : {foreign, text, cutSignature})
     EXPECT_FALSE(HasLibSignature(header));
 }
@@ -216,10 +220,34 @@ TEST(DecodeLibFile, RootRecordIsSkippedAndDoesNotCountForTheColours) {
   const LibLine line = DecodeLibFile(WithHeader({0x00, 0x00, 0x78, 0x00, 0x79, 0x48}));
   EXPECT_EQ(line.moves, (std::vector<LibMove>{At(7, 7, Black), At(8, 7, White)}));
   EXPECT_FALSE(line.endedOffBoard);
+}
 
-  const LibLine flagged = DecodeLibFile(WithHeader({0x00, 0x40, 0x78, 0x48}));
-  EXPECT_TRUE(flagged.moves.empty());
-  EXPECT_FALSE(flagged.endedOffBoard);
+// Any flag on the root, whichever bit (no child, a sibling, a comment, an
+// extension...), ends the line at the root: the bytes after it are no move,
+// only text.
+TEST(DecodeLibFile, EveryFlagBitOnTheRootLeavesTheLineEmpty) {
+  struct Case {
+    uint8_t flags;
+    std::vector<LibMove> moves;
+    size_t textOffset;
+  };
+  const Case cases[] = {
+      {0x00, {At(7, 7, Black)}, 24},
+      {0x01, {}, 22},
+      {0x02, {}, 22},
+      {0x04, {}, 22},
+      {0x08, {}, 22},
+      {0x10, {}, 22},
+      {0x20, {}, 22},
+      {0x40, {}, 22},
+      {0x80, {}, 22},
+  };
+  for (const Case& c : cases) {
+    const LibLine line = DecodeLibFile(WithHeader({0x00, c.flags, 0x78, 0x48}));
+    EXPECT_EQ(line.moves, c.moves) << "flags " << int{c.flags};
+    EXPECT_EQ(line.textOffset, c.textOffset) << "flags " << int{c.flags};
+    EXPECT_FALSE(line.endedOffBoard) << "flags " << int{c.flags};
+  }
 }
 
 TEST(DecodeLibFile, RecordOffTheBoardEndsTheLineBeforeIt) {
