@@ -21,6 +21,8 @@ constexpr char kServerKey[] = "xmpp_server";
 constexpr char kPortKey[] = "xmpp_port";
 constexpr char kPasswordKey[] = "xmpp_password";
 constexpr char kRequireTlsKey[] = "xmpp_require_tls";
+constexpr char kCaFileKey[] = "xmpp_ca_file";
+constexpr char kTrustedCertificateKey[] = "xmpp_trusted_certificate";
 
 uint32_t SystemClock() {
   return static_cast<uint32_t>(std::time(nullptr));
@@ -218,7 +220,16 @@ bool Host::SetAccount(const XmppAccount& account) {
          db_->SetSetting(kServerKey, account.server) &&
          db_->SetSetting(kPortKey, std::to_string(account.port)) &&
          db_->SetSetting(kPasswordKey, account.password) &&
-         db_->SetSetting(kRequireTlsKey, account.require_tls ? "1" : "0");
+         db_->SetSetting(kRequireTlsKey, account.require_tls ? "1" : "0") &&
+         db_->SetSetting(kCaFileKey, account.ca_file) &&
+         db_->SetSetting(kTrustedCertificateKey, account.trusted_certificate);
+}
+
+bool Host::TrustCertificate(const std::string& fingerprint) {
+  const std::string normal = NormalizeFingerprint(fingerprint);
+  if (normal.empty() || !db_->SetSetting(kTrustedCertificateKey, normal)) return false;
+  if (xmpp_ != nullptr) xmpp_->TrustCertificate(normal);
+  return true;
 }
 
 std::optional<XmppAccount> Host::Account() const {
@@ -232,6 +243,8 @@ std::optional<XmppAccount> Host::Account() const {
   account.port = number <= 65535 ? static_cast<uint16_t>(number) : 0;
   account.password = db_->Setting(kPasswordKey).value_or("");
   account.require_tls = db_->Setting(kRequireTlsKey).value_or("1") != "0";
+  account.ca_file = db_->Setting(kCaFileKey).value_or("");
+  account.trusted_certificate = db_->Setting(kTrustedCertificateKey).value_or("");
   return account;
 }
 

@@ -125,6 +125,11 @@ class Host {
   // The account lives in the profile; the password is never printed or logged.
   bool SetAccount(const XmppAccount& account);
   std::optional<XmppAccount> Account() const;  // nullopt: none stored
+  // Keeps the certificate's SHA-256 fingerprint in the profile as the one the
+  // player trusts (replacing any other) and, while the link runs, tries again
+  // with it at once. False when the fingerprint is not 64 hex digits or the
+  // profile cannot store it.
+  bool TrustCertificate(const std::string& fingerprint);
   // Makes the XMPP link with the stored account the transport of "ICQ" and starts
   // it. `changed` runs on the user-interface thread whenever the connection
   // state, a contact's presence or the contact requests change. False with a

@@ -70,6 +70,15 @@ void XmppLink::OnTick() {
   Post([this] { HandleTick(); });
 }
 
+void XmppLink::OnProblem(const ConnectionProblem& problem) {
+  Post([this, problem] { problem_ = problem; });
+}
+
+void XmppLink::TrustCertificate(const std::string& fingerprint) {
+  transport_->TrustCertificate(fingerprint);
+  transport_->Retry();
+}
+
 void XmppLink::HandleTick() {
   const auto now = Clock::now();
   // A delivery that failed (the profile was busy) is tried again here.
@@ -437,13 +446,17 @@ void XmppLink::LogLost(const std::string& what) {
 // ---- State, presence and roster ----
 
 void XmppLink::HandleState(LinkState state, const std::string& detail) {
-  const LinkState before = state_;
   state_ = state;
   state_detail_ = detail;
   if (state != LinkState::kOnline) resources_.clear();
-  // The history keeps the changes that matter to a player, not every attempt.
-  if (state != before && state != LinkState::kConnecting) {
-    db_.LogConnection(Now(), LinkStateName(state), detail);
+  if (state == LinkState::kOnline) problem_ = {};
+  // The history keeps the changes that matter to a player, not every attempt:
+  // a row when the state or its reason changes, whatever the next attempt's time.
+  const std::string reason = detail.substr(0, detail.find(kNextAttempt));
+  const std::string row = std::string(LinkStateName(state)) + '\n' + reason;
+  if (state != LinkState::kConnecting && row != last_logged_) {
+    last_logged_ = row;
+    db_.LogConnection(Now(), LinkStateName(state), reason);
   }
   // Contacts whose host shows its presence get the outbox then; the rest, once
   // presence had time to come, through the server's offline storage.

@@ -95,6 +95,13 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // ---- State ----
   LinkState state() const { return state_; }
   const std::string& state_detail() const { return state_detail_; }
+  // Why the last attempt failed or the connection was lost; refusal kNone while
+  // online or when no reason is known.
+  const ConnectionProblem& problem() const { return problem_; }
+  // Tries to connect now (after the player fixed what was refused).
+  void Retry() { transport_->Retry(); }
+  // Accepts the certificate with this SHA-256 fingerprint, and tries again now.
+  void TrustCertificate(const std::string& fingerprint);
   // Whether any client of the contact is online.
   bool IsOnline(HANDLE contact) const;
   // Whether a host of the contact (a resource that runs the link) is online.
@@ -111,6 +118,7 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void OnPresence(const std::string& from, const std::string& type, bool runs_link) override;
   void OnRoster(std::vector<RosterItem> items) override;
   void OnTick() override;
+  void OnProblem(const ConnectionProblem& problem) override;
   void Post(std::function<void()> task);
 
   // On the user-interface thread.
@@ -153,6 +161,8 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   std::unique_ptr<XmppTransport> transport_;
   LinkState state_ = LinkState::kOffline;
   std::string state_detail_;
+  ConnectionProblem problem_;
+  std::string last_logged_;  // the history's last row, state and reason: one row a change
   // bare -> each online resource, and whether it runs the link
   std::map<std::string, std::map<std::string, bool>> resources_;
   std::map<std::string, Clock::time_point> last_sent_;  // outbox id

@@ -184,7 +184,20 @@ bool LocalXmppServer::WriteConfig(std::string* error) const {
   // Prosody refuses to run as root unless told to; as anyone else it must not be told.
   Replace(config, "@ROOT@", ::geteuid() == 0 ? "run_as_root = true" : "");
   Replace(config, "@PORT@", std::to_string(port_));
+  if (!certificate_.empty()) {
+    Replace(config, "modules_enabled = { ", "modules_enabled = { \"tls\"; ");
+    Replace(config, "\nVirtualHost ",
+            "\nssl = { certificate = " + LuaString(certificate_) + "; key = " + LuaString(key_) +
+                "; }\nVirtualHost ");
+  }
   return WriteFile(folder_ + "/prosody.cfg.lua", config, error);
+}
+
+bool LocalXmppServer::UseCertificate(const std::string& certificate, const std::string& key,
+                                     std::string* error) {
+  certificate_ = certificate;
+  key_ = key;
+  return WriteConfig(error);
 }
 
 std::string LocalXmppServer::Address(std::string_view user) const {

@@ -1,7 +1,7 @@
 // A throwaway XMPP server on this machine: prosody with its own configuration and
 // data in a folder of the caller's, listening on a free port of 127.0.0.1 only,
-// without TLS (the link never leaves the machine). Tests, the local game and the
-// benchmark run their players through it.
+// without TLS (the link never leaves the machine) unless given a certificate.
+// Tests, the local game and the benchmark run their players through it.
 //
 // The server keeps its port and its data across Stop/Kill and Start, so a restart
 // looks to clients like the same server coming back. Every wait has a time limit;
@@ -47,6 +47,10 @@ class LocalXmppServer {
   // `user` is a node part of letters, digits and ".-_".
   bool AddAccount(std::string_view user, std::string_view password, std::string* error);
 
+  // Offers TLS with this certificate and key (PEM files) from the next Start on;
+  // empty paths: no TLS, as by default. Tests of refused certificates use it.
+  bool UseCertificate(const std::string& certificate, const std::string& key, std::string* error);
+
   // ---- Running ----
   // Starts prosody and waits until it serves clients on port(). False with a
   // message (including the end of prosody's log) when it exits or times out.
@@ -72,6 +76,7 @@ class LocalXmppServer {
 
   std::string folder_;
   uint16_t port_;
+  std::string certificate_, key_;  // empty: no TLS
   pid_t pid_ = -1;
 };
 

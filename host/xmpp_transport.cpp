@@ -91,7 +91,14 @@ std::string DescribeLoss(int error, const xmpp_stream_error_t* stream_error) {
     return detail;
   }
   if (error != 0) return std::string("connection lost: ") + std::strerror(error);
-  return "the server closed the connection or refused the login";
+  return "the server closed the connection";
+}
+
+std::string Duration(std::chrono::milliseconds wait) {
+  if (wait < std::chrono::seconds(1)) return std::to_string(wait.count()) + " ms";
+  if (wait < std::chrono::minutes(1))
+    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s";
+  return std::to_string(std::chrono::duration_cast<std::chrono::minutes>(wait).count()) + " min";
 }
 
 }  // namespace
@@ -137,7 +144,7 @@ struct XmppTransport::Callbacks {
       if (!self->stop_) self->listener_.OnState(LinkState::kOnline, "");
       return;
     }
-    self->online_ = false;
+    const bool was_online = self->online_.exchange(false);
     {
       // Messages waiting for the lost stream are dropped: the link sends its whole
       // outbox again after the next login. Acknowledgements, receipts and presence
@@ -146,11 +153,9 @@ struct XmppTransport::Callbacks {
       std::erase_if(self->queue_,
                     [](const Work& work) { return work.kind == Work::Kind::kMessage; });
     }
-    self->next_attempt_ = Clock::now() + self->backoff_;
-    const std::string detail = DescribeLoss(error, stream_error) + "; next attempt in " +
-                               std::to_string(self->backoff_.count()) + " ms";
-    self->backoff_ = std::min(self->backoff_ * 2, kLastBackoff);
-    if (!self->stop_) self->listener_.OnState(LinkState::kWaiting, detail);
+    self->Refused(
+        was_online || stream_error != nullptr ? ConnectionProblem{} : self->check_.Problem(error),
+        DescribeLoss(error, stream_error));
   }
 
   static int OnMessage(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
@@ -245,6 +250,7 @@ XmppTransport::XmppTransport(XmppAccount account, Listener& listener, bool annou
     : account_(std::move(account)),
       listener_(listener),
       announce_link_(announce_link),
+      check_(account_.trusted_certificate, account_.ca_file),
       wake_fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 XmppTransport::~XmppTransport() {
@@ -265,8 +271,9 @@ void XmppTransport::Run() {
     ::signal(SIGPIPE, SIG_IGN);
     xmpp_initialize();
   });
-  xmpp_ctx_t* ctx = xmpp_ctx_new(nullptr, xmpp_get_default_logger(XMPP_LEVEL_ERROR));
+  xmpp_ctx_t* ctx = xmpp_ctx_new(nullptr, check_.Logger());
   xmpp_conn_t* conn = xmpp_conn_new(ctx);
+  check_.Attach(conn);
   ctx_ = ctx;
   conn_ = conn;
   // The link has its own acknowledgements; stream management would only add an
@@ -286,7 +293,8 @@ void XmppTransport::Run() {
       next_tick = Clock::now() + std::chrono::seconds(1);
       listener_.OnTick();
     }
-    if (!online_ && !connecting_ && Clock::now() >= next_attempt_) Connect();
+    if (!online_ && !connecting_ && (retry_.exchange(false) || Clock::now() >= next_attempt_))
+      Connect();
     if (online_) Flush();
     if (online_ && wake_fd_ >= 0 && t_socket_fd >= 0) {
       // Write what Flush queued and read what has come, then sleep until the
@@ -325,17 +333,43 @@ void XmppTransport::Run() {
 
 void XmppTransport::Connect() {
   listener_.OnState(LinkState::kConnecting, "");
+  check_.BeginAttempt();
   const char* server = account_.server.empty() ? nullptr : account_.server.c_str();
   if (xmpp_connect_client(Conn(conn_), server, account_.port, Callbacks::OnConnection, this) ==
       XMPP_EOK) {
     connecting_ = true;
     return;
   }
-  next_attempt_ = Clock::now() + backoff_;
-  const std::string detail =
-      "cannot start connecting; next attempt in " + std::to_string(backoff_.count()) + " ms";
-  backoff_ = std::min(backoff_ * 2, kLastBackoff);
-  listener_.OnState(LinkState::kWaiting, detail);
+  ConnectionProblem problem = check_.Problem(0);
+  if (problem.refusal == Refusal::kNone) problem.refusal = Refusal::kUnreachable;
+  Refused(problem, "cannot start connecting");
+}
+
+// Schedules the next attempt after a failed one or a lost connection: soon, with
+// a backoff, unless it would only be refused again.
+void XmppTransport::Refused(const ConnectionProblem& problem, const std::string& loss) {
+  const std::string bare = BareAddress(account_.address);
+  const std::string domain = bare.substr(bare.find('@') + 1);
+  const std::string reason =
+      problem.refusal == Refusal::kNone ? loss : DescribeProblem(problem, domain);
+  std::chrono::milliseconds wait = backoff_;
+  if (WaitsForThePlayer(problem.refusal)) {
+    wait = kRefusedWait;
+  } else {
+    backoff_ = std::min(backoff_ * 2, kLastBackoff);
+  }
+  next_attempt_ = Clock::now() + wait;
+  if (stop_) return;
+  listener_.OnProblem(problem);
+  listener_.OnState(LinkState::kWaiting, reason + kNextAttempt + Duration(wait));
+}
+
+void XmppTransport::Retry() {
+  retry_ = true;
+}
+
+void XmppTransport::TrustCertificate(const std::string& fingerprint) {
+  check_.Trust(fingerprint);
 }
 
 // ---- Sending ----

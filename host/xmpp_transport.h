@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/xmpp_certificates.h"
 #include "host/xmpp_stanza.h"
 
 namespace tessaro::host {
@@ -31,6 +32,9 @@ struct XmppAccount {
   uint16_t port = 0;        // 0: the standard one (or what DNS says)
   std::string password;     // never logged
   bool require_tls = true;  // false only for a server on this machine without TLS
+  std::string ca_file{};    // a CA (PEM) trusted besides the system's; empty: none
+  // The SHA-256 fingerprint of a certificate the player trusts; empty: none.
+  std::string trusted_certificate{};
 };
 
 enum class LinkState : uint8_t {
@@ -40,6 +44,8 @@ enum class LinkState : uint8_t {
   kWaiting,     // lost or refused; the next attempt is scheduled
 };
 const char* LinkStateName(LinkState state);
+// What a kWaiting state's detail says after its reason: when the next attempt is.
+inline constexpr char kNextAttempt[] = "; next attempt in ";
 
 // A game message (see xmpp_stanza.h).
 struct OutgoingMessage {
@@ -80,6 +86,8 @@ class XmppTransport {
     virtual void OnRoster(std::vector<RosterItem> items) = 0;
     // About once a second, whatever the state.
     virtual void OnTick() {}
+    // Why the attempt failed or the connection was lost; just before its OnState.
+    virtual void OnProblem(const ConnectionProblem&) {}
   };
 
   // announce_link: our presence says that this resource runs the link; only a
@@ -107,6 +115,12 @@ class XmppTransport {
   // Writes raw XML on the stream: tests use it to send stanzas the host would not.
   void SendRaw(std::string xml);
   bool online() const { return online_.load(); }
+  // The next attempt now, instead of when the backoff ends (a refused certificate
+  // or password waits kRefusedWait: the player tries again after fixing it).
+  void Retry();
+  // Accepts the certificate with this SHA-256 fingerprint from the next attempt on.
+  void TrustCertificate(const std::string& fingerprint);
+  static constexpr auto kRefusedWait = std::chrono::minutes(5);
 
  private:
   struct Work {
@@ -117,6 +131,7 @@ class XmppTransport {
   void Queue(Work work);
   void Run();
   void Connect();
+  void Refused(const ConnectionProblem& problem, const std::string& loss);
   void Flush();
   void SendWork(Work& work);
 
@@ -130,6 +145,8 @@ class XmppTransport {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> online_{false};
+  std::atomic<bool> retry_{false};
+  ConnectionCheck check_;
   std::mutex mutex_;  // guards queue_
   std::deque<Work> queue_;
   // Written by Queue, read by the network thread: a queued stanza ends the

@@ -12,12 +12,12 @@
 
 TESSARO_PACKAGES_BUILD=(
   cmake make g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libstrophe-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libstrophe-dev libssl-dev clang-format
   libfltk1.3-dev libxinerama-dev libxcursor-dev libxft-dev libxext-dev libxfixes-dev
   libxrender-dev libfontconfig-dev
   dpkg-dev file python3
 )
-TESSARO_PACKAGES_RUN=(prosody fonts-dejavu-core xvfb xauth xdotool x11-apps x11-utils imagemagick)
+TESSARO_PACKAGES_RUN=(prosody openssl fonts-dejavu-core xvfb xauth xdotool x11-apps x11-utils imagemagick)
 TESSARO_PACKAGES_FUZZ=(clang)
 
 tessaro_packages() {

@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -55,12 +57,61 @@ inline bool WaitUntil(const std::function<bool()>& condition,
   }
 }
 
+// A server certificate made with openssl for a test: FOLDER/NAME.pem, its key
+// NAME.key and its fingerprint NAME.fp as openssl prints it, for `host`, valid
+// `days` from now (negative: expired since), signed by itself or by the
+// folder's CA, ca.pem (made with the first certificate that needs it).
+inline bool MakeCertificate(const std::string& folder, const std::string& name,
+                            const std::string& host, int days, bool self_signed,
+                            std::string* error) {
+  const std::string base = folder + "/" + name;
+  const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+  const std::string quiet = " 2>/dev/null";
+  std::vector<std::string> commands;
+  if (self_signed) {
+    commands.push_back("openssl req -x509" + key + " -keyout " + base + ".key -out " + base +
+                       ".pem -days " + std::to_string(days) + " -subj /CN=" + host +
+                       " -addext subjectAltName=DNS:" + host);
+  } else {
+    if (!std::filesystem::exists(folder + "/ca.pem")) {
+      commands.push_back("openssl req -x509" + key + " -keyout " + folder + "/ca.key -out " +
+                         folder + "/ca.pem -days 30 -subj /CN=Tessaro-Test-CA");
+    }
+    std::ofstream(base + ".ext") << "subjectAltName=DNS:" << host << "\n";
+    commands.push_back("openssl req" + key + " -keyout " + base + ".key -out " + base +
+                       ".csr -subj /CN=" + host);
+    commands.push_back("openssl x509 -req -in " + base + ".csr -CA " + folder + "/ca.pem -CAkey " +
+                       folder + "/ca.key -set_serial " +
+                       std::to_string(std::hash<std::string>{}(name) % 1000000007) + " -days " +
+                       std::to_string(days) + " -extfile " + base + ".ext -out " + base + ".pem");
+  }
+  commands.push_back("openssl x509 -noout -fingerprint -sha256 -in " + base + ".pem > " + base +
+                     ".fp");
+  for (const std::string& command : commands) {
+    if (std::system((command + quiet).c_str()) != 0) {
+      *error = "openssl failed: " + command;
+      return false;
+    }
+  }
+  return true;
+}
+
+inline std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Records what a transport reports, for tests that drive a bare transport.
 class RecordingListener final : public XmppTransport::Listener {
  public:
-  void OnState(LinkState state, const std::string&) override {
+  void OnState(LinkState state, const std::string& detail) override {
     std::lock_guard<std::mutex> lock(mutex);
     states.push_back(state);
+    details.push_back(detail);
+  }
+  void OnProblem(const ConnectionProblem& problem) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    problems.push_back(problem);
   }
   void OnMessage(IncomingStanza stanza) override {
     std::lock_guard<std::mutex> lock(mutex);
@@ -81,6 +132,8 @@ class RecordingListener final : public XmppTransport::Listener {
 
   std::mutex mutex;
   std::vector<LinkState> states;
+  std::vector<std::string> details;  // each state's
+  std::vector<ConnectionProblem> problems;
   std::vector<IncomingStanza> messages;
   std::vector<std::string> presences;
   std::vector<RosterItem> roster;

@@ -560,6 +560,46 @@ namespace {
 
 // The host over the link: "ICQ/SendMsg" stores a sent message once, contacts'
 // messages are announced, strangers' are kept as requests until accepted.
+// A refused certificate is one row of the history however often it is tried
+// again, until the player trusts it; then the link comes online.
+TEST_F(XmppLinkTest, ARefusedCertificateIsOneRowOfTheHistoryUntilTrusted) {
+  std::string error;
+  const std::string base = folder.path() + "/self";
+  ASSERT_TRUE(MakeCertificate(folder.path(), "self", "localhost", 30, true, &error)) << error;
+  server->Stop();
+  ASSERT_TRUE(server->UseCertificate(base + ".pem", base + ".key", &error)) << error;
+  ASSERT_TRUE(server->Start(&error)) << error;
+  alice.db = Database::Open(folder.path() + "/alice.db", &error);
+  ASSERT_NE(alice.db, nullptr) << error;
+  XmppAccount account = Account("alice");
+  account.require_tls = true;
+  int changes = 0;
+  LinkHooks hooks;
+  hooks.changed = [&changes] { ++changes; };
+  alice.link = std::make_unique<XmppLink>(*alice.db, alice.queue, account, hooks);
+  alice.link->Start();
+  ASSERT_TRUE(PumpUntil([&] { return alice.link->problem().refusal == Refusal::kSelfSigned; }));
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int before = changes;
+    alice.link->Retry();  // connecting, then refused again
+    ASSERT_TRUE(PumpUntil(
+        [&] { return changes >= before + 2 && alice.link->state() == LinkState::kWaiting; }));
+  }
+  const std::vector<ConnectionLogEntry> refused = alice.db->ConnectionLog();
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_EQ(refused[0].state, "waiting to reconnect");
+  EXPECT_THAT(refused[0].detail, HasSubstr("self-signed"));
+  EXPECT_THAT(alice.link->state_detail(), HasSubstr("next attempt in 5 min"));
+
+  alice.link->TrustCertificate(alice.link->problem().certificate.fingerprint);
+  ASSERT_TRUE(PumpUntil([&] { return alice.link->state() == LinkState::kOnline; }));
+  EXPECT_EQ(alice.link->problem().refusal, Refusal::kNone);
+  const std::vector<ConnectionLogEntry> history = alice.db->ConnectionLog();
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[1].state, "online");
+  alice.link.reset();  // before `changes` goes
+}
+
 TEST_F(XmppLinkTest, HostSendsThroughTheLinkAndKeepsStrangersAsRequests) {
   std::string error;
   auto host = Host::Create(alice.queue, HostOptions{folder.path() + "/host.db", {}}, &error);

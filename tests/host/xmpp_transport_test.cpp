@@ -269,5 +269,91 @@ TEST_F(XmppTransportTest, ReconnectsAfterTheServerComesBack) {
   EXPECT_EQ(seen.states.back(), LinkState::kOnline);
 }
 
+// Each refused connection says why in plain words; what only the player can
+// change (a certificate, the password, a server without encryption) is not
+// tried again for minutes. A certificate is trusted by its fingerprint as
+// openssl prints it, and another one is refused as changed.
+TEST_F(XmppTransportTest, ARefusedConnectionSaysWhy) {
+  const std::string& dir = folder.path();
+  std::string error;
+  struct Made {
+    const char* name;
+    const char* host;
+    int days;
+    bool self_signed;
+  };
+  for (const Made& m :
+       {Made{"self", "localhost", 30, true}, Made{"self2", "localhost", 30, true},
+        Made{"expired", "localhost", -1, false}, Made{"other", "example.org", 30, false},
+        Made{"good", "localhost", 30, false}}) {
+    ASSERT_TRUE(MakeCertificate(dir, m.name, m.host, m.days, m.self_signed, &error)) << error;
+  }
+  const std::optional<CertificateInfo> self =
+      ReadTrustedCertificate(ReadWhole(dir + "/self.fp"), &error);
+  ASSERT_TRUE(self) << error;
+
+  struct Case {
+    const char* name;
+    const char* certificate;  // "": no TLS; nullptr: the server is down
+    bool ca;                  // the test CA is added
+    const char* trusted;      // the fingerprint the player trusts
+    const char* password;
+    Refusal refusal;
+    const char* words;  // part of the state's detail; nullptr: online
+  };
+  const std::string fingerprint = self->fingerprint;
+  const Case cases[] = {
+      {"self-signed", "self", false, "", "pw", Refusal::kSelfSigned,
+       "the server's certificate is self-signed"},
+      {"self-signed and trusted", "self", false, fingerprint.c_str(), "pw", Refusal::kNone,
+       nullptr},
+      {"changed since trusted", "self2", false, fingerprint.c_str(), "pw", Refusal::kChanged,
+       "changed since you trusted it"},
+      {"expired", "expired", true, "", "pw", Refusal::kExpired, "certificate has expired"},
+      {"for another name", "other", true, "", "pw", Refusal::kOtherName,
+       "certificate is for example.org, not for localhost"},
+      {"signed by the added CA", "good", true, "", "pw", Refusal::kNone, nullptr},
+      {"signed by an unknown CA", "good", false, "", "pw", Refusal::kUntrusted,
+       "not vouched for by an authority"},
+      {"password refused", "good", true, "", "wrong", Refusal::kPassword, "refused the password"},
+      {"no TLS offered", "", false, "", "pw", Refusal::kNoEncryption, "offers no encryption"},
+      {"server down", nullptr, false, "", "pw", Refusal::kUnreachable,
+       "cannot be reached (Connection refused)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server->Stop();
+    if (c.certificate != nullptr) {
+      const std::string base = *c.certificate != '\0' ? dir + "/" + c.certificate : "";
+      ASSERT_TRUE(server->UseCertificate(base.empty() ? "" : base + ".pem",
+                                         base.empty() ? "" : base + ".key", &error));
+      ASSERT_TRUE(server->Start(&error)) << error;
+    }
+    XmppAccount account = Account("alice");
+    account.password = c.password;
+    account.require_tls = true;
+    account.ca_file = c.ca ? dir + "/ca.pem" : "";
+    account.trusted_certificate = c.trusted;
+    RecordingListener seen;
+    XmppTransport alice(account, seen);
+    alice.Start();
+    ASSERT_TRUE(WaitUntil([&] {
+      std::lock_guard<std::mutex> lock(seen.mutex);
+      return alice.online() || !seen.problems.empty();
+    }));
+    std::lock_guard<std::mutex> lock(seen.mutex);
+    if (c.words == nullptr) {
+      EXPECT_TRUE(seen.problems.empty());
+      continue;
+    }
+    EXPECT_EQ(seen.problems.front().refusal, c.refusal);
+    ASSERT_EQ(seen.states.back(), LinkState::kWaiting);
+    EXPECT_THAT(seen.details.back(), HasSubstr(c.words));
+    EXPECT_THAT(seen.details.back(),
+                HasSubstr(WaitsForThePlayer(c.refusal) ? "; next attempt in 5 min"
+                                                       : "; next attempt in 250 ms"));
+  }
+}
+
 }  // namespace
 }  // namespace tessaro::host::testing
