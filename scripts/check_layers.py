@@ -7,8 +7,9 @@ Three rules, read from the sources of TREE (default: this checkout):
 - A folder includes only the folders it is allowed to (LAYERS below, which
   docs/architecture.md draws); any other include across folders points up or
   sideways and fails.
-- The framework's own units (a .h and its .cpp are one unit) include each
-  other without a cycle.
+- The framework's own units (a .h and its .cpp are one unit; a .cpp without
+  a .h of its own belongs to the first framework header it includes) include
+  each other without a cycle.
 - No folder's CMakeLists.txt compiles another folder's sources.
 """
 import os
@@ -62,19 +63,27 @@ def folder_faults(top):
     return faults
 
 
-def unit_of(path):
-    return os.path.splitext(path)[0]
+def unit_of(top, rel):
+    """A header and its source file are one unit; a source file without a
+    header of its own belongs to the unit of the framework header it includes
+    first, whose declarations it defines (window_ops.cpp defines Platform's)."""
+    stem, ext = os.path.splitext(rel)
+    if ext == ".cpp" and not os.path.exists(os.path.join(top, stem + ".h")):
+        for _, target in includes(os.path.join(top, rel)):
+            if target.startswith("framework/"):
+                return os.path.splitext(target)[0]
+    return stem
 
 
 def framework_cycles(top):
     graph = {}
     for path in sources(top, "framework"):
         rel = os.path.relpath(path, top)
-        unit = unit_of(rel)
+        unit = unit_of(top, rel)
         graph.setdefault(unit, set())
         for _, target in includes(path):
-            if target.startswith("framework/") and unit_of(target) != unit:
-                graph[unit].add(unit_of(target))
+            if target.startswith("framework/") and unit_of(top, target) != unit:
+                graph[unit].add(unit_of(top, target))
     # Depth-first search; a back edge closes a cycle.
     state, stack, cycles = {}, [], []
 
