@@ -48,6 +48,11 @@ constexpr char kUsage[] =
     "                         else it is asked for (never on the command line)\n"
     "  --contact ADDRESS[=NAME]  a contact to play (asks for a subscription);\n"
     "                         repeatable\n"
+    "  --ca-file FILE         trust the certificate authority in FILE (PEM)\n"
+    "                         besides the system's\n"
+    "  --trust-certificate FILE  trust the server certificate in FILE (PEM), or\n"
+    "                         the SHA-256 fingerprint FILE holds, even when no\n"
+    "                         authority vouches for it; another one is refused\n"
     "Other options:\n"
     "  --state DIR            where the local game keeps its server and, thrown\n"
     "                         away at each start, its profiles (made when\n"
@@ -144,6 +149,12 @@ int main(int argc, char** argv) {
       account = true;
     } else if (arg == "--no-tls") {
       player.account.tls = false;
+      account = true;
+    } else if (arg == "--ca-file" && more) {
+      player.account.caFile = argv[++i];
+      account = true;
+    } else if (arg == "--trust-certificate" && more) {
+      player.account.trustFile = argv[++i];
       account = true;
     } else if (arg == "--password-file" && more) {
       player.account.passwordFile = argv[++i];

@@ -1,5 +1,7 @@
 #include "apps/host_window.h"
 
+#include <cctype>
+
 namespace tessaro {
 namespace {
 
@@ -48,7 +50,7 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
   t.cx = 260;
-  t.cy = 190;
+  t.cy = 219;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
@@ -59,12 +61,15 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
   // The connection and the contact requests.
-  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 9));
-  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 161, 246, 9));
+  // The connection's reason wraps: four lines hold the longest.
   t.controls.push_back(
-      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 172, 40, 14));
+      Control("BUTTON", "Try &Again", kRetryButton, BS_PUSHBUTTON | WS_TABSTOP, 193, 131, 60, 14));
+  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 36));
+  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 190, 246, 9));
   t.controls.push_back(
-      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 172, 40, 14));
+      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 201, 40, 14));
+  t.controls.push_back(
+      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 201, 40, 14));
   module.AddDialog(std::move(t));
 }
 
@@ -77,6 +82,8 @@ const AFX_MSGMAP* HostWindow::GetThisMessageMap() {
       OnNotify<BN_CLICKED, kMenuButton, &HostWindow::OnMenuButton>(),
       OnNotify<BN_CLICKED, kAcceptButton, &HostWindow::OnAccept>(),
       OnNotify<BN_CLICKED, kIgnoreButton, &HostWindow::OnIgnore>(),
+      OnNotify<BN_CLICKED, kRetryButton, &HostWindow::OnRetry>(),
+      OnMessageRaw<kAskTrust, &HostWindow::OnAskTrust>(),
   };
   static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
   return &kMap;
@@ -121,10 +128,15 @@ void HostWindow::Refresh() {
 
   std::string connection =
       std::string("Connection: ") + host::LinkStateName(host_.ConnectionState());
-  if (host::XmppLink* link = host_.Link(); link && !link->state_detail().empty()) {
-    connection += " (" + link->state_detail() + ")";
-  }
+  host::XmppLink* link = host_.Link();
+  if (link && !link->state_detail().empty()) connection += " (" + link->state_detail() + ")";
   SetDlgItemText(kConnection, connection);
+  if (CWnd* button = GetDlgItem(kRetryButton))
+    button->EnableWindow(host_.ConnectionState() == host::LinkState::kWaiting);
+  if (link && host::IsCertificateRefusal(link->problem().refusal) &&
+      asked_.insert(link->problem().certificate.fingerprint).second) {
+    PostMessage(kAskTrust);
+  }
   const std::vector<host::ContactRequest> requests = host_.ContactRequests();
   request_ = requests.empty() ? std::string() : requests.front().address;
   std::string line;
@@ -246,6 +258,34 @@ void HostWindow::OnIgnore() {
   if (request_.empty()) return;
   host_.IgnoreRequest(request_);
   Refresh();
+}
+
+void HostWindow::OnRetry() {
+  if (host::XmppLink* link = host_.Link()) link->Retry();
+}
+
+// Asked after the refusal was shown, from a message of its own: the question's
+// modal loop must not run inside the link's report of the refusal.
+LRESULT HostWindow::OnAskTrust(WPARAM, LPARAM) {
+  host::XmppLink* link = host_.Link();
+  if (!link || !host::IsCertificateRefusal(link->problem().refusal)) return 0;
+  const host::ConnectionProblem problem = link->problem();
+  const std::string address = host_.Account().value_or(host::XmppAccount{}).address;
+  const std::string domain = address.substr(address.find('@') + 1);
+  std::string names;
+  for (const std::string& name : problem.certificate.names)
+    names += (names.empty() ? "" : ", ") + name;
+  std::string why = host::DescribeProblem(problem, domain);
+  if (!why.empty()) why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
+  const std::string question = why + ".\n\nTrust this certificate for " +
+                               (names.empty() ? domain : names) + "?\n\nSHA-256 fingerprint:\n" +
+                               host::FormatFingerprint(problem.certificate.fingerprint) +
+                               "\n\nAnswer Yes only if the server's administrator gave you "
+                               "this fingerprint.";
+  if (MessageBox(question.c_str(), "Server certificate", MB_YESNO | MB_ICONWARNING) == IDYES)
+    host_.TrustCertificate(problem.certificate.fingerprint);
+  Refresh();
+  return 0;
 }
 
 void HostWindow::OpenMenu(int row, CPoint at) {

@@ -6,14 +6,20 @@
 // "Contact Menu" button for the selected row, opens it; choosing an item calls
 // its service for that contact. Closing the window ends the program.
 //
-// Under the list: the state of the connection to the XMPP server, and the
-// oldest contact request (a stranger who wrote or asked to see our presence)
-// with Accept, which makes the address a contact, and Ignore, which drops it.
+// Under the list: the state of the connection to the XMPP server, wrapped over
+// as many lines as its reason needs, with Try Again, which connects now instead
+// of when the next attempt is due; and the oldest contact request (a stranger
+// who wrote or asked to see our presence) with Accept, which makes the address
+// a contact, and Ignore, which drops it. When the server's certificate is
+// refused, the window asks once per certificate whether to trust it, showing
+// its SHA-256 fingerprint and the names it is for; the answer Yes keeps the
+// fingerprint in the profile and connects again at once.
 //
 // The window is a dialog made from a template of the host's own resource
 // module, so it works on every backend.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +38,8 @@ class HostWindow : public CDialog {
   static constexpr int kRequest = 905;
   static constexpr int kAcceptButton = 906;
   static constexpr int kIgnoreButton = 907;
+  static constexpr int kRetryButton = 908;
+  static constexpr UINT kAskTrust = WM_USER + 1;  // posted: ask about the refused certificate
   static constexpr UINT kFirstMenuCommand = 0x7000;
   // Pixel geometry of the list, in the window's client coordinates.
   static constexpr int kListLeft = 10;
@@ -78,12 +86,15 @@ class HostWindow : public CDialog {
   afx_msg void OnMenuButton();
   afx_msg void OnAccept();
   afx_msg void OnIgnore();
+  afx_msg void OnRetry();
+  LRESULT OnAskTrust(WPARAM, LPARAM);
   void OpenMenu(int row, CPoint at);
 
   host::Host& host_;
   std::vector<HANDLE> rows_;
   int selected_ = -1;
-  std::string request_;  // the address the request line shows; empty: none
+  std::string request_;          // the address the request line shows; empty: none
+  std::set<std::string> asked_;  // fingerprints of the certificates asked about
 };
 
 }  // namespace tessaro

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "framework/afx.h"
+#include "host/xmpp_certificates.h"
 #include "host/xmpp_stanza.h"
 
 namespace tessaro {
@@ -81,6 +83,49 @@ std::string ReadPassword(const AccountOptions& options, const std::string& store
   return password;
 }
 
+namespace {
+
+// The certificate files the command line names, read into the account.
+bool ReadCertificateFiles(const AccountOptions& options, host::XmppAccount& account,
+                          std::string* error) {
+  const auto read = [&](const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      if (error) *error = "cannot read " + path;
+      return false;
+    }
+    // A certificate is a few kilobytes: more than a megabyte is not one, and a
+    // device that never ends must not be read for ever.
+    text.resize((1 << 20) + 1);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
+  };
+  std::string text;
+  if (!options.caFile.empty()) {
+    if (!read(options.caFile, text)) return false;
+    if (!host::CertificateFromPem(text)) {
+      if (error) *error = "--ca-file " + options.caFile + ": it holds no PEM certificate";
+      return false;
+    }
+    std::error_code ignored;
+    account.ca_file = std::filesystem::absolute(options.caFile, ignored).string();
+  }
+  if (!options.trustFile.empty()) {
+    if (!read(options.trustFile, text)) return false;
+    std::string why;
+    const std::optional<host::CertificateInfo> trusted = host::ReadTrustedCertificate(text, &why);
+    if (!trusted) {
+      if (error) *error = "--trust-certificate " + options.trustFile + ": " + why;
+      return false;
+    }
+    account.trusted_certificate = trusted->fingerprint;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool SetUpPlayer(host::Host& host, const AccountOptions& options, std::string* error) {
   if (!options.name.empty() && host.DisplayName(nullptr) != options.name &&
       !host.SetUserName(options.name)) {
@@ -111,6 +156,7 @@ bool SetUpPlayer(host::Host& host, const AccountOptions& options, std::string* e
   const std::string password = ReadPassword(options, newAddress ? "" : account.password, error);
   if (password.empty()) return false;
   account.password = password;
+  if (!ReadCertificateFiles(options, account, error)) return false;
   if (!host.SetAccount(account)) {
     if (error) *error = "the profile cannot store the account";
     return false;

@@ -30,6 +30,8 @@ struct AccountOptions {
   uint16_t port = 0;         // 0: the standard port
   bool tls = true;           // false only for a server on this machine
   std::string passwordFile;  // first line is the password
+  std::string caFile;        // a CA certificate (PEM) to trust besides the system's
+  std::string trustFile;     // a server certificate (PEM) or its SHA-256 fingerprint to trust
   std::vector<std::pair<std::string, std::string>> contacts;  // bare address, display name
 };
 
@@ -47,8 +49,10 @@ std::string ReadPassword(const AccountOptions& options, const std::string& store
 
 // Stores in the profile what the options give: the user's name and the
 // account (a new address starts a new account; its password as ReadPassword
-// finds it; TLS as the options say). False with *error when the profile has
-// no account after that or cannot store it.
+// finds it; TLS as the options say; the CA file, by its absolute path, and the
+// fingerprint of the certificate to trust, as the files given say). False
+// with *error when the profile has no account after that, a file given cannot
+// be read as what it should hold, or the profile cannot store it.
 bool SetUpPlayer(host::Host& host, const AccountOptions& options, std::string* error);
 // Makes each (address, name) a contact of protocol "ICQ": a known address keeps
 // its contact and takes the name; a new one is added (and, while the link

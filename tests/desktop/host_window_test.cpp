@@ -5,13 +5,17 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 #include "apps/platform_queue.h"
 #include "apps/player.h"
 #include "framework/headless/headless.h"
+#include "tests/host/xmpp_fixture.h"
 
 namespace tessaro {
 namespace {
@@ -246,6 +250,55 @@ TEST_F(HostWindowTest, ShowsTheConnectionAndAnswersContactRequests) {
   std::filesystem::remove(profile);
 }
 
+// A server whose certificate is refused: the window says why, offers Try
+// Again, and asks once whether to trust the certificate, naming what it is
+// for; Yes keeps its fingerprint in the profile and connects at once.
+TEST_F(HostWindowTest, AsksOnceToTrustARefusedCertificate) {
+  if (!host::LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+  host::testing::TempFolder folder;
+  std::string error;
+  ASSERT_TRUE(host::testing::MakeCertificate(folder.path(), "self", "localhost", 30, true, &error))
+      << error;
+  auto server = host::LocalXmppServer::Create(folder.path() + "/server", &error);
+  ASSERT_NE(server, nullptr) << error;
+  ASSERT_TRUE(server->AddAccount("alice", "pw", &error)) << error;
+  const std::string base = folder.path() + "/self";
+  ASSERT_TRUE(server->UseCertificate(base + ".pem", base + ".key", &error)) << error;
+  ASSERT_TRUE(server->Start(&error)) << error;
+  ASSERT_TRUE(host_->SetAccount({server->Address("alice"), "127.0.0.1", server->port(), "pw"}));
+  HostWindow& window = Open();
+  std::string shown;
+  bool retry = false;
+  ui_.AnswerMessageBox(
+      IDYES,
+      [&] {
+        window.GetDlgItemText(HostWindow::kConnection, shown);
+        retry = window.GetDlgItem(HostWindow::kRetryButton)->IsWindowEnabled();
+      },
+      "Trust this certificate for localhost?");
+  ASSERT_TRUE(host_->ConnectXmpp(&error, [&] { window.Refresh(); })) << error;
+  ASSERT_TRUE(
+      host::testing::WaitUntil([&] { return host_->ConnectionState() == host::LinkState::kOnline; },
+                               [&] { ui_.RunUntilIdle(); }));
+  EXPECT_EQ(
+      shown.rfind("Connection: waiting to reconnect (the server's certificate is self-signed", 0),
+      0u)
+      << shown;
+  EXPECT_TRUE(retry);
+  const std::vector<ShownRecord> boxes = ui_.driver().MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].answered);
+  const std::optional<host::CertificateInfo> self =
+      host::ReadTrustedCertificate(host::testing::ReadWhole(base + ".fp"), &error);
+  ASSERT_TRUE(self) << error;
+  EXPECT_NE(boxes[0].text.find(host::FormatFingerprint(self->fingerprint)), std::string::npos);
+  EXPECT_EQ(host_->Account()->trusted_certificate, self->fingerprint);
+  window.Refresh();
+  EXPECT_FALSE(window.GetDlgItem(HostWindow::kRetryButton)->IsWindowEnabled());
+  window_.reset();  // the link's hook calls the window: both go before the server
+  host_.reset();
+}
+
 // ---- A player's profile ----
 
 class PlayerProfileTest : public ::testing::Test {
@@ -382,6 +435,67 @@ TEST_F(PlayerProfileTest, RefusesWhatCannotMakeAPlayer) {
     host.reset();
     std::filesystem::remove(folder_ / "Alice.db");
   }
+}
+
+// --trust-certificate takes a certificate or its fingerprint as openssl prints
+// it, --ca-file a certificate; the profile keeps what they give, and a file
+// that holds neither is refused with its reason.
+TEST_F(PlayerProfileTest, TheCertificatesGivenAreKeptInTheProfile) {
+  const std::string secret = WriteSecret("pw\n");
+  const std::string cert = (folder_ / "server.pem").string();
+  const std::string fingerprint = (folder_ / "server.fp").string();
+  ASSERT_EQ(std::system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                         "-nodes -keyout /dev/null -subj /CN=example.org -days 2 -out " +
+                         cert + " 2>/dev/null && openssl x509 -noout -fingerprint -sha256 -in " +
+                         cert + " > " + fingerprint)
+                            .c_str()),
+            0);
+  std::ifstream in(cert);
+  const std::optional<host::CertificateInfo> made = host::CertificateFromPem(
+      std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  ASSERT_TRUE(made);
+  const struct {
+    const char* name;
+    std::string trust, ca;
+    const char* refused;  // part of the error; nullptr: kept
+  } cases[] = {
+      {"a certificate", cert, "", nullptr},
+      {"its fingerprint", fingerprint, "", nullptr},
+      {"a CA", "", cert, nullptr},
+      {"not a certificate", secret, "", "neither a PEM certificate nor a SHA-256 fingerprint"},
+      {"no file", (folder_ / "none").string(), "", "cannot read"},
+      {"a CA that is not one", "", secret, "holds no PEM certificate"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(folder_ / "Alice.db");  // each case a new profile
+    auto host = OpenProfile();
+    AccountOptions options;
+    options.address = "alice@example.org";
+    options.passwordFile = secret;
+    options.trustFile = c.trust;
+    options.caFile = c.ca;
+    std::string error;
+    if (c.refused != nullptr) {
+      EXPECT_FALSE(SetUpPlayer(*host, options, &error)) << c.name;
+      EXPECT_NE(error.find(c.refused), std::string::npos) << c.name << ": " << error;
+      continue;
+    }
+    ASSERT_TRUE(SetUpPlayer(*host, options, &error)) << c.name << ": " << error;
+    const host::XmppAccount account = host->Account().value_or(host::XmppAccount{});
+    EXPECT_EQ(account.trusted_certificate, c.trust.empty() ? "" : made->fingerprint) << c.name;
+    EXPECT_EQ(account.ca_file, c.ca) << c.name;
+  }
+  // What the desktop's question keeps, as the profile keeps it.
+  std::filesystem::remove(folder_ / "Alice.db");
+  auto host = OpenProfile();
+  AccountOptions options;
+  options.address = "alice@example.org";
+  options.passwordFile = secret;
+  std::string error;
+  ASSERT_TRUE(SetUpPlayer(*host, options, &error)) << error;
+  EXPECT_FALSE(host->TrustCertificate("not a fingerprint"));
+  ASSERT_TRUE(host->TrustCertificate(host::FormatFingerprint(made->fingerprint)));
+  EXPECT_EQ(host->Account().value_or(host::XmppAccount{}).trusted_certificate, made->fingerprint);
 }
 
 TEST(PlayerOptionsTest, ReadsContactsServersAndPasswords) {
