@@ -30,7 +30,7 @@ void ScrollToCaret(WindowRecord& r) {
   // lines arrive.
   if (r.scrolledBack) return;
   const EditLayout layout = LayoutEdit(r);
-  const int line = CaretLine(r.text, r.selEnd);
+  const int line = CaretLine(r, r.selEnd);
   if (line < r.firstLine) r.firstLine = line;
   if (line >= r.firstLine + layout.visibleLines) r.firstLine = line - layout.visibleLines + 1;
 }
@@ -150,6 +150,9 @@ void ReplaceEditSelection(HWND hwnd, std::string_view text) {
   if (!r || !IsEdit(*r)) return;
   const int from = std::min(r->selStart, r->selEnd);
   const int to = std::max(r->selStart, r->selEnd);
+  // Text added at the end (a log's new line) keeps the index of the lines
+  // before it; any other change makes it anew.
+  if (static_cast<size_t>(from) < r->text.size()) DropLineIndex(*r);
   r->text.replace(static_cast<size_t>(from), static_cast<size_t>(to - from), text);
   r->selStart = r->selEnd = from + static_cast<int>(text.size());
   ScrollToCaret(*r);
@@ -325,27 +328,34 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
   int line = 0;
   int pen = 0;
   CPoint caret(layout.text.left, top);
+  bool caretFound = false;
   int i = 0;
   if (multi && layout.lineHeight > 0) {
     // Whole lines above the view draw nothing and move no pen: a long log
-    // costs no more to paint than a short one. The caret on such a line sits
-    // at the left edge, as the walk below would put it. A line is skipped when
-    // even its glyphs' bottom lies above the view.
+    // costs no more to paint than a short one. A line is skipped when even its
+    // glyphs' bottom lies above the view.
     const int skipped = r.firstLine - (glyphH / layout.lineHeight + 1) + 1;
     if (skipped > 0) {
-      const LineStart start = FindLineStart(r.text, skipped);
+      const LineStart start = FindLineStart(r, skipped);
       i = static_cast<int>(start.offset);
       line = start.line;
-      if (r.selEnd < i) {
-        caret = CPoint(layout.text.left - firstX,
-                       top + (CaretLine(r.text, r.selEnd) - r.firstLine) * layout.lineHeight);
-      }
     }
+    // The caret is placed from the index of lines, wherever it is: the walk
+    // below ends with the view.
+    const int caretLine = CaretLine(r, r.selEnd);
+    const size_t lineStart = FindLineStart(r, caretLine).offset;
+    int caretPen = 0;
+    for (size_t k = lineStart; k < static_cast<size_t>(r.selEnd) && k < r.text.size(); ++k) {
+      if (r.text[k] != '\r') caretPen += charWidth(r.text[k]);
+    }
+    caret = CPoint(layout.text.left + caretPen - firstX,
+                   top + (caretLine - r.firstLine) * layout.lineHeight);
+    caretFound = true;
   }
   for (; i <= static_cast<int>(r.text.size()); ++i) {
     const int x = layout.text.left + pen - firstX;
     const int y = top + (line - r.firstLine) * layout.lineHeight;
-    if (i == r.selEnd) caret = CPoint(x, y);
+    if (i == r.selEnd && !caretFound) caret = CPoint(x, y);
     if (i == static_cast<int>(r.text.size())) break;
     const char c = r.text[static_cast<size_t>(i)];
     if (c == '\r') continue;
@@ -357,7 +367,7 @@ void DrawEdit(const WindowRecord& r, Surface& s, bool enabled, bool focused) {
     // Only the lines in view are drawn. Past the last of them only the caret
     // is still sought.
     if (y < layout.text.top - glyphH || y >= layout.text.bottom) {
-      if (y >= layout.text.bottom && i >= r.selEnd) break;
+      if (y >= layout.text.bottom && (caretFound || i >= r.selEnd)) break;
       continue;
     }
     const int w = charWidth(c);

@@ -93,8 +93,42 @@ int CaretLine(const std::string& text, int pos) {
   return CountLineBreaks(std::string_view(text).substr(0, static_cast<size_t>(pos)));
 }
 
+const std::vector<size_t>& LineBreaksOf(const WindowRecord& rec) {
+  if (rec.indexedBytes > rec.text.size()) {
+    rec.lineBreaks.clear();
+    rec.indexedBytes = 0;
+  }
+  const std::string& text = rec.text;
+  for (size_t at = text.find('\n', rec.indexedBytes); at != std::string::npos;
+       at = text.find('\n', at + 1))
+    rec.lineBreaks.push_back(at);
+  rec.indexedBytes = text.size();
+  return rec.lineBreaks;
+}
+
+void DropLineIndex(WindowRecord& rec) {
+  rec.lineBreaks.clear();
+  rec.indexedBytes = 0;
+}
+
+LineStart FindLineStart(const WindowRecord& rec, int line) {
+  const std::vector<size_t>& breaks = LineBreaksOf(rec);
+  LineStart out;
+  out.line = std::clamp(line, 0, static_cast<int>(breaks.size()));
+  if (out.line > 0) out.offset = breaks[static_cast<size_t>(out.line - 1)] + 1;
+  return out;
+}
+
+int CaretLine(const WindowRecord& rec, int pos) {
+  const std::vector<size_t>& breaks = LineBreaksOf(rec);
+  // The breaks before `pos`.
+  return static_cast<int>(
+      std::lower_bound(breaks.begin(), breaks.end(), static_cast<size_t>(std::max(pos, 0))) -
+      breaks.begin());
+}
+
 int EditLineCount(const WindowRecord& rec) {
-  return CountLineBreaks(rec.text) + 1;
+  return static_cast<int>(LineBreaksOf(rec).size()) + 1;
 }
 
 CRect VScrollBarOf(const WindowRecord& rec) {
@@ -121,7 +155,7 @@ int WidestLineInView(const WindowRecord& rec) {
   TextOptions o;
   o.bold = IsBold(rec.font.get());
   const std::string& text = rec.text;
-  const LineStart first = FindLineStart(text, rec.firstLine);
+  const LineStart first = FindLineStart(rec, rec.firstLine);
   size_t start = first.line == rec.firstLine ? first.offset : std::string::npos;
   int widest = 0;
   for (int line = 0; line <= layout.visibleLines && start != std::string::npos; ++line) {

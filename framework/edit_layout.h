@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framework/scroll_bar.h"
 #include "framework/win_types.h"
@@ -37,6 +38,15 @@ struct LineStart {
 LineStart FindLineStart(std::string_view text, int line);
 // The line of a text that character `pos` is on.
 int CaretLine(const std::string& text, int pos);
+
+// The same of an edit's own text, from its index of lines (the window
+// record's lineBreaks): a cost that does not grow with the text. The index is
+// brought up to date with what was added at the end since it was last asked;
+// a change anywhere else must drop it first.
+const std::vector<size_t>& LineBreaksOf(const WindowRecord& rec);
+void DropLineIndex(WindowRecord& rec);
+LineStart FindLineStart(const WindowRecord& rec, int line);
+int CaretLine(const WindowRecord& rec, int pos);
 
 // ---- Scroll bars ----
 

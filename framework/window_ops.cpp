@@ -292,6 +292,7 @@ void Platform::SetText(HWND hwnd, const std::string& text) {
   } else {
     rec->firstLine = 0;
   }
+  DropLineIndex(*rec);
   if (rec->child) {
     Invalidate(hwnd, nullptr, true);
   } else {

@@ -62,6 +62,12 @@ struct WindowRecord {
   int selStart = 0;
   int selEnd = 0;
   int firstLine = 0;  // the first visible line of a multi-line edit
+  // Where each '\n' of `text` lies, for the first `indexedBytes` of it: a
+  // long log finds a line, its count and the caret's line without reading its
+  // text. Brought up to date when asked (edit_layout.h), extended when text is
+  // added at the end, dropped when text changes anywhere else.
+  mutable std::vector<size_t> lineBreaks;
+  mutable size_t indexedBytes = 0;
   // The user scrolled a multi-line edit away from its last line: new text and
   // caret moves leave the view where the user put it until the user scrolls
   // back to the end.

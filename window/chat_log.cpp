@@ -20,13 +20,23 @@ void CaretToEnd(CWnd* pane, size_t end) {
 void GameWindow::AppendLog(const std::string& text) {
   const std::string entry = WrapLogEntry(text);
   logText += entry;
-  logView = logText;
   KeepLogEntry(entry);
   if (m_hWnd == nullptr) return;
-  // The pane repaints itself when its text is set; the board is not painted
-  // again for a line of text, so a line costs the same late in a game.
-  UpdateData(FALSE);
-  CaretToEnd(GetDlgItem(kLogPane), logText.size());
+  // The pane gets the new entry added at its end, which costs what the entry
+  // costs however long the log is; it repaints the lines in view, and the
+  // board is not painted again for a line of text. A pane that holds other
+  // than the log before this entry (the log was set in whole) gets it whole.
+  auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane));
+  if (pane == nullptr) return;
+  const size_t before = logText.size() - entry.size();
+  if (static_cast<size_t>(pane->GetTextLength()) == before &&
+      entry.find('\0') == std::string::npos) {
+    CaretToEnd(pane, before);
+    pane->ReplaceSel(entry.c_str());
+  } else {
+    UpdateData(FALSE);
+    CaretToEnd(pane, logText.size());
+  }
 }
 
 void GameWindow::OnOK() {

@@ -11,7 +11,6 @@ inline constexpr const char* kWriteTestFile = "duvex.tmp";
 }  // namespace
 
 GameWindow::GameWindow() : CDialog(kGameDialogId, nullptr) {
-  logView.clear();
   hIcon = ::LoadIcon(kPluginIconId);
   paintedCells.fill(kCellNotPainted);
 }
@@ -121,7 +120,6 @@ void GameWindow::OnPaint() {
     return;
   }
   DrawBoard();
-  UpdateData(TRUE);
   if (auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane))) {
     const long end = static_cast<long>(logText.size());
     long from = 0, to = 0;
@@ -185,7 +183,6 @@ void GameWindow::OnClose() {
 void GameWindow::OnClearLog() {
   ForgetLog();
   logText.clear();
-  logView.clear();
   UpdateData(FALSE);
 }
 

@@ -176,7 +176,10 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   std::string saveFile;
   HANDLE hContact = nullptr;
   GameHost* host = nullptr;  // the messenger this window runs in
-  std::string logView;
+  // What the dialog's data exchange gives the log pane: the log itself (an
+  // entry goes to the pane on its own; the whole text only when the log is
+  // set in whole).
+  std::string& logView = logText;
   HICON hIcon = nullptr;
   CFont logFont;
   std::string publishedStatus;  // what the host was last told

@@ -74,7 +74,6 @@ void GameWindow::RestoreKept() {
       log += *entry;
   }
   logText = log + logText;
-  logView = logText;
   if (m_hWnd != nullptr) UpdateData(FALSE);
 
   const std::optional<std::string> kept = host->ReadKept(hContact, kGameSetting);

@@ -349,6 +349,89 @@ TEST_F(DialogTest, TheLogScrollsByWheelKeysAndBarAndStaysWhereTheReaderPutIt) {
   }
 }
 
+// The log as the game now grows it: each line added at the end of the pane
+// (its index of lines extended, not made anew). Scrolling, selecting, focus,
+// clearing and setting the text whole in the middle of it must leave the pane
+// where the same steps leave a pane whose text is set whole each time, pixel
+// for pixel.
+TEST_F(DialogTest, ALogGrownLineByLineScrollsSelectsAndClearsAsOneSetWhole) {
+  auto* log = static_cast<CRichEditCtrl*>(dlg.GetDlgItem(1007));
+  const WindowRecord& rec = *os.platform().Find(log->m_hWnd);
+  struct Seen {
+    int first, lines;
+    long from, to;
+    std::vector<uint32_t> pixels;
+    bool operator==(const Seen&) const = default;
+  };
+  auto run = [&](bool append) {
+    std::string text;
+    int next = 0;
+    auto addLines = [&](int count) {
+      for (int i = 0; i < count; ++i) {
+        const std::string line = "line " + std::to_string(next++) + (i % 3 ? "\r\n" : "\n");
+        text += line;
+        if (append) {
+          const long end = log->GetTextLength();
+          log->SetSel(end, end);
+          log->ReplaceSel(line.c_str());
+        } else {
+          log->SetWindowText(text);
+          const long n = log->GetTextLength();
+          log->SetSel(n, n);
+        }
+      }
+    };
+    const std::function<void()> steps[] = {
+        [&] { addLines(60); },
+        [&] { log->SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0); },
+        [&] { addLines(7); },
+        [&] {
+          os.Focus(*log);
+          log->SetSel(30, 95);
+        },
+        [&] { addLines(2); },
+        [&] { os.KeyDown(VK_PRIOR); },
+        [&] { os.KeyDown(VK_END); },
+        [&] { addLines(40); },
+        [&] {
+          text.clear();
+          log->SetWindowText("");
+        },
+        [&] { addLines(25); },
+    };
+    std::vector<Seen> seen;
+    for (const auto& step : steps) {
+      step();
+      os.RunUntilIdle();
+      long from = 0, to = 0;
+      log->GetSel(from, to);
+      seen.push_back(
+          {log->GetFirstVisibleLine(), EditLineCount(rec), from, to, os.Snapshot(*log).pixels});
+      EXPECT_EQ(EditLineCount(rec), CountLineBreaks(rec.text) + 1);
+    }
+    std::string shown;
+    log->GetWindowText(shown);
+    EXPECT_EQ(shown, text);
+    // Back to an empty pane, followed from its end, for the other way.
+    log->SetWindowText("");
+    os.KeyDown(VK_END);
+    return seen;
+  };
+  const std::vector<Seen> whole = run(false);
+  const std::vector<Seen> appended = run(true);
+  ASSERT_EQ(whole.size(), appended.size());
+  for (size_t i = 0; i < whole.size(); ++i) {
+    EXPECT_EQ(whole[i].first, appended[i].first) << "step " << i;
+    EXPECT_EQ(whole[i].lines, appended[i].lines) << "step " << i;
+    EXPECT_EQ(whole[i].from, appended[i].from) << "step " << i;
+    EXPECT_EQ(whole[i].to, appended[i].to) << "step " << i;
+    EXPECT_TRUE(whole[i].pixels == appended[i].pixels) << "step " << i;
+  }
+  // The steps did move the view: not a pane that stayed at the top.
+  EXPECT_GT(whole[0].first, 0);
+  EXPECT_LT(whole[1].first, whole[0].first);
+}
+
 // A long log scrolled down shows, from the top of its text area, the lines
 // from its first visible one on: the same pixels as a log holding only those.
 TEST_F(DialogTest, AScrolledLogShowsTheLinesFromItsFirstVisibleOne) {
