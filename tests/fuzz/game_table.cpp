@@ -4,8 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-#include "host/transport.h"
+#include <utility>
 
 namespace tessaro::fuzzing {
 
@@ -21,27 +20,15 @@ GameTable& GameTable::Get() {
 }
 
 void GameTable::Open() {
-  app.reset();
-  host.reset();
+  Stop();
   std::string error;
-  host = host::Host::Create(queue, {}, &error);
-  if (!host) {
-    std::fprintf(stderr, "host: %s\n", error.c_str());
-    std::abort();
-  }
-  host->SetUserName("Me");
-  bob = host->AddContact("Bob");
-  alice = host->AddContact("Alice");
-  auto loopback = std::make_unique<host::LoopbackTransport>(host->IncomingSink());
-  if (!loopback->Pair(bob, alice)) std::abort();
-  host->SetTransport(std::move(loopback));
-  app = std::make_unique<PluginApp>();
-  if (!app->resourcesLoaded() || app->Load(host->link()) != 0) std::abort();
   // Hidden, as a window made by an incoming message is: it receives and acts
   // all the same, and no time goes into painting pixels nobody checks.
-  black = app->FindOrCreateWindow(bob);
-  white = app->FindOrCreateWindow(alice);
-  Settle();
+  if (!Start("", &error)) {
+    std::fprintf(stderr, "two windows: %s\n", error.c_str());
+    std::abort();
+  }
+  MakeBoth();
 }
 
 void GameTable::StartInput() {
@@ -62,14 +49,7 @@ void GameTable::StartInput() {
 
 void GameTable::Store(bool toBlack, const std::string& module, uint32_t flags, uint16_t type,
                       std::string blob) {
-  host::EventRecord event;
-  event.contact = toBlack ? bob : alice;
-  event.module = module;
-  event.timestamp = host->Now();
-  event.flags = flags;
-  event.type = type;
-  event.blob = std::move(blob);
-  host->AddEvent(std::move(event));
+  StoreReceived(toBlack ? bob : alice, module, flags, type, std::move(blob));
 }
 
 }  // namespace tessaro::fuzzing

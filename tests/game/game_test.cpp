@@ -52,6 +52,10 @@ class Side : public GameEvents {
   void SideChanged() override {}
 };
 
+// Two players a level below the plug-in tests' pair of windows
+// (tests/plugin/window_pair.h): no host, no windows and no frames, each
+// command handed over as a call, so that the rules are tested on the model
+// alone. It shares nothing with the window pair on purpose.
 struct Pair {
   Side aliceSide, bobSide;
   Game alice{aliceSide}, bob{bobSide};

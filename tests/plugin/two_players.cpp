@@ -23,37 +23,18 @@ void TwoPlayers::SetUp() {
 }
 
 void TwoPlayers::StartHost() {
-  host::HostOptions options;
-  // Beside the test's folder, whose files the tests list.
-  options.profile_path = workDirectory + "-profile.db";
   std::string error;
-  host = host::Host::Create(queue, options, &error);
-  ASSERT_NE(host, nullptr) << error;
-  host->SetUserName("Me");
-  bob = host->FindContact("Bob");
-  alice = host->FindContact("Alice");
-  if (bob == nullptr) bob = host->AddContact("Bob");
-  if (alice == nullptr) alice = host->AddContact("Alice");
-  auto loopback = std::make_unique<host::LoopbackTransport>(host->IncomingSink());
-  ASSERT_TRUE(loopback->Pair(bob, alice));
-  host->SetTransport(std::move(loopback));
-  app = std::make_unique<PluginApp>();
-  ASSERT_TRUE(app->resourcesLoaded());
-  ASSERT_EQ(app->Load(host->link()), 0);
+  // Beside the test's folder, whose files the tests list.
+  ASSERT_TRUE(Start(workDirectory + "-profile.db", &error)) << error;
 }
 
 void TwoPlayers::Restart() {
-  black = white = nullptr;
-  app.reset();
-  host.reset();
-  ui.RunUntilIdle();
+  Stop();
   StartHost();
 }
 
 void TwoPlayers::TearDown() {
-  app.reset();
-  host.reset();
-  ui.RunUntilIdle();
+  Stop();
   if (!oldDirectory.empty()) (void)chdir(oldDirectory.c_str());
   std::error_code ignored;
   if (!workDirectory.empty()) {
@@ -64,21 +45,8 @@ void TwoPlayers::TearDown() {
 }
 
 void TwoPlayers::OpenBoth() {
-  app->OpenGameWindow(bob);
-  app->OpenGameWindow(alice);
-  black = &WindowFor(bob);
-  white = &WindowFor(alice);
-  Settle();
+  ASSERT_TRUE(WindowPair::OpenBoth());
 }
-
-namespace {
-
-// The middle of point (x, y) on a window's board, in client coordinates.
-CPoint BoardPoint(int x, int y) {
-  return CPoint(12 + 17 * x + 7, 8 + 17 * y + 7);
-}
-
-}  // namespace
 
 void TwoPlayers::ClickPoint(GameWindow& window, int x, int y) {
   ASSERT_TRUE(ui.Click(window, BoardPoint(x, y)));
@@ -123,14 +91,7 @@ std::string TwoPlayers::BoardText(const Board& board) {
 }
 
 void TwoPlayers::Deliver(HANDLE contact, const std::string& text) {
-  host::EventRecord event;
-  event.contact = contact;
-  event.module = "ICQ";
-  event.timestamp = host->Now();
-  event.type = EVENTTYPE_MESSAGE;
-  event.blob = text;
-  event.blob.push_back('\0');
-  ASSERT_NE(host->AddEvent(std::move(event)), nullptr);
+  ASSERT_NE(StoreReceived(contact, "ICQ", 0, EVENTTYPE_MESSAGE, text + '\0'), nullptr);
 }
 
 std::string TwoPlayers::FrameOf(int32_t code, const std::string& data) {

@@ -1,6 +1,6 @@
-// Two game windows playing each other through the host's loopback, on the
-// headless backend: contact "Bob" and contact "Alice" are mirrors, so what
-// the window for Bob sends arrives at the window for Alice and back.
+// The plug-in's tests on two game windows playing each other through the
+// host's loopback (WindowPair, shared with the fuzz targets), each test in a
+// folder of its own with its profile beside it.
 //
 // `black` is the window for Bob, `white` the window for Alice, once a game has
 // been opened with OpenBoth(); the names say who places the first stone in
@@ -9,19 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "apps/platform_queue.h"
-#include "framework/headless/headless.h"
-#include "host/host.h"
 #include "host/transport.h"
-#include "plugin/plugin_app.h"
+#include "window_pair.h"
 
 namespace tessaro::testing {
 
-class TwoPlayers : public ::testing::Test {
+class TwoPlayers : public ::testing::Test, public WindowPair {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -64,14 +60,6 @@ class TwoPlayers : public ::testing::Test {
   // The board of a fresh game: the reset filler everywhere but the centre.
   static Board FreshBoard();
 
-  Headless ui;
-  PlatformQueue queue;
-  std::unique_ptr<host::Host> host;
-  std::unique_ptr<PluginApp> app;
-  HANDLE bob = nullptr;
-  HANDLE alice = nullptr;
-  GameWindow* black = nullptr;  // the window for Bob
-  GameWindow* white = nullptr;  // the window for Alice
   std::string oldDirectory;
   void StartHost();
   std::string workDirectory;
