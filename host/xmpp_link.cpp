@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/xmpp_peers.h"
 
 namespace tessaro::host {
 
@@ -15,8 +16,10 @@ XmppLink::XmppLink(Database& db, UiQueue& queue, XmppAccount account, LinkHooks 
       hooks_(std::move(hooks)),
       own_address_(BareAddress(account.address)),
       epoch_(db.Epoch()),
-      transport_(std::make_unique<XmppTransport>(
-          std::move(account), static_cast<XmppTransport::Listener&>(*this), true)) {}
+      own_full_(own_address_ + "/tessaro-" + std::to_string(epoch_)),
+      transport_(std::make_unique<XmppTransport>(WithResource(std::move(account), own_full_),
+                                                 static_cast<XmppTransport::Listener&>(*this),
+                                                 true)) {}
 
 XmppLink::~XmppLink() {
   transport_.reset();  // joins the network thread: no more posts
@@ -58,8 +61,8 @@ void XmppLink::OnMessage(IncomingStanza stanza) {
   Post([this, stanza = std::move(stanza)] { HandleStanza(stanza); });
 }
 
-void XmppLink::OnPresence(const std::string& from, const std::string& type, bool runs_link) {
-  Post([this, from, type, runs_link] { HandlePresence(from, type, runs_link); });
+void XmppLink::OnPresence(const IncomingPresence& presence) {
+  Post([this, presence] { HandlePresence(presence); });
 }
 
 void XmppLink::OnRoster(std::vector<RosterItem> items) {
@@ -90,10 +93,8 @@ void XmppLink::HandleTick() {
     AskForGap(contact, now);
   if (state_ == LinkState::kOnline && send_offline_at_ && now >= *send_offline_at_) {
     send_offline_at_.reset();
-    for (const OutboxRecord& message : db_.Outbox()) {
-      auto it = resources_.find(db_.AddressOf(message.contact));
-      if (it == resources_.end() || it->second.empty()) SendStored(message);
-    }
+    for (const OutboxRecord& message : db_.Outbox())
+      if (!HostOnline(message.contact)) SendStored(message);
   }
   ResendOverdue();
 }
@@ -132,11 +133,11 @@ void XmppLink::SendStored(const OutboxRecord& message) {
     SendTo(host, message);
     return;
   }
-  // Only other clients of the contact online: they would take the message and
-  // the server would not keep it. It goes to the contact's host when one shows.
-  const std::string address = db_.AddressOf(message.contact);
-  auto it = resources_.find(address);
-  if (it == resources_.end() || it->second.empty()) SendTo(address, message);
+  // No host online: the server keeps it offline, or hands it to another client
+  // of the contact (which ignores it) and keeps it in the contact's archive. It
+  // stays in the outbox until a host confirms it, and goes to the contact's host
+  // again when one shows.
+  SendTo(db_.AddressOf(message.contact), message);
 }
 
 void XmppLink::SendTo(const std::string& to, const OutboxRecord& message) {
@@ -154,14 +155,6 @@ void XmppLink::ResendOverdue() {
     auto sent = last_sent_.find(message.id);
     if (sent == last_sent_.end() || sent->second < due) SendStored(message);
   }
-}
-
-std::string XmppLink::HostAddress(HANDLE contact) const {
-  auto it = resources_.find(db_.AddressOf(contact));
-  if (it == resources_.end()) return {};
-  for (const auto& [full, runs_link] : it->second)
-    if (runs_link) return full;
-  return {};
 }
 
 HANDLE XmppLink::StoreEvent(HANDLE contact, std::string_view text, uint32_t flags) {
@@ -303,6 +296,7 @@ void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
     }
   }
   if (event != nullptr && hooks_.event_added) hooks_.event_added(contact, event);
+  RememberPlaying(contact, full_from);
   DeliverHeld(contact);
   Acknowledge(contact, full_from, message.id, message.epoch);
 }
@@ -448,7 +442,12 @@ void XmppLink::LogLost(const std::string& what) {
 void XmppLink::HandleState(LinkState state, const std::string& detail) {
   state_ = state;
   state_detail_ = detail;
-  if (state != LinkState::kOnline) resources_.clear();
+  if (state != LinkState::kOnline) {
+    resources_.clear();
+    disco_asked_.clear();
+    archive_query_.clear();
+    archive_page_.clear();
+  }
   if (state == LinkState::kOnline) problem_ = {};
   // The history keeps the changes that matter to a player, not every attempt:
   // a row when the state or its reason changes, whatever the next attempt's time.
@@ -461,52 +460,12 @@ void XmppLink::HandleState(LinkState state, const std::string& detail) {
   // Contacts whose host shows its presence get the outbox then; the rest, once
   // presence had time to come, through the server's offline storage.
   if (state == LinkState::kOnline) send_offline_at_ = Clock::now() + std::chrono::seconds(1);
+  // What other clients of this account took while this host was away.
+  if (state == LinkState::kOnline && archive_query_.empty()) AskArchive({});
   if (hooks_.changed) hooks_.changed();
 }
 
-bool XmppLink::IsOnline(HANDLE contact) const {
-  auto it = resources_.find(db_.AddressOf(contact));
-  return it != resources_.end() && !it->second.empty();
-}
-
-bool XmppLink::HostOnline(HANDLE contact) const {
-  return !HostAddress(contact).empty();
-}
-
-void XmppLink::HandlePresence(const std::string& from, const std::string& type, bool runs_link) {
-  const std::string bare = BareAddress(from);
-  if (bare.empty() || bare == own_address_) return;
-  HANDLE contact = db_.ContactByAddress(bare);
-  if (type.empty() || type == "unavailable") {
-    if (contact == nullptr) return;
-    const bool was_online = IsOnline(contact);
-    std::map<std::string, bool>& resources = resources_[bare];
-    auto known = resources.find(from);
-    const bool host_came =
-        type.empty() && runs_link && (known == resources.end() || !known->second);
-    if (type.empty()) {
-      resources[from] = runs_link;
-    } else if (known != resources.end()) {
-      resources.erase(known);
-    }
-    if (host_came) {
-      // The contact's host may have lost what was in flight to it or to its
-      // predecessor, or another client of the contact took it: all again, and
-      // where this side stands, in case acknowledgements were lost.
-      for (const OutboxRecord& message : db_.Outbox(contact))
-        SendTo(from, message);
-      const InboundState in = db_.Inbound(contact);
-      if (in.epoch != 0) Acknowledge(contact, from, {}, in.epoch);
-    }
-    if (IsOnline(contact) != was_online && hooks_.changed) hooks_.changed();
-  } else if (type == "subscribe") {
-    if (contact != nullptr) {
-      Approve(bare);
-    } else if (db_.AddRequest(bare, "", Now())) {
-      if (hooks_.changed) hooks_.changed();
-    }
-  }
-}
+// IsOnline, HostOnline and HandlePresence: xmpp_link_peers.cpp
 
 void XmppLink::HandleRoster(const std::vector<RosterItem>& items) {
   std::map<std::string, std::string> subscription;

@@ -106,7 +106,21 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   bool IsOnline(HANDLE contact) const;
   // Whether a host of the contact (a resource that runs the link) is online.
   bool HostOnline(HANDLE contact) const;
+  // What the contact's clients are, for the host window (xmpp_link_peers.cpp).
+  struct PeerStatus {
+    enum class Kind : uint8_t {
+      kOffline,       // no client online
+      kOnline,        // online, none runs the game
+      kHost,          // a host with this link's version is online
+      kOtherVersion,  // only a host of another version of the link
+    };
+    Kind kind = Kind::kOffline;
+    int version = 0;  // kOtherVersion: the peer's
+  };
+  PeerStatus StatusOf(HANDLE contact) const;
   const std::string& own_address() const { return own_address_; }
+  // This host's full address: the resource is the profile's, the same at each login.
+  const std::string& own_full() const { return own_full_; }
   // How many sent messages still wait for the peer's acknowledgement.
   std::size_t Unconfirmed() const { return db_.Outbox().size(); }
   XmppTransport& transport() { return *transport_; }
@@ -115,7 +129,10 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // XmppTransport::Listener, on the network thread: each posts to the queue.
   void OnState(LinkState state, const std::string& detail) override;
   void OnMessage(IncomingStanza stanza) override;
-  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override;
+  void OnPresence(const IncomingPresence& presence) override;
+  void OnDiscoInfo(IncomingDiscoInfo info) override;
+  void OnArchived(IncomingArchived item) override;
+  void OnArchiveEnd(IncomingArchiveEnd end) override;
   void OnRoster(std::vector<RosterItem> items) override;
   void OnTick() override;
   void OnProblem(const ConnectionProblem& problem) override;
@@ -128,7 +145,23 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void HandleAck(const ParsedStanza& ack);
   void HandleMissing(const ParsedStanza& request, const std::string& full_from);
   void HandleGone(const ParsedStanza& gone, const std::string& full_from);
-  void HandlePresence(const std::string& from, const std::string& type, bool runs_link);
+  void HandlePresence(const IncomingPresence& presence);
+  void HandleDiscoInfo(const IncomingDiscoInfo& answer);
+  void HandleArchived(const IncomingArchived& item);
+  void HandleArchiveEnd(const IncomingArchiveEnd& end);
+  // Runs `change` to the contact's resources; then a host that is now the one
+  // to send to gets what is unconfirmed, and a changed status is told.
+  void ChangeResources(HANDLE contact, const std::function<void()>& change);
+  // Asks the resource what it runs: by its capabilities' node#ver, else plainly.
+  void AskDisco(const std::string& full, const std::string& node, const std::string& ver);
+  // Asks the account's archive for what came since the last archive id kept.
+  void AskArchive(const std::string& after);
+  // The game messages of the archive's page go on as if they had just arrived.
+  void HandleArchivePage();
+  // The host of the contact that sent the last game message plays its game.
+  void RememberPlaying(HANDLE contact, const std::string& full);
+  // The account, logging in as `full`.
+  static XmppAccount WithResource(XmppAccount account, const std::string& full);
   void HandleRoster(const std::vector<RosterItem>& items);
   void HandleTick();
   // Stores held messages of the contact that are now next in order.
@@ -145,7 +178,9 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void SendStored(const OutboxRecord& message);
   void SendTo(const std::string& to, const OutboxRecord& message);
   void ResendOverdue();
-  // The full address of an online host of the contact; empty: none.
+  // The full address of the contact's host that plays the game: the one that
+  // sent the last game message when it is online, else the first online; empty:
+  // none online.
   std::string HostAddress(HANDLE contact) const;
   // Messages first to last from or to the contact that are lost: to the log and
   // the connection's history.
@@ -158,13 +193,29 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   LinkHooks hooks_;
   std::string own_address_;
   uint64_t epoch_;
+  std::string own_full_;
   std::unique_ptr<XmppTransport> transport_;
   LinkState state_ = LinkState::kOffline;
   std::string state_detail_;
   ConnectionProblem problem_;
   std::string last_logged_;  // the history's last row, state and reason: one row a change
-  // bare -> each online resource, and whether it runs the link
-  std::map<std::string, std::map<std::string, bool>> resources_;
+  // What an online resource of a contact runs, by its capabilities.
+  struct Resource {
+    std::string ver;     // its capabilities' ver; empty: none usable
+    bool known = false;  // whether `game` is known (from the cache or its disco answer)
+    PeerGame game;
+  };
+  // bare -> each online resource
+  std::map<std::string, std::map<std::string, Resource>> resources_;
+  // Capabilities whose disco answer hashed to their ver: what they run.
+  std::map<std::string, PeerGame> caps_;
+  struct DiscoAsked {
+    std::string full, ver;
+  };
+  std::map<std::string, DiscoAsked> disco_asked_;  // query id
+  std::map<HANDLE, std::string> playing_;          // the profile's "playing", read once
+  std::string archive_query_;                      // the running query's id; empty: none
+  std::vector<ParsedArchived> archive_page_;
   std::map<std::string, Clock::time_point> last_sent_;  // outbox id
   // After a login the outbox goes to contacts with no client online once their
   // presence had time to arrive (those with a host get it when it shows).

@@ -50,7 +50,7 @@ allow_unencrypted_plain_auth = true
 authentication = "internal_plain"
 storage = "internal"
 network_settings = { nagle = false }
-modules_enabled = { "roster"; "saslauth"; "disco"; "ping"; "offline"; "carbons"; }
+modules_enabled = { "roster"; "saslauth"; "disco"; "ping"; "offline"; "carbons"; "mam"; }
 modules_disabled = { "s2s"; "s2s_auth_certs"; }
 VirtualHost "localhost"
 )lua";

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <utility>
 
+#include "host/xmpp_transport_peers.h"
+
 namespace tessaro::host {
 
 namespace {
@@ -134,6 +136,7 @@ struct XmppTransport::Callbacks {
       // Without the initial presence the server keeps messages in offline storage.
       xmpp_stanza_t* presence = xmpp_presence_new(ctx);
       if (self->announce_link_) Adopt(presence, Child(ctx, "link", kLinkNamespace));
+      Peers::AddCaps(self, presence);
       xmpp_send(conn, presence);
       xmpp_stanza_release(presence);
       xmpp_stanza_t* iq = xmpp_iq_new(ctx, "get", kRosterQueryId);
@@ -160,6 +163,13 @@ struct XmppTransport::Callbacks {
 
   static int OnMessage(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
     auto* self = static_cast<XmppTransport*>(data);
+    if (Peers::OnArchived(self, stanza, ReadMessage)) return 1;
+    IncomingStanza in = ReadMessage(self, stanza);
+    if (!self->stop_) self->listener_.OnMessage(std::move(in));
+    return 1;
+  }
+
+  static IncomingStanza ReadMessage(XmppTransport* self, xmpp_stanza_t* stanza) {
     IncomingStanza in;
     in.from = Text(xmpp_stanza_get_from(stanza));
     in.type = Text(xmpp_stanza_get_type(stanza));
@@ -213,17 +223,12 @@ struct XmppTransport::Callbacks {
         in.delay_stamp = Attribute(child, "stamp");
       }
     }
-    if (!self->stop_) self->listener_.OnMessage(std::move(in));
-    return 1;
+    return in;
   }
 
   static int OnPresence(xmpp_conn_t*, xmpp_stanza_t* stanza, void* data) {
     auto* self = static_cast<XmppTransport*>(data);
-    if (!self->stop_) {
-      self->listener_.OnPresence(
-          Text(xmpp_stanza_get_from(stanza)), Text(xmpp_stanza_get_type(stanza)),
-          xmpp_stanza_get_child_by_name_and_ns(stanza, "link", kLinkNamespace) != nullptr);
-    }
+    if (!self->stop_) self->listener_.OnPresence(Peers::ReadPresence(stanza));
     return 1;
   }
 
@@ -286,6 +291,7 @@ void XmppTransport::Run() {
   xmpp_conn_set_sockopt_callback(conn, SetSocketOptions);
   xmpp_handler_add(conn, Callbacks::OnMessage, nullptr, "message", nullptr, this);
   xmpp_handler_add(conn, Callbacks::OnPresence, nullptr, "presence", nullptr, this);
+  xmpp_handler_add(conn, Peers::OnIq, nullptr, "iq", nullptr, this);
 
   auto next_tick = Clock::now() + std::chrono::seconds(1);
   while (!stop_) {

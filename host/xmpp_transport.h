@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/xmpp_certificates.h"
+#include "host/xmpp_peers.h"
 #include "host/xmpp_stanza.h"
 
 namespace tessaro::host {
@@ -80,12 +81,16 @@ class XmppTransport {
     virtual ~Listener();
     virtual void OnState(LinkState state, const std::string& detail) = 0;
     virtual void OnMessage(IncomingStanza stanza) = 0;
-    // type: "" (available), "unavailable", "subscribe", "subscribed", ...
-    // runs_link: the presence announces the link (<link xmlns='urn:tessaro:link:1'/>).
-    virtual void OnPresence(const std::string& from, const std::string& type, bool runs_link) = 0;
+    // Its type: "" (available), "unavailable", "subscribe", "subscribed", ...
+    virtual void OnPresence(const IncomingPresence& presence) = 0;
     virtual void OnRoster(std::vector<RosterItem> items) = 0;
     // About once a second, whatever the state.
     virtual void OnTick() {}
+    // The answer to a disco#info query sent with an id "disco-…".
+    virtual void OnDiscoInfo(IncomingDiscoInfo) {}
+    // Each result of an archive query, then the query's end (ids "mam-…").
+    virtual void OnArchived(IncomingArchived) {}
+    virtual void OnArchiveEnd(IncomingArchiveEnd) {}
     // Why the attempt failed or the connection was lost; just before its OnState.
     virtual void OnProblem(const ConnectionProblem&) {}
   };
@@ -115,6 +120,12 @@ class XmppTransport {
   // Writes raw XML on the stream: tests use it to send stanzas the host would not.
   void SendRaw(std::string xml);
   bool online() const { return online_.load(); }
+  // What our presence's capabilities and disco answers say; before Start. By
+  // default a host's (with the link) or, without announce_link, a phone's.
+  void Advertise(DiscoInfo info) {
+    advertised_ = std::move(info);
+    caps_ver_ = CapsVer(advertised_);
+  }
   // The next attempt now, instead of when the backoff ends (a refused certificate
   // or password waits kRefusedWait: the player tries again after fixing it).
   void Retry();
@@ -138,10 +149,14 @@ class XmppTransport {
   // libstrophe's callbacks, defined with the library's types in the .cpp.
   struct Callbacks;
   friend struct Callbacks;
+  struct Peers;  // xmpp_transport_peers.h
+  friend struct Peers;
 
   XmppAccount account_;
   Listener& listener_;
   const bool announce_link_;
+  DiscoInfo advertised_ = announce_link_ ? HostDiscoInfo() : PhoneDiscoInfo();
+  std::string caps_ver_ = CapsVer(advertised_);
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> online_{false};

@@ -117,9 +117,9 @@ class RecordingListener final : public XmppTransport::Listener {
     std::lock_guard<std::mutex> lock(mutex);
     messages.push_back(std::move(stanza));
   }
-  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override {
+  void OnPresence(const IncomingPresence& presence) override {
     std::lock_guard<std::mutex> lock(mutex);
-    presences.push_back(from + " " + type + (runs_link ? " link" : ""));
+    presences.push_back(presence.from + " " + presence.type);
   }
   void OnRoster(std::vector<RosterItem> items) override {
     std::lock_guard<std::mutex> lock(mutex);
@@ -169,9 +169,9 @@ class OtherClient final : public XmppTransport::Listener {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(std::move(stanza));
   }
-  void OnPresence(const std::string& from, const std::string& type, bool runs_link) override {
+  void OnPresence(const IncomingPresence& presence) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    presences_.push_back(from + " " + type + (runs_link ? " link" : ""));
+    presences_.push_back(presence.from + " " + presence.type);
   }
   void OnRoster(std::vector<RosterItem>) override {}
 

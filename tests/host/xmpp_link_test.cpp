@@ -348,10 +348,7 @@ TEST_F(XmppLinkTest, AnotherClientOfTheAccountSeesNoGameAndConfirmsNothing) {
   const auto online = Numbered("online ", 1, 20);
   SendAll(alice, "bob", online);
   ASSERT_TRUE(bob.link->Send(ContactOf(bob, "alice"), "from bob"));
-  std::string bob_host;
-  for (const std::string& presence : phone.Presences())
-    if (presence.ends_with("  link")) bob_host = presence.substr(0, presence.find(' '));
-  ASSERT_FALSE(bob_host.empty());
+  const std::string bob_host = bob.link->own_full();
   RecordingListener ignored;
   XmppTransport carol(Account("carol"), ignored);
   carol.Start();
@@ -649,6 +646,74 @@ TEST_F(XmppLinkTest, HostSendsThroughTheLinkAndKeepsStrangersAsRequests) {
   EXPECT_EQ(host->ContactByAddress("carol@localhost"), carol_contact);
   EXPECT_TRUE(host->ContactRequests().empty());
   EXPECT_GT(changes, 0);
+}
+
+// Bob's phone is online and his host is not: Alice's host sees a client
+// without the game (its capabilities say so), sends to the bare address, and
+// nothing the phone does confirms anything. When Bob's host comes online its
+// capabilities make it the one to send to: it gets every held message once,
+// though the resend and the archive both bring them.
+TEST_F(XmppLinkTest, AContactOnlineWithoutTheGameGetsItsHeldMessagesWhenItsHostComes) {
+  using Kind = XmppLink::PeerStatus::Kind;
+  Connect();  // each sees the other's presence from now on
+  Close(bob);
+  HANDLE bob_at_alice = ContactOf(alice, "bob");
+  const auto status = [&] { return alice.link->StatusOf(bob_at_alice).kind; };
+  ASSERT_TRUE(PumpUntil([&] { return status() == Kind::kOffline; }));
+  OtherClient phone(Account("bob"));
+  phone.Start();
+  ASSERT_TRUE(PumpUntil([&] { return status() == Kind::kOnline; }));
+  const auto held = Numbered("held ", 1, 5);
+  SendAll(alice, "bob", held);
+  ASSERT_TRUE(PumpUntil([&] { return phone.Messages().size() >= held.size(); }));
+  for (const IncomingStanza& seen : phone.Messages())
+    EXPECT_FALSE(seen.has_body);
+  EXPECT_EQ(alice.link->Unconfirmed(), held.size());
+  Open(bob, {"alice"});
+  ASSERT_TRUE(PumpUntil([&] {
+    return bob.Received(ContactOf(bob, "alice")).size() >= held.size() &&
+           alice.db->Outbox().empty() && status() == Kind::kHost;
+  }));
+  // A last line shows that both copies of each (resent, archived) were handled.
+  ASSERT_TRUE(alice.link->Send(bob_at_alice, "last"));
+  ASSERT_TRUE(
+      PumpUntil([&] { return bob.Received(ContactOf(bob, "alice")).size() > held.size(); }));
+  std::vector<std::string> expected = held;
+  expected.push_back("last");
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
+  Close(bob);
+  ASSERT_TRUE(PumpUntil([&] { return status() == Kind::kOnline; }));
+}
+
+// Alice's and Bob's hosts are never online at the same time; Bob's phone takes
+// what Alice sends to his bare address. His host finds it in his account's
+// archive when it starts, and Alice's finds Bob's acknowledgements when it
+// starts again: nothing lost, nothing twice.
+TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
+  Connect();
+  Close(bob);
+  OtherClient phone(Account("bob"));
+  phone.Start();
+  HANDLE bob_at_alice = ContactOf(alice, "bob");
+  ASSERT_TRUE(PumpUntil([&] {
+    return alice.link->StatusOf(bob_at_alice).kind == XmppLink::PeerStatus::Kind::kOnline;
+  }));
+  const auto lines = Numbered("taken by the phone ", 1, 5);
+  SendAll(alice, "bob", lines);
+  ASSERT_TRUE(PumpUntil([&] { return phone.Messages().size() >= lines.size(); }));
+  Close(alice);
+  Open(bob, {"alice"});
+  ASSERT_TRUE(
+      PumpUntil([&] { return bob.Received(ContactOf(bob, "alice")).size() >= lines.size(); }));
+  ASSERT_TRUE(bob.link->Send(ContactOf(bob, "alice"), "answer"));
+  bob.queue.RunPending();
+  Close(bob);
+  Open(alice, {"bob"});
+  ASSERT_TRUE(PumpUntil([&] { return alice.got >= 1 && alice.db->Outbox().empty(); }));
+  EXPECT_EQ(alice.Received(bob_at_alice), std::vector<std::string>{"answer"});
+  Open(bob, {"alice"});
+  ASSERT_TRUE(PumpUntil([&] { return bob.db->Outbox().empty(); }));
+  EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), lines);
 }
 
 }  // namespace
