@@ -135,6 +135,7 @@ class ScriptRunner {
   void Png(std::string rest);
   void Print(std::string rest);
   void Say(std::string rest);
+  void Hold(std::string rest);
   // Expect, retried until it holds or the wait is over.
   void ExpectInTime(const std::string& rest);
   bool TwoProcesses() const { return !options_.player.empty(); }
@@ -409,6 +410,10 @@ const ScriptRunner::Command ScriptRunner::kCommands[] = {
      "print result WINDOW         the result the log announced\n"},
     {"say", false, &ScriptRunner::Say,  //
      "say TEXT                    TEXT on standard output\n"},
+    {"hold", false, &ScriptRunner::Hold,
+     "hold TEXT                   TEXT on standard output, then only what arrives is\n"
+     "                            handled and a box that opens stays open (\"a box is\n"
+     "                            open: \" and its text), until a test kills the player\n"},
 };
 
 const ScriptRunner::Command* ScriptRunner::FindCommand(const std::string& name) {
@@ -577,6 +582,25 @@ void ScriptRunner::Print(std::string rest) {
 
 void ScriptRunner::Say(std::string rest) {
   out_ << rest << "\n" << std::flush;
+}
+
+// A player that a test kills at a moment of its choosing: it stops playing,
+// and whatever arrives is handled as an idle player's host handles it.
+void ScriptRunner::Hold(std::string rest) {
+  if (!TwoProcesses()) throw Failure{"hold is for one player of a game between two processes"};
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(options_.waitSeconds);
+  const auto idle = [this, deadline] {
+    while (std::chrono::steady_clock::now() < deadline)
+      Pump();
+  };
+  ui_.AnswerMessageBox(IDCANCEL, [this, idle] {
+    out_ << "a box is open: " << ui_.driver().Shown().back().text << "\n" << std::flush;
+    idle();
+  });
+  out_ << rest << "\n" << std::flush;
+  idle();
+  throw Failure{"held " + std::to_string(options_.waitSeconds) + " s and was not killed"};
 }
 
 void ScriptRunner::Expect(std::string rest) {

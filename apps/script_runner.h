@@ -38,6 +38,9 @@
 //   print board WINDOW          the board as text, with its coordinates
 //   print result WINDOW         the result the log announced
 //   say TEXT                    TEXT on standard output
+//   hold TEXT                   TEXT on standard output, then only what arrives is
+//                               handled and a box that opens stays open ("a box is
+//                               open: " and its text), until a test kills the player
 //
 // A game between two players, each a host process of its own, is one script
 // whose lines start with the player's name ("Alice: click Bob h8"); each

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "game/little_endian.h"
 #include "link/frame.h"
 #include "link/game_command.h"
 
@@ -21,6 +22,20 @@ int32_t GameLink::DecodeIncoming(uint8_t* buffer, int32_t capacity) {
   return DecodeIncomingText(endpoint_.IncomingText(), buffer, capacity);
 }
 
+std::string GameLink::UndispatchedFrames() const {
+  std::string frames;
+  if (dispatching_ == nullptr) return frames;
+  for (size_t i = dispatchingFrom_; i < dispatching_->size(); ++i) {
+    const ReceivedCommand& command = (*dispatching_)[i];
+    std::vector<uint8_t> packet;
+    AppendUint32LE(packet, static_cast<uint32_t>(command.code));
+    AppendUint32LE(packet, static_cast<uint32_t>(command.data.size()));
+    packet.insert(packet.end(), command.data.begin(), command.data.end());
+    frames += EncodeFrame(packet.data(), packet.size());
+  }
+  return frames;
+}
+
 // ---- GameCommand transport ----
 
 void GameCommand::send(GameLink& link) const {
@@ -34,11 +49,14 @@ void GameCommand::receive(GameLink& link) {
   // Cut at once: a box opened by a dispatched command runs a nested loop in
   // which more text may arrive behind whatever the cut puts back.
   CommandCut cut = CutCommands(buffer, n, kReceiveCapacity, link.endpoint().IncomingText());
-  for (ReceivedCommand& received : cut.commands) {
-    code = received.code;
-    data = std::move(received.data);
+  link.dispatching_ = &cut.commands;
+  for (size_t i = 0; i < cut.commands.size(); ++i) {
+    link.dispatchingFrom_ = i;
+    code = cut.commands[i].code;
+    data = cut.commands[i].data;
     owner->Dispatch(*this);
   }
+  link.dispatching_ = nullptr;
   if (cut.receiveError) {
     link.endpoint().ShowReceiveError();
     setText(ReceiveErrorText(buffer, n));

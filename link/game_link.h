@@ -7,13 +7,16 @@
 // acts on a decoded command.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessaro {
 
 class GameCommand;
 class GameLink;
+struct ReceivedCommand;
 
 // Set while a window drains its inbox. One flag for the whole plug-in: a modal
 // box opened by Dispatch runs a nested message loop, and a paint of any window
@@ -58,8 +61,18 @@ class GameLink {
 
   LinkEndpoint& endpoint() const { return endpoint_; }
 
+  // While a decoding is dispatched: the commands from the one being
+  // dispatched to the last, as frames again, so that a game kept while one of
+  // them waits for the player (a box it opened) is kept with them still to
+  // come. Empty otherwise.
+  std::string UndispatchedFrames() const;
+
  private:
+  friend class GameCommand;
+
   LinkEndpoint& endpoint_;
+  const std::vector<ReceivedCommand>* dispatching_ = nullptr;
+  size_t dispatchingFrom_ = 0;
 };
 
 }  // namespace tessaro

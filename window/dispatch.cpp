@@ -49,7 +49,18 @@ std::string Refusal(const GameCommand& command) {
 
 }  // namespace
 
+// While a command runs, a box it opens waits for the player, and the game is
+// kept meanwhile (every message to the window ends with KeepGame): kept as it
+// was before the command, with the command still to come, so that a restart
+// meets the command, and its question, again.
 void GameWindow::Dispatch(GameCommand& command) {
+  gameBeforeCommand = game.Snapshot();
+  dispatching = true;
+  Apply(command);
+  dispatching = false;
+}
+
+void GameWindow::Apply(GameCommand& command) {
   if (m_hWnd != nullptr) FlashWindow(TRUE);
   if (const std::string refusal = Refusal(command); !refusal.empty()) {
     AppendLog("Refused from " + game.peerName + ": " + refusal);

@@ -69,6 +69,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void SendCommand(const GameCommand& command);
   // Acts on one received command.
   void Dispatch(GameCommand& command) override;
+  void Apply(GameCommand& command);
 
   // ---- Game flow ----
 
@@ -189,6 +190,9 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   // Nothing is kept before RestoreKept has taken back what an earlier run kept.
   bool keeping = false;
   std::string keptGame;
+  // Set while a received command runs, with the game as it was before it.
+  bool dispatching = false;
+  std::string gameBeforeCommand;
   uint64_t keptLogFirst = 0;
   uint64_t keptLogNext = 0;
 

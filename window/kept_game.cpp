@@ -4,7 +4,9 @@
 //
 // Kept under the module's name for the contact:
 //   "Game"      u32 LE size of the game's snapshot, the snapshot, then the
-//               received text not yet applied
+//               received text not yet applied (while a received command waits
+//               for the player: the game before it, and it with the rest of
+//               its decoding as frames again, then the text)
 //   "LogFirst"  decimal number of the first entry still in the log
 //   "LogNext"   decimal number of the next entry
 //   "Log<n>"    entry n as the log holds it (wrapped)
@@ -38,9 +40,12 @@ uint64_t ReadNumber(GameHost& host, HANDLE contact, const char* name) {
 void GameWindow::KeepGame() {
   if (!keeping) return;
   std::string record;
-  const std::string snapshot = game.Snapshot();
+  // A received command that has not ended (a box it opened is waiting) is kept
+  // as not yet applied, with the rest of its decoding.
+  const std::string snapshot = dispatching ? gameBeforeCommand : game.Snapshot();
   AppendUint32LE(record, static_cast<uint32_t>(snapshot.size()));
   record += snapshot;
+  if (dispatching) record += link.UndispatchedFrames();
   record += incomingText;
   if (record == keptGame) return;
   if (host->WriteKept(hContact, kGameSetting, record)) keptGame = std::move(record);

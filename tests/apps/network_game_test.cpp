@@ -13,12 +13,15 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "game/game.h"
+#include "game/little_endian.h"
 #include "host/database.h"
 #include "host/xmpp_server.h"
 #include "sdk/plugin_api.h"
@@ -267,6 +270,136 @@ TEST_F(NetworkGame, HostKilledAndStartedAgainSendsWhatWasUnconfirmed) {
     EXPECT_NE(message.from, server_->Address("bob")) << "a carbon copy";
   }
 }
+
+// ---- A host killed mid-game ----
+
+// The moments of restart_game.script at which one host is killed: its "say"
+// line of that moment, and what its output shows once the moment has come
+// (empty: that line itself).
+struct KillMoment {
+  const char* name;
+  const Seat* killed;
+  const char* moment;
+  const char* shows;
+};
+constexpr KillMoment kKillMoments[] = {
+    {"BobAskedToSwap", &kBob, "moment: the swap question",
+     "a box is open: Do you want to play as BLACK?"},
+    {"AliceAfterOneProposal", &kAlice, "moment: one proposal", ""},
+    {"BobBeforeChoosingAProposal", &kBob, "moment: two proposals", ""},
+    {"AliceAfterTheResult", &kAlice, "moment: the result, Alice", ""},
+    {"BobAfterTheResult", &kBob, "moment: the result, Bob", ""},
+};
+
+class NoEvents final : public GameEvents {
+  void SendSide(int32_t) override {}
+  void SendMove(const Move&) override {}
+  void SendTakeBack() override {}
+  void SendText(const std::string&) override {}
+  void SendClock(int32_t) override {}
+  void SendGameOver() override {}
+  void SendGame(const MoveList&) override {}
+  void Log(const std::string&) override {}
+  bool AskSwap() override { return false; }
+  void BoardChanged() override {}
+  void SideChanged() override {}
+};
+
+class KilledMidGame : public NetworkGame, public ::testing::WithParamInterface<KillMoment> {
+ protected:
+  // restart_game.script as the killed player plays it: up to its moment, where
+  // it holds; and from there on, in the host started again.
+  void SplitScript(const KillMoment& kill, std::string& before, std::string& after) const {
+    std::ifstream in(TESSARO_TESTS "/restart_game.script");
+    const std::string marker = std::string(kill.killed->name) + ": say " + kill.moment;
+    const std::string me = std::string(kill.killed->name) + ": ";
+    std::ofstream first(before = Path("before.script"));
+    std::ofstream then(after = Path("after.script"));
+    bool reached = false;
+    for (std::string line; std::getline(in, line);) {
+      if (line == marker) {
+        first << me << "hold " << kill.moment << "\n";
+        reached = true;
+      } else {
+        (reached ? then : first) << line << "\n";
+      }
+    }
+    EXPECT_TRUE(reached) << marker;
+  }
+
+  // The game a player's profile keeps for the other player, with what arrived
+  // and was not yet applied.
+  struct Kept {
+    std::unique_ptr<Game> game;
+    std::string unapplied;
+  };
+  Kept KeptGame(const Seat& seat) {
+    static NoEvents none;
+    Kept kept{std::make_unique<Game>(none), {}};
+    std::string error;
+    auto db = Database::Open(Path(seat.name) + ".db", &error);
+    if (!db) {
+      ADD_FAILURE() << error;
+      return kept;
+    }
+    for (const host::ContactRecord& contact : db->Contacts()) {
+      if (contact.name != seat.other) continue;
+      const std::optional<std::string> record =
+          db->ContactSetting(contact.handle, "Tessaro", "Game");
+      if (!record || record->size() < 4) break;
+      const size_t size = ReadUint32LE(reinterpret_cast<const uint8_t*>(record->data()));
+      EXPECT_TRUE(size <= record->size() - 4 &&
+                  kept.game->Restore(std::string_view(*record).substr(4, size), &error))
+          << error;
+      kept.unapplied = record->substr(4 + std::min(size, record->size() - 4));
+      return kept;
+    }
+    ADD_FAILURE() << seat.name << "'s profile keeps no game";
+    return kept;
+  }
+};
+
+// Either host is killed (SIGKILL) at a moment of the game and started again
+// with its profile: it comes back with the game as it was, what the other sent
+// meanwhile is applied after it, and the game is played to its end, with both
+// boards, move lists, sides and turns alike.
+TEST_P(KilledMidGame, ComesBackAndBothGamesAgree) {
+  const KillMoment& kill = GetParam();
+  std::string before, after;
+  SplitScript(kill, before, after);
+  const std::string whole = TESSARO_TESTS "/restart_game.script";
+  const bool aliceKilled = kill.killed == &kAlice;
+  auto alice = Start(kAlice, aliceKilled ? before : whole);
+  auto bob = Start(kBob, aliceKilled ? whole : before);
+  Player& killed = aliceKilled ? *alice : *bob;
+  ASSERT_TRUE(killed.Printed(*kill.shows != '\0' ? kill.shows : kill.moment))
+      << killed.Output() << Errors(*kill.killed);
+  killed.Kill();
+  EXPECT_EQ(killed.Wait(), -1) << "the host ended before it was killed";
+  (aliceKilled ? alice : bob) = Start(*kill.killed, after);
+  ExpectBothPassed(*alice, *bob);
+
+  const std::string board = LastBoard(alice->Output());
+  EXPECT_FALSE(board.empty()) << alice->Output();
+  EXPECT_EQ(board, LastBoard(bob->Output()));
+  ExpectProfilesAgree(14);
+  const Kept black = KeptGame(kAlice), white = KeptGame(kBob);
+  ASSERT_TRUE(black.game && white.game);
+  EXPECT_EQ(black.game->moveList, white.game->moveList);
+  EXPECT_EQ(black.game->moveList.size(), 12u);
+  EXPECT_EQ(black.game->myColor, static_cast<uint32_t>(Black));
+  EXPECT_EQ(white.game->myColor, static_cast<uint32_t>(White));
+  EXPECT_NE(black.game->myTurn, white.game->myTurn);
+  EXPECT_EQ(black.game->gameResult, kBlackFive);
+  EXPECT_EQ(white.game->gameResult, kBlackFive);
+  EXPECT_EQ(black.unapplied, "");
+  EXPECT_EQ(white.unapplied, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(NetworkGame, KilledMidGame, ::testing::ValuesIn(kKillMoments),
+                         [](const ::testing::TestParamInfo<KillMoment>& moment) {
+                           return std::string(moment.param.name);
+                         });
 
 }  // namespace
 }  // namespace tessaro
