@@ -50,7 +50,7 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
   t.cx = 260;
-  t.cy = 219;
+  t.cy = 228;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
@@ -61,15 +61,16 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
   // The connection and the contact requests.
-  // The connection's reason wraps: four lines hold the longest.
+  // The connection's reason wraps: five lines hold the longest (a certificate's
+  // names are cut short for it).
   t.controls.push_back(
       Control("BUTTON", "Try &Again", kRetryButton, BS_PUSHBUTTON | WS_TABSTOP, 193, 131, 60, 14));
-  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 36));
-  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 190, 246, 9));
+  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 45));
+  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 199, 246, 9));
   t.controls.push_back(
-      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 201, 40, 14));
+      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 210, 40, 14));
   t.controls.push_back(
-      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 201, 40, 14));
+      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 210, 40, 14));
   module.AddDialog(std::move(t));
 }
 
@@ -272,9 +273,7 @@ LRESULT HostWindow::OnAskTrust(WPARAM, LPARAM) {
   const host::ConnectionProblem problem = link->problem();
   const std::string address = host_.Account().value_or(host::XmppAccount{}).address;
   const std::string domain = address.substr(address.find('@') + 1);
-  std::string names;
-  for (const std::string& name : problem.certificate.names)
-    names += (names.empty() ? "" : ", ") + name;
+  const std::string names = host::NamesForPeople(problem.certificate.names, 8);
   std::string why = host::DescribeProblem(problem, domain);
   if (!why.empty()) why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
   const std::string question = why + ".\n\nTrust this certificate for " +

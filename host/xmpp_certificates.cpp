@@ -65,14 +65,18 @@ int NoPassword(char*, int, int, void*) {
   return 0;
 }
 
-std::string Joined(const std::vector<std::string>& names) {
+}  // namespace
+
+std::string NamesForPeople(const std::vector<std::string>& names, std::size_t most) {
+  constexpr std::size_t kLongest = 48;
   std::string out;
-  for (const std::string& name : names)
-    out += (out.empty() ? "" : ", ") + name;
+  for (std::size_t i = 0; i < names.size() && i < most; ++i) {
+    out += i == 0 ? "" : ", ";
+    out += names[i].size() > kLongest ? names[i].substr(0, kLongest - 3) + "..." : names[i];
+  }
+  if (names.size() > most) out += " and " + std::to_string(names.size() - most) + " more";
   return out;
 }
-
-}  // namespace
 
 // ---- Words ----
 
@@ -117,8 +121,8 @@ std::string DescribeProblem(const ConnectionProblem& problem, std::string_view d
     case Refusal::kOtherName:
       if (problem.certificate.names.empty())
         return "the server's certificate is for another name than " + server;
-      return "the server's certificate is for " + Joined(problem.certificate.names) + ", not for " +
-             server;
+      return "the server's certificate is for " + NamesForPeople(problem.certificate.names, 2) +
+             ", not for " + server;
     case Refusal::kUntrusted:
       return "the server's certificate is not vouched for by an authority this computer knows" +
              cause;

@@ -58,6 +58,9 @@ Refusal CertificateRefusal(std::string_view openssl_error);
 // `domain` is the server's name the certificate should be for.
 std::string DescribeProblem(const ConnectionProblem& problem, std::string_view domain);
 
+// The first `most` names, each cut to 48 characters, and how many more there are:
+// a certificate may name hundreds, and a window has room for a few.
+std::string NamesForPeople(const std::vector<std::string>& names, std::size_t most);
 // "AB:CD:…" as people compare fingerprints.
 std::string FormatFingerprint(std::string_view hex);
 // 64 hex digits, with or without colons between pairs, as lower-case hex; empty

@@ -21,6 +21,8 @@ void CheckCertificate(const tessaro::host::CertificateInfo& info) {
   Check(tessaro::host::NormalizeFingerprint(info.fingerprint) == info.fingerprint);
   Check(tessaro::host::NormalizeFingerprint(tessaro::host::FormatFingerprint(info.fingerprint)) ==
         info.fingerprint);
+  // What the window shows of the names stays short, however many there are.
+  Check(tessaro::host::NamesForPeople(info.names, 2).size() <= 2 * 48 + 2 + 32);
   for (const std::string& name : info.names) {
     for (char c : name)
       Check(c >= 0x20 && c < 0x7f);
