@@ -94,7 +94,7 @@ class Reader {
     if (error_.empty() && at_ != bytes_.size()) error_ = "bytes follow the game";
     return error_.empty();
   }
-  const std::string& error() const { return error_; }
+  const std::string& Error() const { return error_; }
 
  private:
   const uint8_t* Take(size_t n, const char* what) {
@@ -163,7 +163,7 @@ bool Game::Restore(std::string_view bytes, std::string* error) {
   MoveList simMoves = in.List("the what-if list");
   if (tail > moves.size()) in.Fail("the own tail", "is longer than the list");
   if (!in.Done()) {
-    if (error) *error = in.error();
+    if (error) *error = in.Error();
     return false;
   }
 

@@ -68,25 +68,25 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  bool ok() const { return stmt_ != nullptr; }
+  bool Prepared() const { return stmt_ != nullptr; }
   void Bind(int index, int64_t value) {
-    if (ok()) sqlite3_bind_int64(stmt_, index, value);
+    if (Prepared()) sqlite3_bind_int64(stmt_, index, value);
   }
   void Bind(int index, std::string_view text) {
-    if (!ok()) return;
+    if (!Prepared()) return;
     // An empty view may have no data pointer; it must still bind '' and not NULL.
     sqlite3_bind_text(stmt_, index, text.empty() ? "" : text.data(), static_cast<int>(text.size()),
                       SQLITE_TRANSIENT);
   }
   void BindBlob(int index, std::string_view bytes) {
-    if (!ok()) return;
+    if (!Prepared()) return;
     // A zero-length blob must still be a blob, not NULL: bind a valid pointer.
     sqlite3_bind_blob(stmt_, index, bytes.empty() ? "" : bytes.data(),
                       static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
   }
   // SQLITE_ROW, SQLITE_DONE or an error code (then the message is in *error).
   int Step() {
-    if (!ok()) return SQLITE_MISUSE;
+    if (!Prepared()) return SQLITE_MISUSE;
     int rc = sqlite3_step(stmt_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) *error_ = sqlite3_errmsg(sqlite3_db_handle(stmt_));
     return rc;

@@ -12,7 +12,7 @@
 
 TESSARO_PACKAGES_BUILD=(
   cmake make g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libstrophe-dev libssl-dev clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libstrophe-dev libssl-dev clang-format clang-tidy
   libfltk1.3-dev libxinerama-dev libxcursor-dev libxft-dev libxext-dev libxfixes-dev
   libxrender-dev libfontconfig-dev
   dpkg-dev file python3
