@@ -339,9 +339,10 @@ TEST_F(XmppTransportTest, ARefusedConnectionSaysWhy) {
     RecordingListener seen;
     XmppTransport alice(account, seen);
     alice.Start();
+    // The problem is reported just before the state that waits for the next attempt.
     ASSERT_TRUE(WaitUntil([&] {
       std::lock_guard<std::mutex> lock(seen.mutex);
-      return alice.online() || !seen.problems.empty();
+      return alice.online() || (!seen.states.empty() && seen.states.back() == LinkState::kWaiting);
     }));
     std::lock_guard<std::mutex> lock(seen.mutex);
     if (c.words == nullptr) {
