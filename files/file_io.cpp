@@ -28,8 +28,8 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
 
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
   // Closes now and reports close()'s result: on some file systems a failed
   // write only shows here.
   int Close() {
@@ -87,12 +87,12 @@ bool ReadLibFile(const std::string& path, std::vector<uint8_t>& content, std::st
   content.clear();
   // O_NONBLOCK keeps a FIFO from hanging the open; it is refused below.
   Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!file.valid()) {
+  if (!file.Valid()) {
     error = Describe("cannot open", path, errno);
     return false;
   }
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) {
+  if (::fstat(file.Get(), &info) != 0) {
     error = Describe("cannot examine", path, errno);
     return false;
   }
@@ -118,7 +118,7 @@ bool ReadLibFile(const std::string& path, std::vector<uint8_t>& content, std::st
       }
       buffer.resize(std::min(buffer.size() * 2, kMaxLibFileSize + 1));
     }
-    const ssize_t got = ::read(file.get(), buffer.data() + done, buffer.size() - done);
+    const ssize_t got = ::read(file.Get(), buffer.data() + done, buffer.size() - done);
     if (got < 0) {
       if (errno == EINTR) continue;
       error = Describe("cannot read", path, errno);
@@ -140,7 +140,7 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& co
   }
   std::string tempPath;
   Descriptor file(CreateTemporary(path, tempPath));
-  if (!file.valid()) {
+  if (!file.Valid()) {
     error = Describe("cannot create a file in", FolderOf(path), errno);
     return false;
   }
@@ -153,18 +153,18 @@ bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& co
 
   struct stat old {};
   if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
-      ::fchmod(file.get(), old.st_mode & 07777) != 0) {
+      ::fchmod(file.Get(), old.st_mode & 07777) != 0) {
     return fail("cannot copy the permissions of", errno);
   }
-  if (!WriteAll(file.get(), content)) return fail("cannot write", errno);
-  if (::fsync(file.get()) != 0) return fail("cannot flush", errno);
+  if (!WriteAll(file.Get(), content)) return fail("cannot write", errno);
+  if (::fsync(file.Get()) != 0) return fail("cannot flush", errno);
   if (file.Close() != 0) return fail("cannot finish writing", errno);
   if (::rename(tempPath.c_str(), path.c_str()) != 0) return fail("cannot replace", errno);
 
   // Make the rename itself durable. The new file is in place whatever this
   // returns, so a failure here is not reported as a failed save.
   Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid()) ::fsync(folder.get());
+  if (folder.Valid()) ::fsync(folder.Get());
   return true;
 }
 

@@ -15,7 +15,7 @@ class Cursor {
   Cursor(std::span<const uint8_t> content, size_t offset) : content_(content), offset_(offset) {}
 
   bool AtEnd() const { return offset_ >= content_.size(); }
-  size_t offset() const { return offset_; }
+  size_t Offset() const { return offset_; }
 
   size_t Left() const { return AtEnd() ? 0 : content_.size() - offset_; }
 
@@ -105,7 +105,7 @@ std::string At(size_t offset) {
 // The record's flag bits and texts into `node`; false, with `damage` set, when
 // the file ends inside them.
 bool ReadRecord(Cursor& in, LibNode& node, std::vector<std::string>& texts, std::string& damage) {
-  node.offset = static_cast<uint32_t>(in.offset());
+  node.offset = static_cast<uint32_t>(in.Offset());
   uint8_t flags = 0;
   if (!in.Pair(node.position, flags)) {
     damage = "the file ends inside the record" + At(node.offset);
@@ -204,13 +204,13 @@ LibTree ReadLibTree(std::span<const uint8_t> content) {
     if (below == kNoLibNode) {
       const size_t left = in.Left();
       tree.damage = std::to_string(left) + (left == 1 ? " byte follows" : " bytes follow") +
-                    " the end of the tree" + At(in.offset());
+                    " the end of the tree" + At(in.Offset());
       break;
     }
     LibNode node;
     const bool whole = ReadRecord(in, node, tree.texts, tree.damage);
     // A record cut off after its position and flags still shows its move.
-    if (!whole && in.offset() == node.offset) break;
+    if (!whole && in.Offset() == node.offset) break;
     const bool rootRecord = first && node.position == 0;
     first = false;
     if (rootRecord) {

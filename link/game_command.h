@@ -20,6 +20,8 @@ class LinkEndpoint;
 
 // The code travels as a signed 32-bit number. A received code is kept as it
 // came, so values outside 0..7 reach the dispatcher, which refuses them.
+// The codes keep the protocol's names, not the k-prefix of other constants.
+// NOLINTBEGIN(readability-identifier-naming)
 inline constexpr int32_t CmdMove = 0;      // data: Move (x int16, y int16, value uint32)
 inline constexpr int32_t CmdReset = 1;     // data: empty
 inline constexpr int32_t CmdText = 2;      // data: the text's bytes, no terminator
@@ -28,6 +30,7 @@ inline constexpr int32_t CmdTakeBack = 4;  // data: empty
 inline constexpr int32_t CmdGame = 5;      // data: one byte y * 16 + x per move
 inline constexpr int32_t CmdClock = 6;     // data: decimal text of a whole number
 inline constexpr int32_t CmdGameOver = 7;  // data: empty
+// NOLINTEND(readability-identifier-naming)
 
 // ---- Sizes on the wire -----------------------------------------------------
 
@@ -50,6 +53,10 @@ class GameCommand {
  public:
   // Code CmdReset (1), the given owner, empty data.
   explicit GameCommand(LinkEndpoint* commandOwner) : owner(commandOwner) {}
+
+  // The calls keep the names the game's protocol gives them (setMove,
+  // getMove, send, receive), and the others of their families follow them.
+  // NOLINTBEGIN(readability-identifier-naming)
 
   // Setters.
   void setMove(const Move& move);
@@ -90,6 +97,7 @@ class GameCommand {
   // owner, reusing this object for each; reports a damaged frame with the box
   // "Receive error 0x01" and a reply to the peer.
   void receive(GameLink& link);
+  // NOLINTEND(readability-identifier-naming)
 
   // ---- Fields --------------------------------------------------------------
   int32_t code = CmdReset;

@@ -48,7 +48,7 @@ void GameCommand::receive(GameLink& link) {
   const int32_t n = link.DecodeIncoming(buffer, kReceiveCapacity);
   // Cut at once: a box opened by a dispatched command runs a nested loop in
   // which more text may arrive behind whatever the cut puts back.
-  CommandCut cut = CutCommands(buffer, n, kReceiveCapacity, link.endpoint().IncomingText());
+  CommandCut cut = CutCommands(buffer, n, kReceiveCapacity, link.Endpoint().IncomingText());
   link.dispatching_ = &cut.commands;
   for (size_t i = 0; i < cut.commands.size(); ++i) {
     link.dispatchingFrom_ = i;
@@ -58,7 +58,7 @@ void GameCommand::receive(GameLink& link) {
   }
   link.dispatching_ = nullptr;
   if (cut.receiveError) {
-    link.endpoint().ShowReceiveError();
+    link.Endpoint().ShowReceiveError();
     setText(ReceiveErrorText(buffer, n));
     send(link);
   }

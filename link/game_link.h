@@ -59,7 +59,7 @@ class GameLink {
   // dispatches what arrived.
   void QueueIncoming() { endpoint_.QueueDrain(*this); }
 
-  LinkEndpoint& endpoint() const { return endpoint_; }
+  LinkEndpoint& Endpoint() const { return endpoint_; }
 
   // While a decoding is dispatched: the commands from the one being
   // dispatched to the last, as frames again, so that a game kept while one of

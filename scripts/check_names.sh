@@ -17,7 +17,9 @@ set -euo pipefail
 # lower-case accessors), and the files with the platform's or the game's
 # fixed names (sdk/, framework/, game/board.h, game/line_pattern.h).
 FILES=(
-  game/game.cpp game/game_snapshot.cpp
+  game/game.cpp game/game_snapshot.cpp game/judge.cpp game/position.cpp
+  link/frame.cpp link/game_command.cpp link/game_link.cpp link/log_text.cpp
+  files/file_io.cpp files/lib_file.cpp files/lib_tree.cpp
   window/board_view.cpp window/chat_log.cpp window/clocks.cpp window/dispatch.cpp
   window/game_flow.cpp window/game_window.cpp window/input_box.cpp window/kept_game.cpp
   window/save_load.cpp window/window_link.cpp
