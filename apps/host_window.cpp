@@ -13,8 +13,8 @@ constexpr COLORREF kGrayText = RGB(96, 96, 96);
 // The status column is the widest: it holds a result such as "WHITE win,
 // forbidden move".
 constexpr int kStatusColumn = 76;
-constexpr int kPresenceColumn = 286;
-constexpr int kProtocolColumn = 340;
+constexpr int kPresenceColumn = 226;
+constexpr int kProtocolColumn = 336;
 constexpr int kColumnGap = 4;
 constexpr COLORREF kOnline = RGB(0, 128, 0);
 
@@ -178,10 +178,23 @@ bool HostWindow::Choose(HANDLE contact, size_t index) {
 
 namespace {
 
+// Whether the contact is there, and whether one of its clients runs the game
+// (its capabilities say so: xmpp_peers.h).
 std::string PresenceOf(const host::Host& host, HANDLE contact) {
   // Without the XMPP link nothing tells whether a contact is there.
   if (!host.Link()) return "";
-  return host.IsOnline(contact) ? "online" : "offline";
+  using Kind = host::XmppLink::PeerStatus::Kind;
+  switch (host.Link()->StatusOf(contact).kind) {
+    case Kind::kOffline:
+      return "offline";
+    case Kind::kOnline:
+      return "online, no game";
+    case Kind::kHost:
+      return "online, game";
+    case Kind::kOtherVersion:
+      return "other game version";
+  }
+  return "";
 }
 
 }  // namespace
@@ -215,8 +228,11 @@ void HostWindow::OnPaint() {
       dc.TextOut(kListLeft + kStatusColumn, y + 2,
                  Fitted(dc, host_.StatusOf(contact), kPresenceColumn - kStatusColumn - kColumnGap));
       const std::string presence = PresenceOf(host_, contact);
-      dc.SetTextColor(selected ? RGB(255, 255, 255) : presence == "online" ? kOnline : kGrayText);
-      dc.TextOut(kListLeft + kPresenceColumn, y + 2, presence);
+      dc.SetTextColor(selected                     ? RGB(255, 255, 255)
+                      : presence == "online, game" ? kOnline
+                                                   : kGrayText);
+      dc.TextOut(kListLeft + kPresenceColumn, y + 2,
+                 Fitted(dc, presence, kProtocolColumn - kPresenceColumn - kColumnGap));
       dc.SetTextColor(selected ? RGB(255, 255, 255) : kGrayText);
       dc.TextOut(kListLeft + kProtocolColumn, y + 2, host_.ProtocolOf(contact).value_or("?"));
     }

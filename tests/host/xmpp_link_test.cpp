@@ -29,6 +29,7 @@ struct Peer {
   explicit Peer(std::string name) : user(std::move(name)) {}
 
   std::string user;
+  std::string file;  // the profile's file name; empty: the user's
   std::string profile;
   ManualQueue queue;
   std::unique_ptr<Database> db;
@@ -127,7 +128,7 @@ class XmppLinkTest : public XmppTest {
   // Opens (or reopens) the peer's profile with the given contacts and starts its link.
   void Open(Peer& peer, const std::vector<std::string>& contacts, bool start = true) {
     std::string error;
-    peer.profile = folder.path() + "/" + peer.user + ".db";
+    peer.profile = folder.path() + "/" + (peer.file.empty() ? peer.user : peer.file) + ".db";
     peer.db = Database::Open(peer.profile, &error);
     ASSERT_NE(peer.db, nullptr) << error;
     for (const std::string& contact : contacts) {
@@ -152,7 +153,7 @@ class XmppLinkTest : public XmppTest {
   }
   // A few tasks of each peer at a time, so that conditions are looked at often.
   void Pump() {
-    for (Peer* peer : {&alice, &bob}) {
+    for (Peer* peer : {&alice, &bob, &second}) {
       for (int i = 0; i < 200 && peer->queue.RunOne(); ++i) {
       }
     }
@@ -182,6 +183,7 @@ class XmppLinkTest : public XmppTest {
 
   Peer alice{"alice"};
   Peer bob{"bob"};
+  Peer second{"alice"};  // another host of Alice's account, when a test opens it
 };
 
 TEST_F(XmppLinkTest, BothWaysInOrderAndEveryReceiptArrives) {
@@ -714,6 +716,78 @@ TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
   Open(bob, {"alice"});
   ASSERT_TRUE(PumpUntil([&] { return bob.db->Outbox().empty(); }));
   EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), lines);
+}
+
+// What Alice's host makes of Bob's clients, by what each advertises: a phone,
+// a host of this version, a host of another version (said in plain words,
+// once, in the log and the history).
+TEST_F(XmppLinkTest, AContactsClientIsJudgedByItsCapabilities) {
+  using Kind = XmppLink::PeerStatus::Kind;
+  Connect();
+  Close(bob);
+  HANDLE bob_at_alice = ContactOf(alice, "bob");
+  struct Case {
+    const char* name;
+    DiscoInfo advertised;
+    Kind kind;
+    int version;
+  };
+  const Case cases[] = {
+      {"phone", PhoneDiscoInfo(), Kind::kOnline, 0},
+      {"this version", HostDiscoInfo(kLinkVersion), Kind::kHost, 0},
+      {"another version", HostDiscoInfo(kLinkVersion + 1), Kind::kOtherVersion, kLinkVersion + 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingListener ignored;
+    XmppTransport client(Account("bob"), ignored);
+    client.Advertise(c.advertised);
+    client.Start();
+    ASSERT_TRUE(PumpUntil([&] {
+      const auto status = alice.link->StatusOf(bob_at_alice);
+      return status.kind == c.kind && status.version == c.version;
+    }));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return !alice.link->IsOnline(bob_at_alice); }));
+  EXPECT_TRUE(
+      alice.Logged("bob@localhost runs version 2 of the game and this Tessaro version 1: "
+                   "you cannot play together until both run the same version"));
+  const auto history = alice.db->ConnectionLog();
+  EXPECT_EQ(std::count_if(history.begin(), history.end(),
+                          [](const ConnectionLogEntry& entry) {
+                            return entry.state == "another version of the game";
+                          }),
+            1);
+}
+
+// Alice runs two hosts on one account (two machines, two profiles). The one
+// she plays on gets Bob's messages; the other takes none, neither live nor
+// from the archive when it starts again: no stone reaches a game twice.
+TEST_F(XmppLinkTest, OfTwoHostsOfOneAccountTheOneThatPlayedGetsEachMessageOnce) {
+  Connect();
+  second.file = "alice-second";
+  Open(second, {"bob"});
+  HANDLE alice_at_bob = ContactOf(bob, "alice");
+  ASSERT_TRUE(PumpUntil([&] {
+    return second.link->HostOnline(ContactOf(second, "bob")) && bob.link->HostOnline(alice_at_bob);
+  }));
+  // The second host plays: its profile is the newer, and its address sorts
+  // after the first's, so only having played makes it the one to send to.
+  ASSERT_TRUE(second.link->Send(ContactOf(second, "bob"), "from the second"));
+  ASSERT_TRUE(PumpUntil([&] { return bob.got >= 1; }));
+  const auto lines = Numbered("to the one that played ", 1, 10);
+  SendAll(bob, "alice", lines);
+  ASSERT_TRUE(PumpUntil([&] { return second.got >= lines.size() && bob.db->Outbox().empty(); }));
+  EXPECT_EQ(second.Received(ContactOf(second, "bob")), lines);
+  Close(alice);
+  Open(alice, {"bob"});
+  const auto skipped = [&] {
+    return std::count_if(alice.log.begin(), alice.log.end(), [](const std::string& line) {
+      return line.find("another host of this account") != std::string::npos;
+    });
+  };
+  ASSERT_TRUE(PumpUntil([&] { return skipped() >= static_cast<long>(lines.size()); }));
+  EXPECT_TRUE(alice.Received(ContactOf(alice, "bob")).empty());
+  EXPECT_EQ(alice.got, 0u);
 }
 
 }  // namespace
