@@ -31,8 +31,9 @@
 // so that the receiver skips them. Each of these travels alone in a message
 // with the same three hints.
 //
-// A host announces that it runs the link with <link xmlns='urn:tessaro:link:1'/>
-// in its presence; only such a resource is sent game messages directly.
+// A host still puts <link xmlns='urn:tessaro:link:1'/> in its presence, but
+// what a resource runs is told by its capabilities (xmpp_peers.h); only a
+// resource whose capabilities name the link is sent game messages directly.
 //
 // A chat message from an ordinary client (a <body>, no <game/>) is taken in
 // arrival order, and answered with a delivery receipt when it asks for one.
