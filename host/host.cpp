@@ -263,6 +263,9 @@ bool Host::ConnectXmpp(std::string* error, std::function<void()> changed) {
     services_.Notify(event_added_, reinterpret_cast<WPARAM>(contact),
                      reinterpret_cast<LPARAM>(event));
   };
+  hooks.messages_lost = [this](HANDLE contact, bool sent) {
+    services_.Notify(messages_lost_, reinterpret_cast<WPARAM>(contact), sent ? DBEF_SENT : 0);
+  };
   hooks.changed = std::move(changed);
   hooks.add_contact = [this](const std::string& name, const std::string& address) {
     return AddContact(name, kIcqProtocol, address);

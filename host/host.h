@@ -181,6 +181,7 @@ class Host {
   ServiceTable services_;
   PLUGINLINK link_;
   HANDLE event_added_ = nullptr;
+  HANDLE messages_lost_ = nullptr;
   ContactMenu menu_;
   std::map<HANDLE, Contact> contacts_;
   std::vector<HANDLE> contact_order_;

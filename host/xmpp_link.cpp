@@ -395,11 +395,13 @@ void XmppLink::HandleMissing(const ParsedStanza& request, const std::string& ful
   if (request.epoch == epoch_) kept = db_.SentMessages(contact, request.first, request.last);
   // Numbers this profile no longer has (or an earlier profile sent) are gone.
   uint64_t next = request.first;
+  bool lost = false;
   const auto gone = [&](uint64_t last) {
     if (last < next) return;
     LogLost("messages " + std::to_string(next) + " to " + std::to_string(last) + " to " +
             request.from + " were lost: no longer kept by this profile");
     transport_->SendNotice({LinkNotice::Kind::kGone, full_from, {}, request.epoch, next, last});
+    lost = true;
   };
   for (const OutboxRecord& message : kept) {
     gone(message.seq - 1);
@@ -407,6 +409,13 @@ void XmppLink::HandleMissing(const ParsedStanza& request, const std::string& ful
     next = message.seq + 1;
   }
   gone(request.last);
+  // What this side sends now follows the <gone/>: the contact's game gets it
+  // after skipping the numbers.
+  uint64_t& told = told_lost_[contact];
+  if (lost && request.last > told) {
+    told = request.last;
+    if (hooks_.messages_lost) hooks_.messages_lost(contact, true);
+  }
 }
 
 void XmppLink::HandleGone(const ParsedStanza& gone, const std::string& full_from) {
@@ -425,9 +434,11 @@ void XmppLink::HandleGone(const ParsedStanza& gone, const std::string& full_from
       Log("cannot skip lost messages from " + gone.from + ": " + db_.LastError());
       return;
     }
-    skipped = true;
     LogLost("messages " + std::to_string(in.next) + " to " + std::to_string(last) + " from " +
             gone.from + " were lost: the sender no longer has them");
+    // Told before what the sender sent after them is handed on.
+    if (!skipped && hooks_.messages_lost) hooks_.messages_lost(contact, false);
+    skipped = true;
   }
   if (skipped) Acknowledge(contact, full_from, {}, gone.epoch);
 }

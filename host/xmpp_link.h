@@ -18,10 +18,12 @@
 // handed on (stored as events, then "DB/Event/Added") in the sender's order;
 // those ahead of a gap wait in the profile. A gap still open after kGapWait is
 // asked for (again every kGapAskAgain); numbers the sender no longer has are
-// skipped, and both sides log them as lost. An id seen before gets its
-// acknowledgement again and nothing else. A message that a server kept since
-// before this profile was made, or from an earlier profile of the contact, never
-// reaches a game. Only contacts get through: a message from any other address
+// skipped, both sides log them as lost, and both games are told
+// (LinkHooks::messages_lost), the receiver's before what follows the gap.
+// An id seen before gets its acknowledgement again and nothing else. A message
+// that a server kept since before this profile was made, or from an earlier
+// profile of the contact, never reaches a game. Only contacts get through: a
+// message from any other address
 // becomes a contact request. Any resource of a contact's bare address is that
 // contact.
 //
@@ -53,6 +55,9 @@ struct LinkHooks {
   std::function<void()> changed;
   // A roster item that is not a contact yet: add it, return its handle.
   std::function<HANDLE(const std::string& name, const std::string& address)> add_contact;
+  // Messages of the contact, sent (this side's) or received, were lost for good:
+  // the sender no longer had them. Once on each side for each loss.
+  std::function<void(HANDLE contact, bool sent)> messages_lost;
   // One line about something ignored or failed; empty: stderr.
   std::function<void(const std::string&)> log;
   std::function<uint32_t()> clock;  // event timestamps; empty: the system clock
@@ -226,6 +231,9 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
     std::optional<Clock::time_point> asked;
   };
   std::map<HANDLE, Gap> gaps_;
+  // The last number of this side's messages to a contact told lost: a question
+  // asked again for them is answered, and not told again.
+  std::map<HANDLE, uint64_t> told_lost_;
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 

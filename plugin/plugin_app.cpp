@@ -91,6 +91,7 @@ int PluginApp::Load(PLUGINLINK* link) {
   pluginLink = link;
   if (link == nullptr) return 0;
   link->HookEvent(ME_DB_EVENT_ADDED, &tessaro::OnEventAdded);
+  link->HookEvent(ME_PROTO_MESSAGESLOST, &tessaro::OnMessagesLost);
   link->CreateServiceFunction(MS_SRMSG_INVOKE, &tessaro::OnMenuInvoke);
 
   static char menuText[] = "&Tessaro";
@@ -156,6 +157,11 @@ int PluginApp::OnEventAdded(WPARAM hContact, LPARAM hDbEvent) {
   return 0;
 }
 
+int PluginApp::OnMessagesLost(WPARAM hContact, LPARAM flags) {
+  FindOrCreateWindow(reinterpret_cast<HANDLE>(hContact))->MessagesLost((flags & DBEF_SENT) != 0);
+  return 0;
+}
+
 void PluginApp::DeliverGameMessage(HANDLE hContact, const std::string& text) {
   GameWindow* window = FindOrCreateWindow(hContact);
   window->incomingText += text;
@@ -203,6 +209,11 @@ void PluginApp::OpenGameWindow(HANDLE hContact) {
 
 int OnEventAdded(WPARAM wParam, LPARAM lParam) {
   if (PluginApp* app = PluginApp::Current()) app->OnEventAdded(wParam, lParam);
+  return 0;
+}
+
+int OnMessagesLost(WPARAM wParam, LPARAM lParam) {
+  if (PluginApp* app = PluginApp::Current()) app->OnMessagesLost(wParam, lParam);
   return 0;
 }
 

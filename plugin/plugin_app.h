@@ -39,6 +39,8 @@ class PluginApp : public CWinApp {
   void OpenGameWindow(HANDLE hContact);
   // Hook of "DB/Event/Added": picks game messages out of what the host stores.
   int OnEventAdded(WPARAM hContact, LPARAM hDbEvent);
+  // Hook of "Proto/MessagesLost": the contact's window brings the game back in step.
+  int OnMessagesLost(WPARAM hContact, LPARAM flags);
 
   const std::vector<std::unique_ptr<GameWindow>>& registry() const { return registry_; }
   // False when the module's resource script did not parse (a build fault).
@@ -57,8 +59,9 @@ class PluginApp : public CWinApp {
   bool resourcesInstalled_ = false;
 };
 
-// The two functions Load registers with the host.
+// The functions Load registers with the host.
 int OnEventAdded(WPARAM wParam, LPARAM lParam);
+int OnMessagesLost(WPARAM wParam, LPARAM lParam);
 INT_PTR OnMenuInvoke(WPARAM wParam, LPARAM lParam);
 
 }  // namespace tessaro

@@ -265,6 +265,14 @@ typedef struct {
  * the message was handed to the network, 0 when it could not be sent. */
 #define PSS_MESSAGE "/SendMsg"
 
+/* Hook. Messages between the user and a contact were lost for good: the side that
+ * sent them was asked for them and no longer had them, and the messages after them
+ * go on without them. wParam: the contact handle. lParam: DBEF_SENT when the lost
+ * messages were the user's own (the contact never got them), 0 when they were the
+ * contact's. Notified on the user-interface thread, once on each side for each loss.
+ * A game module brings its game back in step with the contact's. */
+#define ME_PROTO_MESSAGESLOST "Proto/MessagesLost"
+
 /* ---- Message window ------------------------------------------------------------------
  * A service that a module creates (it may be absent): open the message window of a
  * contact. wParam: the contact handle. lParam: unused. Returns 0. */

@@ -115,6 +115,9 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
 
   void SaveGame();
   void LoadGame();
+  // Messages to the peer (`sent`) or from it were lost for good: the log says
+  // so, and this side's game goes whole to the peer when they were its own.
+  void MessagesLost(bool sent);
 
   // ---- Message handlers ----
 

@@ -84,6 +84,32 @@ void GameWindow::LoadGame() {
   Invalidate(TRUE);
 }
 
+// The side whose messages were lost for good sends its game whole, as Load
+// Game sends a loaded one: the stones on its board in the order they were
+// placed (a proposal not yet chosen cannot travel in a game and goes) and the
+// side the peer plays. The peer takes it as a loaded game, and the two boards
+// are alike again.
+void GameWindow::MessagesLost(bool sent) {
+  const std::string& peer = game.peerName;
+  if (!sent) {
+    AppendLog("Messages from " + peer + " were lost on the way; " + peer +
+              " sends the game whole to put both boards back in step");
+    return;
+  }
+  AppendLog("Messages to " + peer + " were lost on the way; your game goes to " + peer +
+            " whole to put both boards back in step");
+  if (game.myColor != Black && game.myColor != White) return;  // no game yet
+  MoveList stones;
+  for (const Move& move : game.moveList) {
+    std::erase_if(stones,
+                  [&](const Move& stone) { return stone.x == move.x && stone.y == move.y; });
+    if (move.value == Black || move.value == White) stones.push_back(move);
+  }
+  game.PutLoadedLine(stones);
+  game.PlayLoadedLine(game.myColor == Black);
+  if (m_hWnd != nullptr) Invalidate(TRUE);
+}
+
 void GameWindow::OnSaveGame() {
   SaveGame();
 }

@@ -37,6 +37,8 @@ struct Peer {
   std::vector<std::string> log;
   int added = 0;        // "DB/Event/Added" notifications
   std::size_t got = 0;  // of them, received messages
+  // Each loss told: whether of sent messages, and how many were received by then.
+  std::vector<std::pair<bool, std::size_t>> lost;
 
   // Texts received from `contact`, as stored, in order.
   std::vector<std::string> Received(HANDLE contact) const {
@@ -141,6 +143,7 @@ class XmppLinkTest : public XmppTest {
       if ((peer.db->Event(event)->flags & DBEF_SENT) == 0) ++peer.got;
     };
     hooks.log = [&peer](const std::string& line) { peer.log.push_back(line); };
+    hooks.messages_lost = [&peer](HANDLE, bool sent) { peer.lost.emplace_back(sent, peer.got); };
     peer.link = std::make_unique<XmppLink>(*peer.db, peer.queue, Account(peer.user), hooks);
     if (start) peer.link->Start();
   }
@@ -407,6 +410,8 @@ TEST_F(XmppLinkTest, AGapIsAskedForAndHealedOrSkipped) {
       if (!c.sender_forgot || i != 4) expected.push_back(burst[i]);
     alice.log.clear();
     bob.log.clear();
+    alice.lost.clear();
+    bob.lost.clear();
     alice.link->Start();
     ASSERT_TRUE(PumpUntil([&] {
       return bob.Received(ContactOf(bob, "alice")).size() == expected.size() &&
@@ -417,6 +422,14 @@ TEST_F(XmppLinkTest, AGapIsAskedForAndHealedOrSkipped) {
     const std::string lost = "messages " + lost_at + " to " + lost_at;
     EXPECT_EQ(alice.Logged(lost + " to bob@localhost were lost"), c.sender_forgot);
     EXPECT_EQ(bob.Logged(lost + " from alice@localhost were lost"), c.sender_forgot);
+    // Both games are told once, the receiver's before the five messages after the gap.
+    using Told = std::vector<std::pair<bool, std::size_t>>;
+    EXPECT_EQ(alice.lost.size(), c.sender_forgot ? 1u : 0u);
+    if (!alice.lost.empty()) {
+      EXPECT_TRUE(alice.lost[0].first);
+    }
+    const Told told = c.sender_forgot ? Told{{false, expected.size() - 5}} : Told{};
+    EXPECT_EQ(bob.lost, told);
     EXPECT_TRUE(bob.db->ContactsWithHeld().empty());
     n += 10;
   }

@@ -448,6 +448,61 @@ TEST_F(GameFlow, ResetDuringASimulationClearsTheRealGame) {
   EXPECT_EQ(black->game.board, FreshBoard());
 }
 
+// ---- Messages lost for good ----
+
+// A stone that never reached the other side, once the hosts found it lost for
+// good: the side that sent it sends its game whole, the other board takes it,
+// and play goes on from the same position; both logs say what happened.
+// White's stone is lost after the proposals were chosen (true), or black's
+// second proposal (false: a proposal cannot travel in a game, and goes).
+class LostForGood : public GameFlow, public ::testing::WithParamInterface<bool> {
+ protected:
+  static std::string Joined(const GameWindow& window) {
+    std::string text;
+    for (const std::string& line : LogLines(window))
+      text += line;
+    return text;
+  }
+};
+
+TEST_P(LostForGood, TheSendersGameGoesWholeAndPlayGoesOn) {
+  const bool whiteLoses = GetParam();
+  PlayOpening();
+  ClickPoint(*white, 6, 6);
+  ClickPoint(*black, 9, 9);
+  GameWindow& sender = whiteLoses ? *white : *black;
+  GameWindow& receiver = whiteLoses ? *black : *white;
+  if (whiteLoses) {
+    ClickPoint(*black, 6, 9);
+    ClickPoint(*white, 9, 9);
+    sender.game.PlaceMove(0, 0, White);  // placed here, never sent
+  } else {
+    sender.game.PlaceMove(6, 9, Proposal);
+  }
+  sender.game.myTurn = 0;
+  sender.MessagesLost(true);
+  receiver.MessagesLost(false);
+  Settle();
+  EXPECT_EQ(receiver.game.moveList, sender.game.moveList);
+  EXPECT_EQ(receiver.game.board, sender.game.board);
+  EXPECT_EQ(receiver.game.myColor, sender.game.PeerColour());
+  EXPECT_NE(receiver.game.myTurn, sender.game.myTurn);
+  EXPECT_NE(Joined(sender).find("Messages to " + sender.game.peerName + " were lost on the way"),
+            std::string::npos)
+      << Joined(sender);
+  EXPECT_NE(
+      Joined(receiver).find("Messages from " + receiver.game.peerName + " were lost on the way"),
+      std::string::npos)
+      << Joined(receiver);
+  // Play goes on from there.
+  GameWindow& next = receiver.game.myTurn ? receiver : sender;
+  ClickPoint(next, 1, 1);
+  EXPECT_EQ(receiver.game.moveList, sender.game.moveList);
+  EXPECT_EQ(receiver.game.board, sender.game.board);
+}
+
+INSTANTIATE_TEST_SUITE_P(WhoseMessages, LostForGood, ::testing::Values(true, false));
+
 // ---- A restart of the host ----
 
 // A whole game: black (the window for Bob) places the opening, white declines
