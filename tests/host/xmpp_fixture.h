@@ -119,7 +119,7 @@ class RecordingListener final : public XmppTransport::Listener {
   }
   void OnPresence(const IncomingPresence& presence) override {
     std::lock_guard<std::mutex> lock(mutex);
-    presences.push_back(presence.from + " " + presence.type);
+    presences.push_back(presence.from + " " + presence.type + " " + presence.caps_ver);
   }
   void OnRoster(std::vector<RosterItem> items) override {
     std::lock_guard<std::mutex> lock(mutex);

@@ -211,8 +211,9 @@ TEST_F(XmppTransportTest, CarriesMessagesInOrderWithTheirMarks) {
   EXPECT_EQ(ParseStanza(alice_seen.messages[2]).kind, Kind::kGone);
 }
 
-// Only the transport of a host says in its presence that it runs the link: the
-// account's other client (a phone) is seen as one. Each sees both presences.
+// Only the transport of a host advertises the game in its presence's
+// capabilities: the account's other client (a phone) advertises a phone's.
+// Each sees both presences.
 TEST_F(XmppTransportTest, APresenceTellsAHostFromAnotherClient) {
   RecordingListener host_seen, phone_seen;
   XmppTransport host(Account("alice"), host_seen, true);
@@ -230,7 +231,9 @@ TEST_F(XmppTransportTest, APresenceTellsAHostFromAnotherClient) {
     const std::set<std::string> presences = available(*seen);
     ASSERT_EQ(presences.size(), 2u);
     EXPECT_EQ(std::count_if(presences.begin(), presences.end(),
-                            [](const std::string& p) { return p.ends_with("  link"); }),
+                            [](const std::string& p) {
+                              return p.ends_with("  " + CapsVer(HostDiscoInfo()));
+                            }),
               1);
   }
   EXPECT_EQ(available(host_seen), available(phone_seen));
