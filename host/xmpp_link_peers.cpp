@@ -219,6 +219,9 @@ void XmppLink::HandleArchiveEnd(const IncomingArchiveEnd& end) {
   const ParsedArchiveEnd parsed = ParseArchiveEnd(end, own_address_);
   if (!parsed.ok) {
     Log(parsed.reason + "; what other clients of this account took stays with them");
+    // An archive id the server no longer knows is refused for good: the next
+    // login reads from the making of the profile again (what was taken is skipped).
+    if (!db_.Setting(kArchiveLastKey).value_or("").empty()) db_.SetSetting(kArchiveLastKey, "");
     archive_query_.clear();
     archive_page_.clear();
     return;

@@ -717,6 +717,13 @@ TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
   SendAll(alice, "bob", lines);
   ASSERT_TRUE(PumpUntil([&] { return phone.Messages().size() >= lines.size(); }));
   Close(alice);
+  // An archive id the server does not know: refused, and forgotten, so that the
+  // next login reads the archive from the making of the profile.
+  Open(bob, {"alice"}, false);
+  ASSERT_TRUE(bob.db->SetSetting("xmpp_archive_last", "no such id"));
+  bob.link->Start();
+  ASSERT_TRUE(PumpUntil([&] { return bob.Logged("refused the query"); }));
+  Close(bob);
   Open(bob, {"alice"});
   ASSERT_TRUE(
       PumpUntil([&] { return bob.Received(ContactOf(bob, "alice")).size() >= lines.size(); }));
