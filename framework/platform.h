@@ -120,6 +120,8 @@ class Platform {
   Image Snapshot(HWND hwnd) const;
 
   void Invalidate(HWND hwnd, const CRect* rect, bool erase);
+  // Every visible descendant of `hwnd`, whole.
+  void InvalidateChildren(HWND hwnd);
   void Validate(HWND hwnd, const CRect* rect);
   // The canvas pixels a device context of hwnd may touch for a client region.
   Region CanvasClip(HWND hwnd, const Region& client) const;

@@ -190,6 +190,17 @@ void Platform::Invalidate(HWND hwnd, const CRect* rect, bool erase) {
   }
 }
 
+void Platform::InvalidateChildren(HWND hwnd) {
+  const WindowRecord* rec = Find(hwnd);
+  if (!rec) return;
+  for (HWND c : std::vector<HWND>(rec->children)) {
+    const WindowRecord* child = Find(c);
+    if (!child || !child->visible) continue;
+    Invalidate(c, nullptr, true);
+    InvalidateChildren(c);
+  }
+}
+
 void Platform::Validate(HWND hwnd, const CRect* rect) {
   WindowRecord* rec = Find(hwnd);
   if (!rec) return;
@@ -305,7 +316,11 @@ void Platform::SetEnabled(HWND hwnd, bool enabled) {
   if (!rec || rec->enabled == enabled) return;
   rec->enabled = enabled;
   if (!enabled && focus_ && (focus_ == hwnd)) focus_ = nullptr;
+  // Controls draw greyed while any window above them is disabled (a box is
+  // open over their window): all of them are painted again when that
+  // changes, or a control painted during the box would stay grey after it.
   if (rec->child) Invalidate(hwnd, nullptr, true);
+  InvalidateChildren(hwnd);
   SendMessage(hwnd, WM_ENABLE, enabled ? 1 : 0, 0);
 }
 

@@ -199,12 +199,38 @@ void Game::ReceiveText(const std::string& text) {
   if (resultFollows) {
     gameResult = text;
     outOfTime = kNobodyOutOfTime;  // the game's end says more than a clock
+    InvalidateBoard();             // the winning row is marked
   }
   // The peer's clock ran out: its side sends "NAME is out of time". A chat
   // line always holds "NAME: ", so a text without a colon is no chat.
   if (IsTimeOut(text)) outOfTime = kPeerTimeOut;
   events_.Log(text);
+  const bool drawOffered = !resultFollows && text == peerName + " offers a draw";
   resultFollows = false;
+  if (drawOffered && InPlay()) {
+    if (events_.AskDraw()) {
+      // The game may have ended while the question was open.
+      if (InPlay()) Announce(kDrawAgreed);
+    } else {
+      SendAndLog(myName + " declines the draw");
+    }
+  }
+}
+
+void Game::SendAndLog(const std::string& text) {
+  events_.SendText(text);
+  events_.Log(text);
+}
+
+void Game::Resign() {
+  if (!InPlay()) return;
+  SendAndLog(myName + " resigns");
+  Announce(myColor == Black ? kBlackResigned : kWhiteResigned);
+}
+
+void Game::OfferDraw() {
+  if (!InPlay()) return;
+  SendAndLog(myName + " offers a draw");
 }
 
 void Game::ReceiveGameOver() {
@@ -422,6 +448,7 @@ void Game::ShowResultOfLoadedGame() {
   outOfTime = kNobodyOutOfTime;  // another game now
   gameResult = ResultOfLine(moveList);
   if (gameResult.empty()) return;
+  InvalidateBoard();  // the winning row is marked
   // A finished game's clock stands still, as it did when the result came.
   myClock = 0;
   events_.Log(gameResult);
@@ -541,6 +568,30 @@ std::string Game::StatusLine() const {
   if (myColor == White && (n == 4 || (n == 5 && proposals == 1)))
     return "Opening: " + peerName + " offers the fifth stone";
   return peerName + "'s move (" + theirs + ")";
+}
+
+std::vector<int> Game::WinningRow() const {
+  const uint32_t colour = gameResult == kBlackFive   ? Black
+                          : gameResult == kWhiteFive ? White
+                                                     : Empty;
+  if (colour == Empty) return {};
+  constexpr int kSteps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+  // The newest stone of the winner's colour that lies in a row of five.
+  for (auto move = moveList.rbegin(); move != moveList.rend(); ++move) {
+    if (move->value != colour || board.at(move->x, move->y) != colour) continue;
+    for (const auto& step : kSteps) {
+      int x = move->x, y = move->y;
+      while (board.read(x - step[0], y - step[1]) == static_cast<int64_t>(colour)) {
+        x -= step[0];
+        y -= step[1];
+      }
+      std::vector<int> row;
+      for (; board.read(x, y) == static_cast<int64_t>(colour); x += step[0], y += step[1])
+        row.push_back(CellIndex(x, y));
+      if (row.size() >= 5) return row;
+    }
+  }
+  return {};
 }
 
 std::string Game::StatusText() const {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "game/board.h"
 #include "game/position.h"
@@ -40,6 +41,9 @@ class GameEvents {
   // White is asked, once the three opening stones are down, whether to play
   // black instead; true for yes.
   virtual bool AskSwap() = 0;
+  // The peer offers a draw; true to accept. Surroundings without a player to
+  // ask decline.
+  virtual bool AskDraw() { return false; }
   // The position shown changed (either pair, or which pair is shown).
   virtual void BoardChanged() = 0;
   // This side's colour changed.
@@ -50,6 +54,9 @@ class GameEvents {
 inline constexpr const char* kBlackFive = "BLACK win, 5 in row";
 inline constexpr const char* kWhiteByForbidden = "WHITE win, forbidden move";
 inline constexpr const char* kWhiteFive = "WHITE win, 5 in row";
+inline constexpr const char* kBlackResigned = "WHITE win, BLACK resigned";
+inline constexpr const char* kWhiteResigned = "BLACK win, WHITE resigned";
+inline constexpr const char* kDrawAgreed = "Draw by agreement";
 
 class Game : public GamePosition {
  public:
@@ -97,6 +104,21 @@ class Game : public GamePosition {
   // clash, were one held.
   bool IsFirstStoneOfClash(const Move& move) const;
 
+  // ---- Ending a game by word ----
+  // Resigning and draws travel as texts this side writes with its own name
+  // ("Alice resigns", "Alice offers a draw", "Alice declines the draw"), as a
+  // clock running out does, and as a game over with its result where the
+  // game ends: a peer that knows nothing of them still logs each text and
+  // stops its clock. Each does nothing unless a game is on.
+
+  // This side gives the game up: the peer wins.
+  void Resign();
+  // Offers the peer a draw; the peer's side asks its player (AskDraw) and
+  // answers with a game over "Draw by agreement" or with its refusal.
+  void OfferDraw();
+  // Sides taken and no result yet.
+  bool InPlay() const { return myColor != Empty && gameResult.empty(); }
+
   // ---- Loading a game on this side ----
 
   // The loaded line goes onto the real board; this side leaves its what-if
@@ -140,6 +162,10 @@ class Game : public GamePosition {
   // stone as in play; "" when no stone ended it.
   static std::string ResultOfLine(const MoveList& moves);
   uint32_t PeerColour() const;
+  // The cells (CellIndex) of the row that won the game with five in
+  // a row, or none when the game was not won so. Stones placed after the
+  // result do not hide it.
+  std::vector<int> WinningRow() const;
 
  protected:
   void InvalidateBoard() override { events_.BoardChanged(); }
@@ -149,6 +175,7 @@ class Game : public GamePosition {
   // the sides and flags hold codes they can hold.
   void CheckInvariants() const;
   void Announce(const std::string& text);
+  void SendAndLog(const std::string& text);
   void Refuse(const std::string& what);
   void TakeBackClick(int x, int y);
   bool RemoveProposals();

@@ -32,6 +32,11 @@ inline constexpr UINT kLastSimWhite = 168;
 // would cover the whole board.
 inline constexpr size_t kMarksDrawnAfter = 3;
 
+// A cell image with this bit is the stone's image framed in red: a stone of
+// the row that won.
+inline constexpr UINT kWinningFrame = 0x10000;
+inline constexpr COLORREF kWinningColour = RGB(220, 0, 0);
+
 // Beyond this many changed points one rectangle over the whole board is
 // cheaper to keep than a region of single points.
 inline constexpr int kMostSinglePoints = 32;
@@ -46,6 +51,19 @@ CRect CellRect(int x, int y) {
 }  // namespace
 
 UINT GameWindow::CellImage(int x, int y) const {
+  const UINT image = StoneImage(x, y);
+  return image != 0 && winningCells[static_cast<size_t>(CellIndex(x, y))] ? image | kWinningFrame
+                                                                          : image;
+}
+
+void GameWindow::FindWinningRow() {
+  winningCells.reset();
+  if (game.simulationMode) return;
+  for (const int cell : game.WinningRow())
+    winningCells.set(static_cast<size_t>(cell));
+}
+
+UINT GameWindow::StoneImage(int x, int y) const {
   const bool simulationMode = game.simulationMode != 0;
   const Board& shown = simulationMode ? game.simBoard : game.board;
   const MoveList& moves = simulationMode ? game.simMoveList : game.moveList;
@@ -70,6 +88,7 @@ UINT GameWindow::CellImage(int x, int y) const {
 
 void GameWindow::InvalidateBoard() {
   if (m_hWnd == nullptr) return;
+  FindWinningRow();
   std::vector<CRect> changed;
   for (int x = 0; x < kBoardSize; ++x) {
     for (int y = 0; y < kBoardSize; ++y) {
@@ -90,6 +109,7 @@ void GameWindow::InvalidateBoard() {
 void GameWindow::DrawBoard() {
   if (m_hWnd == nullptr) return;
   CPaintDC dc(this);
+  FindWinningRow();
   // Drawing is clipped to what is invalid: a few points after a move.
   dc.DrawBitmap(kBoardBitmap, kBoardImageX, kBoardImageY, kBoardImageSize, kBoardImageSize);
 
@@ -104,7 +124,15 @@ void GameWindow::DrawBoard() {
       const CRect cell = CellRect(x, y);
       if (!dc.RectVisible(&cell)) continue;
       const UINT image = CellImage(x, y);
-      if (image != 0) dc.DrawBitmap(image, cell.left, cell.top, kStoneSize, kStoneSize);
+      if (image != 0) {
+        dc.DrawBitmap(image & ~kWinningFrame, cell.left, cell.top, kStoneSize, kStoneSize);
+      }
+      if (image & kWinningFrame) {
+        dc.FillSolidRect(cell.left, cell.top, kStoneSize, 1, kWinningColour);
+        dc.FillSolidRect(cell.left, cell.bottom - 1, kStoneSize, 1, kWinningColour);
+        dc.FillSolidRect(cell.left, cell.top, 1, kStoneSize, kWinningColour);
+        dc.FillSolidRect(cell.right - 1, cell.top, 1, kStoneSize, kWinningColour);
+      }
       // A point painted in part shows a mix of old and new: it is painted
       // again at the next change whatever its image then.
       paintedCells[static_cast<size_t>(CellIndex(x, y))] =

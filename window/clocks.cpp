@@ -29,6 +29,33 @@ void GameWindow::ShowClocks() {
   if (CWnd* label = GetDlgItem(kPeerClockLabel)) label->Invalidate(TRUE);
 }
 
+// Each clock's caption names whose it is; the one of the side to move is
+// bold while a game is on.
+void GameWindow::ShowClockCaptions() {
+  CWnd* own = GetDlgItem(kOwnClockCaption);
+  CWnd* peer = GetDlgItem(kPeerClockCaption);
+  if (own == nullptr || peer == nullptr) return;
+  std::string text;
+  own->GetWindowText(text);
+  if (text != game.myName) own->SetWindowText(game.myName);
+  peer->GetWindowText(text);
+  if (text != game.peerName) peer->SetWindowText(game.peerName);
+  const bool playing =
+      game.myColor != Empty && game.gameResult.empty() && game.outOfTime == Game::kNobodyOutOfTime;
+  const int owner = !playing ? 2 : game.myTurn ? 0 : 1;
+  if (owner == shownTurnOwner) return;
+  shownTurnOwner = owner;
+  if (boldCaption.GetSafeHandle() == nullptr) {
+    LOGFONT font{};
+    if (CFont* normal = GetFont(); normal == nullptr || !normal->GetLogFont(&font))
+      font.lfHeight = -11;
+    font.lfWeight = FW_BOLD;
+    boldCaption.CreateFontIndirect(&font);
+  }
+  own->SetFont(owner == 0 ? &boldCaption : GetFont());
+  peer->SetFont(owner == 1 ? &boldCaption : GetFont());
+}
+
 void GameWindow::OnTimer(UINT_PTR nIDEvent) {
   (void)nIDEvent;
   StartClockTimer();

@@ -174,6 +174,11 @@ bool GameWindow::AskSwap() {
   return MessageBox("Do you want to play as BLACK?", "Swap sides?", MB_YESNO) == IDYES;
 }
 
+bool GameWindow::AskDraw() {
+  return MessageBox((game.peerName + " offers a draw. Do you accept?").c_str(), "Draw offered",
+                    MB_YESNO) == IDYES;
+}
+
 void GameWindow::BoardChanged() {
   InvalidateBoard();
 }

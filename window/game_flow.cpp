@@ -4,13 +4,26 @@
 namespace tessaro {
 
 void GameWindow::ResetGame() {
-  StartClockTimer();
-  game.RestartClocks();
   if (!game.moveList.empty() && m_hWnd != nullptr &&
       MessageBox("Do you want to save the game?", "Reset Game", MB_YESNO) == IDYES) {
     SaveGame();
   }
+  // The new game's clocks start once the question is answered: the time it
+  // stood open belongs to no game.
+  StartClockTimer();
+  game.RestartClocks();
   game.Reset();
+}
+
+void GameWindow::OnResign() {
+  if (game.InPlay() &&
+      MessageBox("Do you want to resign this game?", "Resign", MB_YESNO) == IDYES) {
+    game.Resign();
+  }
+}
+
+void GameWindow::OnOfferDraw() {
+  game.OfferDraw();
 }
 
 void GameWindow::OnReset() {

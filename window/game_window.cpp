@@ -34,6 +34,8 @@ const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
       OnMessage<WM_QUERYDRAGICON, &GameWindow::OnQueryDragIcon>(),
       OnCommand<kCmdExit, &GameWindow::OnExit>(),
       OnCommand<kCmdReset, &GameWindow::OnReset>(),
+      OnCommand<kCmdResign, &GameWindow::OnResign>(),
+      OnCommand<kCmdOfferDraw, &GameWindow::OnOfferDraw>(),
       OnCommand<kCmdSetTimer, &GameWindow::OnSetTimer>(),
       OnCommand<kCmdAbout, &GameWindow::OnAbout>(),
       OnMessage<WM_LBUTTONDOWN, &GameWindow::OnLButtonDown>(),
@@ -136,6 +138,7 @@ void GameWindow::OnPaint() {
 
 void GameWindow::ShowStatus() {
   if (m_hWnd == nullptr) return;
+  ShowClockCaptions();
   std::string status = game.StatusLine();
   if (status == shownStatus) return;
   SetDlgItemText(kStatusLine, status);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -37,12 +38,16 @@ inline constexpr int kLogPane = 1007;
 inline constexpr int kChatLine = 1008;
 inline constexpr int kSimButton = 1009;
 inline constexpr int kStatusLine = 1010;
+inline constexpr int kOwnClockCaption = 1011;
+inline constexpr int kPeerClockCaption = 1012;
 inline constexpr UINT kCmdReset = 32771;
 inline constexpr UINT kCmdExit = 32773;
 inline constexpr UINT kCmdAbout = 32774;
 inline constexpr UINT kCmdSetTimer = 32775;
 inline constexpr UINT kCmdSaveGame = 32778;
 inline constexpr UINT kCmdLoadGame = 32780;
+inline constexpr UINT kCmdResign = 32782;
+inline constexpr UINT kCmdOfferDraw = 32783;
 inline constexpr UINT kCmdClearLog = 32781;
 inline constexpr UINT kSysCmdAbout = 0x0010;
 inline constexpr UINT_PTR kClockTimer = 0;
@@ -84,6 +89,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void StartClockTimer();
   // Writes both clocks into their labels and repaints just those.
   void ShowClocks();
+  void ShowClockCaptions();
 
   // ---- Board view ----
 
@@ -92,7 +98,9 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void DrawBoard();
   // The bitmap point (x, y) shows for the current pair, or 0 where the board's
   // own picture shows through.
-  UINT CellImage(int x, int y) const;
+  UINT CellImage(int x, int y) const;  // the stone's image, framed when it won
+  UINT StoneImage(int x, int y) const;
+  void FindWinningRow();
 
   // ---- The game at a glance ----
 
@@ -130,6 +138,8 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   HCURSOR OnQueryDragIcon();
   void OnExit();
   void OnReset();
+  void OnResign();
+  void OnOfferDraw();
   void OnSetTimer();
   void OnAbout();
   void OnLButtonDown(UINT nFlags, CPoint point);
@@ -167,6 +177,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void SendGame(const MoveList& moves) override;
   void Log(const std::string& text) override;
   bool AskSwap() override;
+  bool AskDraw() override;
   void BoardChanged() override;
   void SideChanged() override;
 
@@ -188,6 +199,8 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   CFont logFont;
   std::string publishedStatus;  // what the host was last told
   std::string shownStatus;      // what the line under the board says
+  int shownTurnOwner = -1;      // the clock caption drawn bold: 0 own, 1 peer, 2 none
+  CFont boldCaption;            // made on first use
   // What KeepGame last wrote, and the numbers of the log's first kept entry
   // and of the next one.
   // Nothing is kept before RestoreKept has taken back what an earlier run kept.
@@ -211,6 +224,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   // a stone costs the same on a full board as on an empty one.
   static constexpr UINT kCellNotPainted = 0xFFFFFFFF;
   std::array<UINT, kCellCount> paintedCells;  // filled by the constructor
+  std::bitset<kCellCount> winningCells;       // the row that won, as last found
 };
 
 }  // namespace tessaro

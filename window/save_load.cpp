@@ -30,7 +30,8 @@ std::string LoadNotice(bool library, size_t moves) {
 void GameWindow::SaveGame() {
   const MoveList& source = game.simulationMode ? game.simMoveList : game.moveList;
   if (source.empty()) return;
-  CFileDialog dialog(FALSE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter);
+  // The dialog belongs to this window: it opens beside it, not over the board.
+  CFileDialog dialog(FALSE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter, this);
   if (dialog.DoModal() != IDOK) return;
   saveFile = dialog.GetPathName();
 
@@ -49,7 +50,7 @@ void GameWindow::SaveGame() {
 }
 
 void GameWindow::LoadGame() {
-  CFileDialog dialog(TRUE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter);
+  CFileDialog dialog(TRUE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter, this);
   if (dialog.DoModal() != IDOK) return;
   saveFile = dialog.GetPathName();
 

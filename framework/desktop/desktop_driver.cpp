@@ -227,8 +227,11 @@ UINT DesktopDriver::RunPopupMenu(const CMenu& menu, HWND owner, CPoint client) {
   const int top_strip = frame->h() - std::max(1, rec->rect.Height()) * scale_;
   // The toolkit places a pop-up relative to the window of the last event,
   // which is the click or key in this window that asked for the menu.
-  const Fl_Menu_Item* picked = items.front().popup((client.x + origin.x) * scale_,
-                                                   (client.y + origin.y) * scale_ + top_strip);
+  // The first item opens lit, so that Enter chooses it as the arrows and
+  // the mouse choose others.
+  const Fl_Menu_Item* picked =
+      items.front().popup((client.x + origin.x) * scale_,
+                          (client.y + origin.y) * scale_ + top_strip, nullptr, &items.front());
   if (!picked || (picked->flags & FL_SUBMENU)) return 0;
   return static_cast<UINT>(reinterpret_cast<uintptr_t>(picked->user_data_));
 }

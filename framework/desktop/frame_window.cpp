@@ -368,8 +368,6 @@ void FrameWindow::SetIcon(const IconImages* images) {
 }
 
 void FrameWindow::Flash(bool invert) {
-  flashed_ = invert ? !flashed_ : false;
-  UpdateTitle();
   if (invert && !IsActive()) SetUrgency(true);
   if (!invert) SetUrgency(false);
 }
@@ -410,6 +408,19 @@ void FrameWindow::SetUrgency(bool urgent) {
       hints->flags &= ~XUrgencyHint;
     }
     XSetWMHints(fl_display, xid, hints);
+    // The same wish in the words of current window managers: a request to
+    // the root window to add or remove the demands-attention state.
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = xid;
+    request.xclient.message_type = XInternAtom(fl_display, "_NET_WM_STATE", False);
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = urgent ? 1 : 0;  // add or remove
+    request.xclient.data.l[1] =
+        static_cast<long>(XInternAtom(fl_display, "_NET_WM_STATE_DEMANDS_ATTENTION", False));
+    request.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(fl_display, DefaultRootWindow(fl_display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &request);
     XFlush(fl_display);
   }
   XFree(hints);
@@ -418,8 +429,7 @@ void FrameWindow::SetUrgency(bool urgent) {
 void FrameWindow::UpdateTitle() {
   const WindowRecord* rec = platform_.Find(hwnd_);
   title_ = rec ? rec->text : std::string();
-  // The caption "flashes" as a marker a person notices in the title.
-  copy_label(flashed_ ? ("* " + title_ + " *").c_str() : title_.c_str());
+  copy_label(title_.c_str());
 }
 
 }  // namespace tessaro

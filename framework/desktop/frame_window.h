@@ -79,7 +79,10 @@ class FrameWindow final : public Fl_Double_Window {
   // Follows the platform window: size, title, menu.
   void Sync();
   void SetIcon(const IconImages* images);
-  // Toggles (invert) or clears the caption marker of FlashWindow.
+  // FlashWindow: asks the window manager to draw the player's attention to an
+  // inactive window (the urgency hint and the demands-attention state), or
+  // clears that. The title stays the peer's name: a marker written into it
+  // would be read, copied and listed by the desktop as if it were the name.
   void Flash(bool invert);
   bool IsActive();
   // Makes the platform window the active one when input arrives for it.
@@ -96,7 +99,6 @@ class FrameWindow final : public Fl_Double_Window {
   CanvasView* view_ = nullptr;
   MenuStrip* menu_ = nullptr;
   std::string title_;
-  bool flashed_ = false;
   std::unique_ptr<Fl_RGB_Image> icon_;
 };
 

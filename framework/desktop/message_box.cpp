@@ -65,6 +65,23 @@ void Answer(Fl_Widget*, void* data) {
   pair->first->answer = pair->second;
 }
 
+// Enter presses the button that has the keyboard focus, as Space does; only
+// when no button has it does Enter reach the default button as a shortcut.
+// Without this, Tab to "No" and Enter would answer "Yes".
+template <class Base>
+class BoxButton : public Base {
+ public:
+  BoxButton(int x, int y, int w, int h, const char* label) : Base(x, y, w, h, label) {}
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && Fl::focus() == this &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      this->do_callback();
+      return 1;
+    }
+    return Base::handle(event);
+  }
+};
+
 }  // namespace
 
 int EscapeAnswerOf(UINT type) {
@@ -130,7 +147,13 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
   const int iconW = icon ? 50 * k : 0;
   const int buttonsW = static_cast<int>(buttons.size()) * 90 * k;
   // Some slack: the label may be laid out a little wider than measured.
-  const int w = std::max({textW + iconW + 50 * k, buttonsW + 20 * k, 200 * k});
+  // The window manager writes the caption in the title bar beside its own
+  // buttons: a short question under a long caption ("Are you BLACK?" under
+  // "Choose your side") must not cut the caption.
+  fl_font(FL_HELVETICA_BOLD, FL_NORMAL_SIZE + 2);
+  const int captionW = static_cast<int>(fl_width(request.caption.c_str())) * k + 130 * k;
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  const int w = std::max({textW + iconW + 50 * k, buttonsW + 20 * k, 200 * k, captionW});
   const int h = std::max(textH, icon ? 40 * k : 0) + 70 * k;
 
   BoxState state;
@@ -153,12 +176,16 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
                            : (request.type & MB_DEFBUTTON2) ? 1
                                                             : 0;
   int x = (w - buttonsW) / 2 + 5 * k;
+  Fl_Button* defaultButton = nullptr;
   for (size_t i = 0; i < buttons.size(); ++i) {
     answers.emplace_back(&state, buttons[i].answer);
-    Fl_Button* button =
-        static_cast<int>(i) == std::min<int>(defaultIndex, static_cast<int>(buttons.size()) - 1)
-            ? new Fl_Return_Button(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label)
-            : new Fl_Button(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label);
+    Fl_Button* button = nullptr;
+    if (static_cast<int>(i) == std::min<int>(defaultIndex, static_cast<int>(buttons.size()) - 1)) {
+      button = defaultButton =
+          new BoxButton<Fl_Return_Button>(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label);
+    } else {
+      button = new BoxButton<Fl_Button>(x, h - 40 * k, 80 * k, 25 * k, buttons[i].label);
+    }
     button->callback(Answer, &answers.back());
     x += 90 * k;
   }
@@ -168,6 +195,8 @@ int RunDesktopMessageBox(Platform& platform, const MessageBoxRequest& request, F
   box.callback(Answer, &escape);
   box.set_modal();
   ShowBeside(box, owner);
+  // The keyboard starts on the default button, wherever it stands.
+  if (defaultButton) defaultButton->take_focus();
   platform.RunUntil([&] { return state.answer != 0; });
   box.hide();
   return state.answer != 0 ? state.answer : EscapeAnswerOf(request.type);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Plays the local game in real windows on a virtual display, as a person
-# would: clicks on the board, a chat line typed, a swap question answered with
-# Escape, the log read back by wheel and keys and sideways by its bar and a
+# would: clicks on the board, a chat line typed, a swap question answered
+# with Tab and Enter, the log read back by wheel and keys and sideways by its bar and a
 # tilted wheel, Set Timer, the fifth-move proposals and white's choice, a
 # take-back, a forbidden move that ends the game, Save and Load Game, the game
 # window closed with Escape; then the opening again with the windows at scale
@@ -56,6 +56,7 @@ shows "$OUT/Bob.txt" "Bob plays WHITE; Alice plays BLACK" || fail "Bob's log doe
 if command -v xprop >/dev/null; then
   xprop -id "$BOB" WM_HINTS | grep -qi urgency || fail "Bob's window asks for no attention"
 fi
+[ "$(xdotool getwindowname "$BOB")" = Alice ] || fail "Bob's window title is not the peer's name alone"
 
 # Bob chats: a click into the chat line, typing, Enter.
 xdotool mousemove --window "$BOB" 200 308 click 1
@@ -68,9 +69,20 @@ shows "$OUT/Bob.txt" "Bob: hello Alice" || fail "the chat line is not in Bob's o
 # Black's other two opening stones; white is asked whether to swap.
 click "$ALICE" h 9
 expect_stone "$BOB" h 9 255,255,255 "Bob's board"
+# The third stone lands on Bob's board while Alice's window covers it, and
+# the swap question opens at once: once uncovered, Bob's board shows it.
+read -r ax ay _ _ <<<"$(geometry "$ALICE")"
+read -r bx by _ _ <<<"$(geometry "$BOB")"
+at=$(geometry "$ALICE")
+xdotool windowmove "$ALICE" $((bx + 60)) $((by + 40))
+changed "$at" 5 geometry "$ALICE" >/dev/null || fail "Alice's window did not move over Bob's"
+xdotool windowraise "$ALICE"
 click "$ALICE" i 9
-expect_stone "$BOB" i 9 0,0,0 "Bob's board"
 BOX=$(window '^Swap sides\?$') || fail "no swap question"
+at=$(geometry "$ALICE")
+xdotool windowmove "$ALICE" "$ax" "$ay"
+changed "$at" 5 geometry "$ALICE" >/dev/null || fail "Alice's window did not move back"
+expect_stone "$BOB" i 9 0,0,0 "Bob's board, uncovered while the swap question is open"
 [ -n "$BOX" ] && off_board "$BOX" "$BOB" "the swap question"
 import -window root "$OUT/screen_swap_question.png"
 # A chat line that arrives while Bob's box is open is held, not lost.
@@ -78,12 +90,15 @@ xdotool mousemove --window "$ALICE" 200 308 click 1
 xdotool windowfocus --sync "$ALICE"
 xdotool type --delay 15 'your move'
 xdotool key Return
+# Tab moves the keyboard from "Yes" to "No", and Enter presses what has it.
 if [ -n "$BOX" ]; then
   xdotool windowfocus --sync "$BOX"
-  xdotool key Escape
+  xdotool key Tab Return
   for _ in $(seq 300); do xdotool search --onlyvisible --name '^Swap sides' >/dev/null || break; sleep 0.01; done
 fi
 shows "$OUT/Bob.txt" "Alice: your move" || fail "the chat line sent during the box was lost"
+# The box greyed Bob's log; with the box gone its text is black again.
+[ "$(changed 128 5 log_darkest "$BOB")" = 0 ] || fail "Bob's log stays grey after the box"
 # No: Bob stays white and plays the fourth stone.
 click "$BOB" g 10
 expect_stone "$ALICE" g 10 255,255,255 "Alice's board"
@@ -232,28 +247,27 @@ shows "$OUT/Bob.txt" "Game loaded" || fail "the loaded game did not reach Bob"
 # Escape hides the game window; the messenger keeps running.
 xdotool windowfocus --sync "$ALICE"
 xdotool key Escape
-for _ in $(seq 300); do xdotool search --onlyvisible --name '^(\* )?Bob( \*)?$' >/dev/null || break; sleep 0.01; done
-xdotool search --onlyvisible --name '^(\* )?Bob( \*)?$' >/dev/null && fail "Escape did not hide the game window"
+for _ in $(seq 300); do xdotool search --onlyvisible --name '^Bob$' >/dev/null || break; sleep 0.01; done
+xdotool search --onlyvisible --name '^Bob$' >/dev/null && fail "Escape did not hide the game window"
 kill -0 "$GAME" 2>/dev/null || fail "the game ended when a window was hidden"
 
 # Alice's contact menu (a right click on Bob's row) brings the game back.
 CONTACTS=$(window '^Contacts - Alice$')
 xdotool windowfocus --sync "$CONTACTS"
 xdotool key Escape  # Escape does not end the messenger
-# The pop-up has no title to wait for: it is seen where it opens at the mouse,
-# over the empty list below Bob's row (which the click may select), and its
-# item lights up once the mouse is on it.
+# The pop-up has no title to wait for: it is seen where it opens, with its
+# first item lit at the mouse over Bob's row, which a click selects first.
 read -r cx cy _ _ <<<"$(geometry "$CONTACTS")"
-popup() { screen_area $((cx + 36)) $((cy + 70)) 40 8; }
-closed=$(popup)
-xdotool mousemove --window "$CONTACTS" 30 58 click 3
-opened=$(changed "$closed" 5 popup) || fail "Alice's contact menu did not open"
-xdotool mousemove_relative 20 10
-changed "$opened" 5 popup >/dev/null || echo "(the item under the mouse is not lit in the picture)"
+popup() { screen_area $((cx + 12)) $((cy + 46)) 44 20; }
+unselected=$(popup)
+xdotool mousemove --window "$CONTACTS" 30 58 click 1
+closed=$(changed "$unselected" 2 popup)  # unchanged when the row was selected already
+xdotool click 3
+changed "$closed" 5 popup >/dev/null || fail "Alice's contact menu did not open"
 import -window root "$OUT/screen_contact_menu.png"
-xdotool click 1
-# (Its title may carry the marker of a flashing caption.)
-AGAIN=$(window '^(\* )?Bob( \*)?$') || fail "the contact menu did not bring the game window back"
+# Enter chooses the lit item, as a click would.
+xdotool key Return
+AGAIN=$(window '^Bob$') || fail "the contact menu did not bring the game window back"
 expect_stone "$AGAIN" h 8 0,0,0 "Alice's board after reopening"
 
 kill "$GAME"
@@ -294,6 +308,13 @@ if [ -n "$ALICE" ] && [ -n "$BOB" ]; then
     fail "no swap question at scale 2"
   fi
   import -window "$ALICE" "$OUT/alice_game_scale2.png"
+  # A file dialog opens beside the enlarged window too, not over its board.
+  if OPEN=$(menu_box "$ALICE" l '^Open$'); then
+    off_board "$OPEN" "$ALICE" "the Open dialog at scale 2"
+    xdotool key Escape
+  else
+    fail "Load Game showed no dialog at scale 2"
+  fi
 fi
 kill "$GAME"
 wait "$GAME"

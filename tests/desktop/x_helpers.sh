@@ -149,6 +149,13 @@ log_pixels() {
     "$CONVERT" "$OUT/log.png" -crop "$((SCALE * 220))x$((SCALE * 240))+$((SCALE * 272))+$((SCALE * 32))" \
       +repage -format '%#' info:
 }
+# The darkest grey (0 black to 255 white) of the text in a window's log pane:
+# black text, or grey while the pane is drawn disabled.
+log_darkest() {
+  import -window "$1" "$OUT/log.png" &&
+    "$CONVERT" "$OUT/log.png" -crop "$((SCALE * 200))x$((SCALE * 240))+$((SCALE * 276))+$((SCALE * 36))" \
+      +repage -colorspace Gray -format '%[fx:int(255*minima)]' info:
+}
 # Checksums of the tracks of the log pane's vertical and horizontal scroll
 # bars. The pane paints its bars with its text: when a bar has changed, the
 # text shown is the text the bar was drawn for.

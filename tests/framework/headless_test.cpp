@@ -3,6 +3,8 @@
 // refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "test_support.h"
 
 namespace tessaro::test {
@@ -80,6 +82,31 @@ TEST_F(HeadlessTest, ShowingAWindowActivatesItAndRestoresItsFocus) {
   EXPECT_EQ(CWnd::GetFocus(), other.GetDlgItem(10));
   board.ShowWindow(SW_SHOW);
   EXPECT_EQ(CWnd::GetFocus(), board.GetDlgItem(1008));
+}
+
+// A line that reaches a pane while a box is open over its window is drawn
+// greyed; once the box is gone the pane is drawn in black again.
+TEST_F(HeadlessTest, ControlsPaintedUnderABoxAreNotLeftGrey) {
+  CWnd* log = board.GetDlgItem(1007);
+  ASSERT_NE(log, nullptr);
+  // The darkest pixel of the text's first line, inside the pane's edges.
+  auto darkest = [&] {
+    const Image image = os.Snapshot(*log);
+    uint32_t least = 0xFF;
+    for (int y = 3; y < 14; ++y) {
+      for (int x = 3; x < 60; ++x)
+        least = std::min(least, image.pixels[static_cast<size_t>(y * image.width + x)] & 0xFF);
+    }
+    return least;
+  };
+  os.AnswerMessageBox(IDOK, [&] {
+    log->SetWindowText("a line that arrived meanwhile");
+    os.RunUntilIdle();
+    EXPECT_EQ(darkest(), 128u) << "the pane is grey while the box is open";
+  });
+  EXPECT_EQ(board.MessageBox("?", "box", MB_OK), IDOK);
+  os.RunUntilIdle();
+  EXPECT_EQ(darkest(), 0u);
 }
 
 TEST_F(HeadlessTest, DialogScriptsWaitForTheirTemplate) {

@@ -21,6 +21,7 @@ class Side : public GameEvents {
   std::deque<Command> outbox;
   std::vector<std::string> log;
   bool swap = false;
+  bool draw = false;
 
   void SendSide(int32_t side) override {
     outbox.push_back([side](Game& g) { g.ReceiveSide(true, side); });
@@ -48,6 +49,7 @@ class Side : public GameEvents {
   }
   void Log(const std::string& text) override { log.push_back(text); }
   bool AskSwap() override { return swap; }
+  bool AskDraw() override { return draw; }
   void BoardChanged() override {}
   void SideChanged() override {}
 };
@@ -218,6 +220,63 @@ TEST(Game, TheStatusLineSaysWhereTheGameStands) {
 // After every step each side is written down and taken back into a new Game,
 // as a restart does; the rest of the game is played by the restored copies
 // and ends exactly as the game played without a restart.
+// Resigning and draws, as both logs and results show them; each only while a
+// game is on.
+TEST(Game, AGameEndsByResignationOrAgreedDraw) {
+  const struct {
+    const char* what;
+    std::function<void(Pair&)> act;
+    const char* result;
+    std::vector<std::string> aliceLog;  // from the last opening stone on
+  } cases[] = {
+      {"black resigns",
+       [](Pair& p) { p.alice.Resign(); },
+       kBlackResigned,
+       {"Alice resigns", kBlackResigned}},
+      {"white resigns",
+       [](Pair& p) { p.bob.Resign(); },
+       kWhiteResigned,
+       {"Bob resigns", kWhiteResigned}},
+      {"a draw accepted",
+       [](Pair& p) {
+         p.bobSide.draw = true;
+         p.alice.OfferDraw();
+       },
+       kDrawAgreed,
+       {"Alice offers a draw", kDrawAgreed}},
+      {"a draw declined",
+       [](Pair& p) { p.bob.OfferDraw(); },
+       "",
+       {"Bob offers a draw", "Alice declines the draw"}},
+  };
+  for (const auto& c : cases) {
+    Pair pair;
+    for (const Step& step : {kGame[0], kGame[1], kGame[2]})
+      pair.Click(step.alice ? pair.alice : pair.bob, step.x, step.y);
+    pair.aliceSide.log.clear();
+    c.act(pair);
+    pair.Deliver();
+    EXPECT_EQ(pair.aliceSide.log, c.aliceLog) << c.what;
+    EXPECT_EQ(pair.alice.gameResult, c.result) << c.what;
+    EXPECT_EQ(pair.bob.gameResult, c.result) << c.what;
+    // Once the game is over, both lines say how, and neither side ends it again.
+    const size_t logged = pair.aliceSide.log.size();
+    if (*c.result != '\0') {
+      EXPECT_EQ(pair.alice.StatusLine(), pair.bob.StatusLine()) << c.what;
+      pair.alice.Resign();
+      pair.alice.OfferDraw();
+      pair.Deliver();
+      EXPECT_EQ(pair.aliceSide.log.size(), logged) << c.what;
+    }
+  }
+  // A chat line that reads like an offer is chat.
+  Pair pair;
+  pair.Click(pair.alice, 7, 7);
+  pair.bobSide.draw = true;
+  pair.bob.ReceiveText("Bob: Alice offers a draw");
+  EXPECT_TRUE(pair.bobSide.outbox.empty());
+}
+
 TEST(Game, ASnapshotAtAnyMomentPlaysOnAsTheGameItKept) {
   Pair whole;
   for (const Step& step : kGame)

@@ -303,6 +303,29 @@ TEST_F(BoardView, RepaintingOnlyTheChangedPointsLooksLikeAFullRepaint) {
   EXPECT_EQ(black->game.moveList.size(), 2u);
 }
 
+// Both boards frame the stones of the row that won in red, drawn with the
+// stone that completes it as a repaint of the whole board draws them.
+TEST_F(BoardView, TheWinningRowIsFramedOnBothBoards) {
+  OpenBoth();
+  PlayThroughChoice();
+  // White's five in column 0; black answers far away.
+  const std::pair<int, int> moves[] = {{0, 0},   {14, 14}, {0, 1},  {14, 11}, {0, 2},
+                                       {11, 14}, {0, 3},   {14, 8}, {0, 4}};
+  for (size_t i = 0; i < std::size(moves); ++i)
+    ClickPoint(i % 2 == 0 ? *white : *black, moves[i].first, moves[i].second);
+  ASSERT_EQ(white->game.gameResult, "WHITE win, 5 in row");
+  constexpr COLORREF kRed = RGB(220, 0, 0);
+  for (GameWindow* window : {black, white}) {
+    SCOPED_TRACE(window->game.peerName);
+    for (int y = 0; y < 5; ++y)
+      EXPECT_EQ(ui.Pixel(*window, 12, 8 + 17 * y), kRed) << "0," << y;
+    EXPECT_NE(ui.Pixel(*window, 12 + 17 * 14, 8 + 17 * 14), kRed) << "a stone outside the row";
+    const Image partly = ui.Snapshot(*window);
+    Repaint(*window);
+    EXPECT_TRUE(partly.pixels == ui.Snapshot(*window).pixels);
+  }
+}
+
 // ---- Click to point ----
 
 TEST_F(BoardView, ClickSelectsThePointUnderIt) {

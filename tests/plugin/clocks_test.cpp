@@ -147,9 +147,13 @@ TEST_F(Clocks, AResultStopsBothClocksUntilTheReset) {
   for (GameWindow* window : {black, white})
     EXPECT_THAT(LogLines(*window), Not(Contains("Me is out of time")));
 
-  // A reset gives each side its full setting back, and 0 to the peer's label.
-  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
-  ui.AnswerMessageBox(IDNO, {}, "Do you want to save the game?");
+  // A reset gives each side its full setting back, and 0 to the peer's label,
+  // however long the save question stayed open: the new game's clock starts
+  // once it is answered.
+  ui.AnswerMessageBox(
+      IDNO, [&] { ui.AdvanceClock(12000); }, "Do you want to save the game?");
+  ui.AnswerMessageBox(
+      IDNO, [&] { ui.AdvanceClock(12000); }, "Do you want to save the game?");
   ASSERT_TRUE(ui.ChooseMenu(*white, kCmdReset));
   EXPECT_EQ(black->game.myClock, 100);
   EXPECT_EQ(white->game.myClock, 200);

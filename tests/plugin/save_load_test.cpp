@@ -202,7 +202,8 @@ TEST_F(SaveLoad, RoundTripKeepsOnlyTheStonesInOrder) {
   EXPECT_EQ(dialogs[0].file.fileName, "SaveFile");
   EXPECT_EQ(dialogs[0].file.flags, static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
   EXPECT_EQ(dialogs[0].file.filter, "LIB files|*.lib||");
-  EXPECT_EQ(dialogs[0].owner, nullptr);
+  // The window the player works in owns it: the dialog opens beside it.
+  EXPECT_EQ(dialogs[0].owner, black->m_hWnd);
   // The dialog added the extension and made the path absolute.
   EXPECT_EQ(black->saveFile, PathOf("game.lib"));
   // Proposals and the removal are left out; the white opening stone stays.

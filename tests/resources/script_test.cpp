@@ -104,7 +104,7 @@ TEST(ResourceScript, PlacesControlsInsideTheirDialogsUnderDistinctIds) {
       }
     }
   }
-  EXPECT_EQ(script.dialogs.at(102).controls.size(), 6u);
+  EXPECT_EQ(script.dialogs.at(102).controls.size(), 8u);
 }
 
 TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
@@ -118,9 +118,10 @@ TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
     seen.push_back(entry);
   }
   const std::vector<std::string> expected = {
-      "[&Game]",      "S&ave Game 32778", "&Load Game 32780",    "&Clear Log 32781",
-      "&Reset 32771", "Set &Timer 32775", " 32772 MENUBARBREAK", "E&xit 32773",
-      "[&Help]",      "&About 32774"};
+      "[&Game]",          "S&ave Game 32778",  "&Load Game 32780",
+      "&Clear Log 32781", "&Reset 32771",      "Set &Timer 32775",
+      "Re&sign 32782",    "Offer &Draw 32783", " 32772 MENUBARBREAK",
+      "E&xit 32773",      "[&Help]",           "&About 32774"};
   EXPECT_EQ(seen, expected);
 }
 
