@@ -23,11 +23,31 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kFirstBackoff = std::chrono::milliseconds(250);
 constexpr auto kLastBackoff = std::chrono::milliseconds(10'000);
-// How long one turn of the loop may wait for the network. Once logged in, the loop
-// waits in its own poll on the connection's socket and the wake-up descriptor, so
-// a queued stanza goes out at once; the bound remains for what poll cannot see
-// (bytes TLS has already decrypted, libstrophe's timers).
-constexpr unsigned long kTurnMs = 1;
+// Once logged in, the loop sleeps in its own poll on the connection's socket and
+// the wake-up descriptor until one of them stirs or the next thing is due (the
+// tick; while offline, the next attempt), so it costs nothing while nobody plays.
+// libstrophe reads at most 4 KiB a turn, and with TLS what OpenSSL has already
+// taken off the socket (the rest of a record, and records read ahead) waits where
+// poll cannot see it: after the socket stirred or a stanza came, the loop turns
+// again without sleeping, and sleeps only after this many turns in a row brought
+// neither (64 KiB, more than OpenSSL holds), so a stanza never waits for the
+// next packet.
+constexpr int kTurnsAfterRead = 16;
+// While connecting, libstrophe waits on the socket itself (poll cannot see its
+// timers): a bound that a stop never waits long for.
+constexpr unsigned long kConnectingTurnMs = 50;
+
+// A handler of every stanza: notes that a turn brought one.
+int NoteStanza(xmpp_conn_t*, xmpp_stanza_t*, void* data) {
+  *static_cast<bool*>(data) = true;
+  return 1;
+}
+
+// Milliseconds from now until `when` (0 when it has passed), for poll.
+int MillisUntil(std::chrono::steady_clock::time_point when) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
+  return static_cast<int>(std::clamp<int64_t>(left, 0, 60'000));
+}
 
 // The socket of the connection this thread runs: libstrophe tells it only to the
 // socket-options callback. One transport per thread, so a thread-local will do.
@@ -251,15 +271,18 @@ struct XmppTransport::Callbacks {
 
 // ---- Life ----
 
-XmppTransport::XmppTransport(XmppAccount account, Listener& listener, bool announce_link)
+XmppTransport::XmppTransport(XmppAccount account, Listener& listener, bool announce_link,
+                             std::chrono::milliseconds tick)
     : account_(std::move(account)),
       listener_(listener),
       announce_link_(announce_link),
+      tick_(tick),
       check_(account_.trusted_certificate, account_.ca_file),
       wake_fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 XmppTransport::~XmppTransport() {
   stop_ = true;
+  WakeUp();
   if (thread_.joinable()) thread_.join();
   if (wake_fd_ >= 0) ::close(wake_fd_);
 }
@@ -293,10 +316,14 @@ void XmppTransport::Run() {
   xmpp_handler_add(conn, Callbacks::OnPresence, nullptr, "presence", nullptr, this);
   xmpp_handler_add(conn, Peers::OnIq, nullptr, "iq", nullptr, this);
 
-  auto next_tick = Clock::now() + std::chrono::seconds(1);
+  auto next_tick = Clock::now() + tick_;
+  int turns_owed = 0;   // turns to take without sleeping: TLS may hold read bytes
+  int writes_owed = 0;  // turns that wait for the socket to take more output
+  bool stanza_came = false;
+  xmpp_handler_add(conn, NoteStanza, nullptr, nullptr, nullptr, &stanza_came);
   while (!stop_) {
     if (Clock::now() >= next_tick) {
-      next_tick = Clock::now() + std::chrono::seconds(1);
+      next_tick = Clock::now() + tick_;
       listener_.OnTick();
     }
     if (!online_ && !connecting_ && (retry_.exchange(false) || Clock::now() >= next_attempt_))
@@ -304,18 +331,35 @@ void XmppTransport::Run() {
     if (online_) Flush();
     if (online_ && wake_fd_ >= 0 && t_socket_fd >= 0) {
       // Write what Flush queued and read what has come, then sleep until the
-      // server sends, a stanza is queued, or the turn ends.
+      // server sends, a stanza is queued, or the tick is due; not while bytes
+      // TLS decrypted may still wait.
+      stanza_came = false;
       xmpp_run_once(ctx, 0);
+      const bool secured = xmpp_conn_is_secured(conn) != 0;
+      if (stanza_came && secured) turns_owed = kTurnsAfterRead;
+      // Output may still wait (libstrophe does not count the stanza it is in the
+      // middle of writing): after anything that sends, the loop also wakes when
+      // the socket takes more, until it has done so a few times.
+      if (stanza_came || xmpp_conn_send_queue_len(conn) > 0) writes_owed = kTurnsAfterRead;
       pollfd fds[2] = {{t_socket_fd, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-      if (xmpp_conn_send_queue_len(conn) > 0) fds[0].events |= POLLOUT;
-      if (::poll(fds, 2, static_cast<int>(kTurnMs)) > 0 && (fds[1].revents & POLLIN) != 0) {
-        uint64_t count = 0;
-        [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
+      if (writes_owed > 0) fds[0].events |= POLLOUT;
+      const int wait = turns_owed > 0 ? 0 : MillisUntil(next_tick);
+      if (turns_owed > 0) --turns_owed;
+      if (::poll(fds, 2, wait) > 0) {
+        if ((fds[0].revents & POLLIN) != 0 && secured) turns_owed = kTurnsAfterRead;
+        if ((fds[0].revents & POLLOUT) != 0) --writes_owed;
+        if ((fds[1].revents & POLLIN) != 0) {
+          DrainWakeUps();
+          writes_owed = kTurnsAfterRead;  // work was queued: Flush sends it next turn
+        }
       }
     } else if (online_ || connecting_) {
-      xmpp_run_once(ctx, kTurnMs);
+      turns_owed = 0;
+      xmpp_run_once(ctx, kConnectingTurnMs);
     } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      // Offline: asleep until the next attempt, a Retry, a stop or the tick.
+      pollfd wake = {wake_fd_, POLLIN, 0};
+      if (::poll(&wake, 1, MillisUntil(std::min(next_attempt_, next_tick))) > 0) DrainWakeUps();
     }
   }
   if (online_) {
@@ -372,6 +416,7 @@ void XmppTransport::Refused(const ConnectionProblem& problem, const std::string&
 
 void XmppTransport::Retry() {
   retry_ = true;
+  WakeUp();
 }
 
 void XmppTransport::TrustCertificate(const std::string& fingerprint) {
@@ -385,10 +430,18 @@ void XmppTransport::Queue(Work work) {
     std::lock_guard<std::mutex> lock(mutex_);
     queue_.push_back(std::move(work));
   }
-  if (wake_fd_ >= 0) {
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
-  }
+  WakeUp();
+}
+
+void XmppTransport::WakeUp() {
+  if (wake_fd_ < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(wake_fd_, &one, sizeof one);
+}
+
+void XmppTransport::DrainWakeUps() {
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
 }
 
 void XmppTransport::Send(OutgoingMessage message) {

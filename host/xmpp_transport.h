@@ -97,8 +97,10 @@ class XmppTransport {
 
   // announce_link: our presence says that this resource runs the link; only a
   // host does, so that a bare transport (a test's other client) looks like any
-  // other client.
-  XmppTransport(XmppAccount account, Listener& listener, bool announce_link = false);
+  // other client. tick: how often OnTick comes (tests of a sleeping thread set
+  // it beyond their life, so that nothing but the network and Send wakes it).
+  XmppTransport(XmppAccount account, Listener& listener, bool announce_link = false,
+                std::chrono::milliseconds tick = std::chrono::seconds(1));
   // Logs out (briefly waiting for the server) and joins the network thread.
   ~XmppTransport();
   XmppTransport(const XmppTransport&) = delete;
@@ -140,6 +142,9 @@ class XmppTransport {
     LinkNotice notice;        // kNotice
   };
   void Queue(Work work);
+  // Ends the network thread's sleep (thread-safe), and takes the wake-ups back.
+  void WakeUp();
+  void DrainWakeUps();
   void Run();
   void Connect();
   void Refused(const ConnectionProblem& problem, const std::string& loss);
@@ -155,6 +160,7 @@ class XmppTransport {
   XmppAccount account_;
   Listener& listener_;
   const bool announce_link_;
+  const std::chrono::milliseconds tick_;
   DiscoInfo advertised_ = announce_link_ ? HostDiscoInfo() : PhoneDiscoInfo();
   std::string caps_ver_ = CapsVer(advertised_);
   std::thread thread_;

@@ -362,5 +362,40 @@ TEST_F(XmppTransportTest, ARefusedConnectionSaysWhy) {
   EXPECT_THAT(::testing::internal::GetCapturedStderr(), ::testing::Not(HasSubstr("certfail")));
 }
 
+// The network thread sleeps until the network or a Send wakes it. With TLS,
+// libstrophe reads 4 KiB a turn and keeps the rest of a record it decrypted
+// where the thread's poll cannot see it: a burst of messages larger than that
+// must still arrive whole, at once. Neither transport ticks during the test,
+// so a Send that did not wake its thread, or a message left inside TLS, would
+// never arrive.
+TEST_F(XmppTransportTest, ASleepingThreadSendsAtOnceAndReadsAWholeTlsBurst) {
+  const std::string& dir = folder.path();
+  std::string error;
+  ASSERT_TRUE(MakeCertificate(dir, "good", "localhost", 30, false, &error)) << error;
+  server->Stop();
+  ASSERT_TRUE(server->UseCertificate(dir + "/good.pem", dir + "/good.key", &error));
+  ASSERT_TRUE(server->Start(&error)) << error;
+  const auto account = [&](const char* user) {
+    return XmppAccount{server->Address(user), "127.0.0.1", server->port(), "pw", true,
+                       dir + "/ca.pem",       ""};
+  };
+  constexpr auto kNoTick = std::chrono::hours(24);
+  RecordingListener alice_seen, bob_seen;
+  XmppTransport alice(account("alice"), alice_seen, false, kNoTick);
+  XmppTransport bob(account("bob"), bob_seen, false, kNoTick);
+  alice.Start();
+  bob.Start();
+  ASSERT_TRUE(WaitUntil([&] { return alice.online() && bob.online(); }));
+  constexpr int kCount = 12;
+  const auto body = [](int i) { return std::string(4500 + 1500 * i, static_cast<char>('a' + i)); };
+  for (int i = 1; i <= kCount; ++i)
+    alice.Send({"bob@localhost", "id" + std::to_string(i), body(i), static_cast<uint64_t>(i), 5});
+  ASSERT_TRUE(WaitUntil([&] { return bob_seen.MessageCount() >= kCount; }))
+      << bob_seen.MessageCount() << " of " << kCount << " arrived";
+  std::lock_guard<std::mutex> lock(bob_seen.mutex);
+  for (int i = 1; i <= kCount; ++i)
+    EXPECT_EQ(ParseStanza(bob_seen.messages[i - 1]).body, body(i)) << i;
+}
+
 }  // namespace
 }  // namespace tessaro::host::testing
