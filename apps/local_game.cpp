@@ -50,15 +50,17 @@ class StopOnSignal {
     sigemptyset(&set_);
     sigaddset(&set_, SIGTERM);
     sigaddset(&set_, SIGINT);
+    // Asleep until a signal comes: the destructor sends this thread one of
+    // its own to end it.
     thread_ = std::thread([this, &platform] {
-      const timespec tick{0, 100 * 1000 * 1000};
       while (!stop_) {
-        if (sigtimedwait(&set_, nullptr, &tick) > 0) platform.PostQuit(0);
+        if (sigwaitinfo(&set_, nullptr) > 0 && !stop_) platform.PostQuit(0);
       }
     });
   }
   ~StopOnSignal() {
     stop_ = true;
+    pthread_kill(thread_.native_handle(), SIGTERM);
     thread_.join();
   }
   static void BlockInThisThread() {

@@ -1,6 +1,7 @@
 #include "window/game_window.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace tessaro {
 
@@ -130,8 +131,13 @@ void GameWindow::OnPaint() {
     // look through the whole log at every paint.
     if (from != end || to != end) pane->SetSel(end, end);
   }
-  SetDlgItemText(kOwnClockLabel, std::to_string(game.myClock));
-  SetDlgItemText(kPeerClockLabel, std::to_string(game.peerClock));
+  // A label set again repaints itself: only one whose text changed is set.
+  for (const auto& [label, seconds] :
+       {std::pair{kOwnClockLabel, game.myClock}, std::pair{kPeerClockLabel, game.peerClock}}) {
+    std::string shown;
+    GetDlgItemText(label, shown);
+    if (std::string text = std::to_string(seconds); text != shown) SetDlgItemText(label, text);
+  }
   PublishStatus();
   Default();
 }

@@ -152,12 +152,13 @@ void DesktopDriver::WindowFlashed(HWND hwnd, bool invert) {
   if (FrameWindow* frame = FrameOf(hwnd)) frame->Flash(invert);
 }
 
-void DesktopDriver::CanvasChanged(HWND hwnd, const CRect&) {
-  if (FrameWindow* frame = FrameOf(hwnd)) frame->Sync();
+void DesktopDriver::CanvasChanged(HWND hwnd, const CRect& area) {
+  if (FrameWindow* frame = FrameOf(hwnd)) frame->Damage(area);
 }
 
 void DesktopDriver::Present() {
-  // Controls may draw outside a paint handler's context: show every canvas.
+  // Every paint tells its area (CanvasChanged), and only that goes to the
+  // screen; a window whose size changed without a paint is drawn whole.
   for (auto& [hwnd, frame] : frames_) {
     if (frame->shown() && frame->visible()) frame->Sync();
   }

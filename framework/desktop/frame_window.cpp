@@ -116,14 +116,28 @@ void CanvasView::draw() {
   }
   // Enlarged windows show their fine canvas, drawn at the scale.
   const Image& canvas = rec->fineCanvas ? *rec->fineCanvas : *rec->canvas;
-  rgb_.resize(canvas.pixels.size() * 3);
-  for (size_t i = 0; i < canvas.pixels.size(); ++i) {
-    const uint32_t p = canvas.pixels[i];
-    rgb_[3 * i] = static_cast<unsigned char>(p >> 16);
-    rgb_[3 * i + 1] = static_cast<unsigned char>(p >> 8);
-    rgb_[3 * i + 2] = static_cast<unsigned char>(p);
+  // Only what is to be drawn again (the area a paint changed, or all of it
+  // when the window is shown or uncovered) goes to the screen: a log line
+  // sends the log's pixels, not the board's.
+  int cx = 0, cy = 0, cw = 0, ch = 0;
+  fl_clip_box(x(), y(), w(), h(), cx, cy, cw, ch);
+  const int left = std::max(0, cx - x()), top = std::max(0, cy - y());
+  const int right = std::min(canvas.width, cx - x() + cw);
+  const int bottom = std::min(canvas.height, cy - y() + ch);
+  if (right > left && bottom > top) {
+    const int width = right - left;
+    rgb_.resize(static_cast<size_t>(width) * static_cast<size_t>(bottom - top) * 3);
+    unsigned char* out = rgb_.data();
+    for (int row = top; row < bottom; ++row) {
+      const uint32_t* in = &canvas.pixels[static_cast<size_t>(row) * canvas.width + left];
+      for (int i = 0; i < width; ++i, out += 3) {
+        out[0] = static_cast<unsigned char>(in[i] >> 16);
+        out[1] = static_cast<unsigned char>(in[i] >> 8);
+        out[2] = static_cast<unsigned char>(in[i]);
+      }
+    }
+    fl_draw_image(rgb_.data(), x() + left, y() + top, width, bottom - top, 3);
   }
-  fl_draw_image(rgb_.data(), x(), y(), canvas.width, canvas.height, 3);
   // Anything of the widget the canvas does not cover (it is sized to fit).
   if (canvas.width < w()) fl_rectf(x() + canvas.width, y(), w() - canvas.width, h(), FL_GRAY);
   if (canvas.height < h()) fl_rectf(x(), y() + canvas.height, w(), h() - canvas.height, FL_GRAY);
@@ -345,9 +359,17 @@ void FrameWindow::Sync() {
     size(w, h + top);
     if (menu_) menu_->size(w, top);
     view_->resize(0, top, w, h);
+    view_->redraw();
   }
   if (rec->text != title_) UpdateTitle();
-  view_->redraw();
+}
+
+void FrameWindow::Damage(const CRect& area) {
+  Sync();
+  // A window the toolkit has not shown yet is drawn whole when it is.
+  if (!shown() || area.IsRectEmpty()) return;
+  view_->damage(FL_DAMAGE_ALL, view_->x() + area.left * scale_, view_->y() + area.top * scale_,
+                area.Width() * scale_, area.Height() * scale_);
 }
 
 void FrameWindow::SetIcon(const IconImages* images) {

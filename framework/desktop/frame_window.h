@@ -78,6 +78,9 @@ class FrameWindow final : public Fl_Double_Window {
 
   // Follows the platform window: size, title, menu.
   void Sync();
+  // Pixels of the canvas changed within `area` (the platform's client
+  // pixels): just those are drawn again.
+  void Damage(const CRect& area);
   void SetIcon(const IconImages* images);
   // FlashWindow: asks the window manager to draw the player's attention to an
   // inactive window (the urgency hint and the demands-attention state), or
