@@ -126,6 +126,7 @@ void HostWindow::Refresh() {
   if (rows_.size() > static_cast<size_t>(kVisibleRows)) rows_.resize(kVisibleRows);
   if (selected_ >= static_cast<int>(rows_.size())) selected_ = -1;
   if (selected_ < 0 && !rows_.empty()) selected_ = 0;
+  ShowSelected();
 
   std::string connection =
       std::string("Connection: ") + host::LinkStateName(host_.ConnectionState());
@@ -197,13 +198,41 @@ std::string PresenceOf(const host::Host& host, HANDLE contact) {
   return "";
 }
 
+// The network a contact is reached through: the module's own protocol name
+// is an internal word and never shown. A contact with an address, or any
+// contact of a host with the XMPP link, is an XMPP contact; others (the
+// loopback's) are reached through no network.
+std::string NetworkOf(const host::Host& host, HANDLE contact) {
+  return host.Link() || !host.AddressOf(contact).empty() ? "XMPP" : "";
+}
+
 }  // namespace
 
 std::string HostWindow::RowText(int row) const {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return "";
   const HANDLE contact = rows_[static_cast<size_t>(row)];
+  std::string network = NetworkOf(host_, contact);
+  if (const std::string address = host_.AddressOf(contact); !address.empty())
+    network += " " + address;
   return std::string(host_.DisplayName(contact)) + " | " + host_.StatusOf(contact) + " | " +
-         PresenceOf(host_, contact) + " | " + host_.ProtocolOf(contact).value_or("?");
+         PresenceOf(host_, contact) + " | " + network;
+}
+
+// The line over the list names the selected contact's address, which the
+// row has no room for.
+void HostWindow::ShowSelected() {
+  std::string line = "Contacts:";
+  if (selected_ >= 0 && selected_ < static_cast<int>(rows_.size())) {
+    const HANDLE contact = rows_[static_cast<size_t>(selected_)];
+    if (const std::string address = host_.AddressOf(contact); !address.empty()) {
+      line += " " + std::string(host_.DisplayName(contact)) + " is " + address;
+      if (const std::string network = NetworkOf(host_, contact); !network.empty())
+        line += " (" + network + ")";
+    }
+  }
+  std::string shown;
+  GetDlgItemText(kContactsLabel, shown);
+  if (shown != line) SetDlgItemText(kContactsLabel, line);
 }
 
 // ---- Painting: the list is drawn here; the controls draw themselves ----
@@ -234,7 +263,7 @@ void HostWindow::OnPaint() {
       dc.TextOut(kListLeft + kPresenceColumn, y + 2,
                  Fitted(dc, presence, kProtocolColumn - kPresenceColumn - kColumnGap));
       dc.SetTextColor(selected ? RGB(255, 255, 255) : kGrayText);
-      dc.TextOut(kListLeft + kProtocolColumn, y + 2, host_.ProtocolOf(contact).value_or("?"));
+      dc.TextOut(kListLeft + kProtocolColumn, y + 2, NetworkOf(host_, contact));
     }
   }
   Default();
@@ -246,6 +275,7 @@ void HostWindow::OnLButtonDown(UINT, CPoint point) {
   const int row = RowAt(point);
   if (row < 0 || row == selected_) return;
   selected_ = row;
+  ShowSelected();
   Invalidate(FALSE);
 }
 
@@ -253,6 +283,7 @@ void HostWindow::OnRButtonDown(UINT, CPoint point) {
   const int row = RowAt(point);
   if (row < 0) return;
   selected_ = row;
+  ShowSelected();
   Invalidate(FALSE);
   UpdateWindow();
   OpenMenu(row, point);

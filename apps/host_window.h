@@ -89,6 +89,7 @@ class HostWindow : public CDialog {
   afx_msg void OnRetry();
   LRESULT OnAskTrust(WPARAM, LPARAM);
   void OpenMenu(int row, CPoint at);
+  void ShowSelected();
 
   host::Host& host_;
   std::vector<HANDLE> rows_;

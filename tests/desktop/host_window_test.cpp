@@ -126,19 +126,19 @@ TEST_F(HostWindowTest, EachRowShowsTheStatusItsModuleSet) {
     INT_PTR result;
     const char* bobRow;
   } steps[] = {
-      {bob, "your move", 0, "Bob | your move |  | ICQ"},
-      {carol, "their move", 0, "Bob | your move |  | ICQ"},
-      {bob, "BLACK win, 5 in row", 0, "Bob | BLACK win, 5 in row |  | ICQ"},
-      {bob, "", 0, "Bob |  |  | ICQ"},
-      {bob, nullptr, 0, "Bob |  |  | ICQ"},
-      {reinterpret_cast<HANDLE>(0x5555), "your move", 1, "Bob |  |  | ICQ"},
+      {bob, "your move", 0, "Bob | your move |  | "},
+      {carol, "their move", 0, "Bob | your move |  | "},
+      {bob, "BLACK win, 5 in row", 0, "Bob | BLACK win, 5 in row |  | "},
+      {bob, "", 0, "Bob |  |  | "},
+      {bob, nullptr, 0, "Bob |  |  | "},
+      {reinterpret_cast<HANDLE>(0x5555), "your move", 1, "Bob |  |  | "},
   };
   for (const auto& step : steps) {
     EXPECT_EQ(set(step.contact, step.text), step.result) << (step.text ? step.text : "NULL");
     ui_.RunUntilIdle();
     EXPECT_EQ(window.RowText(0), step.bobRow) << (step.text ? step.text : "NULL");
   }
-  EXPECT_EQ(window.RowText(1), "Carol | their move |  | ICQ");
+  EXPECT_EQ(window.RowText(1), "Carol | their move |  | ");
   set(bob, longText.c_str());
   EXPECT_EQ(host_->StatusOf(bob), std::string(62, 'x'));
   // The list shows the status: the status column is no longer blank.
@@ -238,6 +238,10 @@ TEST_F(HostWindowTest, ShowsTheConnectionAndAnswersContactRequests) {
   EXPECT_STREQ(host_->DisplayName(carol), "carol");
   EXPECT_EQ(window.Rows(), std::vector<HANDLE>{carol});
   EXPECT_EQ(shows(HostWindow::kRequest), "Request: dave@example.org");
+  // The row and the line over the list name the network and the address,
+  // never the module's own protocol name.
+  EXPECT_TRUE(window.RowText(0).ends_with(" | XMPP carol@example.org")) << window.RowText(0);
+  EXPECT_EQ(shows(902), "Contacts: carol is carol@example.org (XMPP)");
 
   ASSERT_TRUE(ui_.PressButton(window, HostWindow::kIgnoreButton));
   EXPECT_EQ(host_->ContactByAddress("dave@example.org"), nullptr);
