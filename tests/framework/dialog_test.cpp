@@ -430,6 +430,13 @@ TEST_F(DialogTest, ALogGrownLineByLineScrollsSelectsAndClearsAsOneSetWhole) {
   // The steps did move the view: not a pane that stayed at the top.
   EXPECT_GT(whole[0].first, 0);
   EXPECT_LT(whole[1].first, whole[0].first);
+  // Text replaced inside the log makes the index anew.
+  log->SetWindowText("a\nb\nc\nd\ne\n");
+  log->SetSel(1, 7);
+  log->ReplaceSel("x\ny\nz\nw\n");
+  EXPECT_EQ(EditLineCount(rec), CountLineBreaks(rec.text) + 1);
+  for (int line = 0; line < EditLineCount(rec); ++line)
+    EXPECT_EQ(FindLineStart(rec, line).offset, FindLineStart(rec.text, line).offset) << line;
 }
 
 // A long log scrolled down shows, from the top of its text area, the lines
