@@ -148,12 +148,18 @@ void XmppLink::SendTo(const std::string& to, const OutboxRecord& message) {
 void XmppLink::ResendOverdue() {
   if (state_ != LinkState::kOnline) return;
   const auto due = Clock::now() - kResendAfter;
+  // A few a turn: a peer that is only slow would otherwise get the whole outbox
+  // again every kResendAfter, answer each copy, fall further behind with each,
+  // and what is new would wait behind copies of copies. One acknowledgement's
+  // `upto` confirms everything the peer has; a gap it asks for.
+  std::map<HANDLE, std::size_t> resent;
   for (const OutboxRecord& message : db_.Outbox()) {
     // A contact without a host online gets its messages from the server's
     // offline storage, or from the resending when its host comes online.
     if (!HostOnline(message.contact)) continue;
     auto sent = last_sent_.find(message.id);
-    if (sent == last_sent_.end() || sent->second < due) SendStored(message);
+    if (sent != last_sent_.end() && sent->second >= due) continue;
+    if (resent[message.contact]++ < kResendWindow) SendStored(message);
   }
 }
 

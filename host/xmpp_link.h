@@ -9,8 +9,8 @@
 // presence shows one, else to the bare address (where the server keeps it while
 // nobody is online). It stays in the outbox until the peer's host acknowledges
 // it, and is sent again, with the same id, after every login, when a host of the
-// contact comes online, and when unconfirmed for kResendAfter while one is. Once
-// confirmed it is kept a while longer (Database::kKeptSent), for a peer that
+// contact comes online, and when unconfirmed for kResendAfter while one is (the
+// oldest kResendWindow a turn). Once confirmed it is kept a while longer (Database::kKeptSent), for a peer that
 // asks for it again.
 //
 // Receiving: a game message is stored before it is acknowledged; if storing
@@ -67,6 +67,8 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr auto kResendAfter = std::chrono::seconds(3);
+  // The most overdue messages sent again to one contact each turn, oldest first.
+  static constexpr std::size_t kResendWindow = 16;
   static constexpr auto kGapWait = std::chrono::seconds(2);
   static constexpr auto kGapAskAgain = std::chrono::seconds(10);
 
