@@ -10,8 +10,8 @@
 // nobody is online). It stays in the outbox until the peer's host acknowledges
 // it, and is sent again, with the same id, after every login, when a host of the
 // contact comes online, and when unconfirmed for kResendAfter while one is (the
-// oldest kResendWindow a turn). Once confirmed it is kept a while longer (Database::kKeptSent), for a peer that
-// asks for it again.
+// oldest kResendWindow a turn). Once confirmed it is kept a while longer
+// (Database::kKeptSent), for a peer that asks for it again.
 //
 // Receiving: a game message is stored before it is acknowledged; if storing
 // fails there is no acknowledgement, so the sender tries again. Messages are
