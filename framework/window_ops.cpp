@@ -292,6 +292,7 @@ void Platform::SetText(HWND hwnd, const std::string& text) {
   WindowRecord* rec = Find(hwnd);
   if (!rec) return;
   rec->text = text;
+  DropLineIndex(*rec);
   // New text puts an edit's caret at the start and scrolls it to the top.
   rec->selStart = rec->selEnd = 0;
   // ... unless the user scrolled it back to read: it stays on the lines read,
@@ -303,7 +304,6 @@ void Platform::SetText(HWND hwnd, const std::string& text) {
   } else {
     rec->firstLine = 0;
   }
-  DropLineIndex(*rec);
   if (rec->child) {
     Invalidate(hwnd, nullptr, true);
   } else {
