@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +283,11 @@ struct KillMoment {
   const char* moment;
   const char* shows;
 };
+// Named in test listings by its name, not by its bytes (which hold addresses
+// that change from build to build).
+void PrintTo(const KillMoment& moment, std::ostream* out) {
+  *out << moment.name;
+}
 constexpr KillMoment kKillMoments[] = {
     {"BobAskedToSwap", &kBob, "moment: the swap question",
      "a box is open: Do you want to play as BLACK?"},
