@@ -29,7 +29,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 targets=(frames lib_file text_board game_windows load_game resource_script images
-         profile_database script xmpp_stanza)
+         profile_database script xmpp_stanza game_snapshot trusted_certificate xmpp_peers)
 if [ ${#only[@]} -gt 0 ]; then targets=("${only[@]}"); fi
 if [ "$total" -gt 0 ]; then seconds=$(( total / ${#targets[@]} )); fi
 [ "$seconds" -ge 1 ] || seconds=1
