@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "apps/platform_queue.h"
+#include "bench/bench_stats.h"
 #include "framework/headless/headless_driver.h"
 #include "host/host.h"
 #include "host/transport.h"
@@ -44,15 +45,8 @@ using Clock = std::chrono::steady_clock;
 constexpr size_t kEnds = 100;
 constexpr int kRestarts = 7;
 
-double Micros(Clock::duration d) {
-  return std::chrono::duration<double, std::micro>(d).count();
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using bench::Median;
+using bench::Micros;
 
 long ResidentBytes() {
   std::ifstream statm("/proc/self/statm");

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "apps/platform_queue.h"
+#include "bench/bench_stats.h"
 #include "framework/headless/headless.h"
 #include "game/judge.h"
 #include "host/host.h"
@@ -40,15 +41,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kMoves = 210;
 
-double Micros(Clock::duration d) {
-  return std::chrono::duration<double, std::micro>(d).count();
-}
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
+using bench::Median;
+using bench::Micros;
 
 bool EndsTheGame(const GameWindow& mover, int x, int y) {
   const uint32_t cell = mover.game.board.at(x, y);
