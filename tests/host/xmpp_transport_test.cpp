@@ -265,7 +265,12 @@ TEST_F(XmppTransportTest, ReconnectsAfterTheServerComesBack) {
   ASSERT_TRUE(WaitUntil([&] { return !alice.online(); }));
   std::string error;
   ASSERT_TRUE(server->Start(&error)) << error;
-  ASSERT_TRUE(WaitUntil([&] { return alice.online(); }));
+  // online() turns true on the network thread a moment before the listener
+  // hears of it: wait for what the listener was told, which is what is checked.
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard<std::mutex> lock(seen.mutex);
+    return std::count(seen.states.begin(), seen.states.end(), LinkState::kOnline) == 2;
+  }));
   std::lock_guard<std::mutex> lock(seen.mutex);
   EXPECT_EQ(seen.states.front(), LinkState::kConnecting);
   EXPECT_EQ(std::count(seen.states.begin(), seen.states.end(), LinkState::kOnline), 2);
