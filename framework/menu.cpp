@@ -88,6 +88,14 @@ UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable) {
   return previous;
 }
 
+UINT CMenu::CheckMenuItem(UINT nIDCheckItem, UINT nCheck) {
+  Item* item = Locate(nIDCheckItem, nCheck);
+  if (!item) return 0xFFFFFFFFu;
+  const UINT previous = item->flags & MF_CHECKED;
+  item->flags = (item->flags & ~MF_CHECKED) | (nCheck & MF_CHECKED);
+  return previous;
+}
+
 BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags) {
   if (nFlags & MF_BYPOSITION) {
     if (nPosition >= items_.size()) return FALSE;

@@ -47,6 +47,9 @@ class CMenu {
   // Sets MF_GRAYED / MF_DISABLED of an item; returns its previous state or
   // 0xFFFFFFFF when absent.
   UINT EnableMenuItem(UINT nIDEnableItem, UINT nEnable);
+  // Sets or clears MF_CHECKED of an item, which shows it ticked; returns its
+  // previous state (MF_CHECKED or 0) or 0xFFFFFFFF when absent.
+  UINT CheckMenuItem(UINT nIDCheckItem, UINT nCheck);
   BOOL DeleteMenu(UINT nPosition, UINT nFlags);
 
   // The items in order.

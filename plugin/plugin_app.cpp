@@ -193,6 +193,7 @@ GameWindow* PluginApp::FindOrCreateWindow(HANDLE hContact) {
   window->CreateModeless();
   if (window->m_hWnd != nullptr) window->PostMessage(WM_INITDIALOG, 0, 0);
   window->InitWindow();
+  window->LoadViewOptions();
   window->RestoreKept();
   if (window->m_hWnd != nullptr) window->ShowWindow(SW_HIDE);
   return window;

@@ -1,5 +1,6 @@
 // The board part of the game window: painting the position from the module's
 // bitmaps, turning a click into a point, and simulation mode.
+#include <string>
 #include <vector>
 
 #include "window/game_window.h"
@@ -37,6 +38,32 @@ inline constexpr size_t kMarksDrawnAfter = 3;
 inline constexpr UINT kWinningFrame = 0x10000;
 inline constexpr COLORREF kWinningColour = RGB(220, 0, 0);
 
+// The View options ride in a cell's image value above the bitmap and the
+// frame, so that a point whose number or mark changed is painted again: the
+// stone's number (0: none) and the last-stone mark.
+inline constexpr UINT kNumberShift = 17;
+inline constexpr UINT kNumberBits = 0xFFu << kNumberShift;  // a board holds 225 stones at most
+inline constexpr UINT kLastStoneMark = 1u << 25;
+inline constexpr UINT kBitmapBits = 0xFFFFu;
+inline constexpr COLORREF kMarkColour = RGB(220, 0, 0);
+
+// The View options as the profile keeps them: a letter each.
+inline constexpr char kViewSetting[] = "View";
+inline constexpr char kNumbersLetter = 'n';
+inline constexpr char kMarkerLetter = 'm';
+
+// Digits 3 pixels wide and 5 high, row by row, the top bit of each row's three
+// the leftmost pixel: "225" fits a stone of 15 pixels with a pixel between digits.
+inline constexpr uint8_t kDigitRows[10][5] = {
+    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
+    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
+};
+inline constexpr int kDigitWidth = 3;
+inline constexpr int kDigitHeight = 5;
+
+// A small red diamond, 5 pixels across, in the middle of the last stone.
+inline constexpr uint8_t kMarkRows[5] = {0x04, 0x0E, 0x1F, 0x0E, 0x04};
+
 // Beyond this many changed points one rectangle over the whole board is
 // cheaper to keep than a region of single points.
 inline constexpr int kMostSinglePoints = 32;
@@ -48,12 +75,105 @@ CRect CellRect(int x, int y) {
   return CRect(left, top, left + kStoneSize, top + kStoneSize);
 }
 
+void DrawNumber(CDC& dc, const CRect& cell, unsigned number, COLORREF colour) {
+  const std::string digits = std::to_string(number);
+  const int width = static_cast<int>(digits.size()) * (kDigitWidth + 1) - 1;
+  int left = cell.left + (kStoneSize - width) / 2;
+  const int top = cell.top + (kStoneSize - kDigitHeight) / 2;
+  for (const char digit : digits) {
+    for (int row = 0; row < kDigitHeight; ++row) {
+      const uint8_t bits = kDigitRows[digit - '0'][row];
+      for (int column = 0; column < kDigitWidth; ++column) {
+        if (bits & (4 >> column)) dc.FillSolidRect(left + column, top + row, 1, 1, colour);
+      }
+    }
+    left += kDigitWidth + 1;
+  }
+}
+
+void DrawLastStoneMark(CDC& dc, const CRect& cell) {
+  const int middle = kStoneSize / 2;
+  for (int row = 0; row < 5; ++row) {
+    for (int column = 0; column < 5; ++column) {
+      if (kMarkRows[row] & (0x10 >> column)) {
+        dc.FillSolidRect(cell.left + middle - 2 + column, cell.top + middle - 2 + row, 1, 1,
+                         kMarkColour);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 UINT GameWindow::CellImage(int x, int y) const {
-  const UINT image = StoneImage(x, y);
-  return image != 0 && winningCells[static_cast<size_t>(CellIndex(x, y))] ? image | kWinningFrame
-                                                                          : image;
+  UINT image = StoneImage(x, y);
+  if (image == 0) return 0;
+  if (winningCells[static_cast<size_t>(CellIndex(x, y))]) image |= kWinningFrame;
+  if (!showMoveNumbers && !showLastStoneMarker) return image;
+  // A stone's number counts the stones placed up to it, so the fifth-move
+  // proposals and their removal leave the chosen one the fifth; the last
+  // stone is the last one placed that is still there, a removal record after
+  // it or not.
+  const Board& shown = game.simulationMode ? game.simBoard : game.board;
+  const MoveList& moves = game.simulationMode ? game.simMoveList : game.moveList;
+  const uint32_t cell = shown.at(x, y);
+  if (cell != Black && cell != White) return image;
+  unsigned stones = 0, number = 0;
+  bool last = false;
+  for (const Move& move : moves) {
+    if (move.value != Black && move.value != White) continue;
+    ++stones;
+    const bool here = move.x == x && move.y == y;
+    if (here) number = stones;
+    if (shown.read(move.x, move.y) == move.value) last = here;
+  }
+  if (number == 0) return image;
+  if (showLastStoneMarker && last) {
+    // The mark stands in for the grey corners of the classic last stone.
+    if (image & kBitmapBits) {
+      const UINT bitmap = image & kBitmapBits;
+      const UINT plain = bitmap == kLastBlack      ? kBlackStone
+                         : bitmap == kLastWhite    ? kWhiteStone
+                         : bitmap == kLastSimWhite ? kSimWhiteStone
+                                                   : bitmap;
+      image = (image & ~kBitmapBits) | plain;
+    }
+    image |= kLastStoneMark;
+  }
+  if (showMoveNumbers) image |= (number & 0xFFu) << kNumberShift;
+  return image;
+}
+
+void GameWindow::LoadViewOptions() {
+  const std::optional<std::string> kept =
+      host != nullptr ? host->ReadKept(nullptr, kViewSetting) : std::nullopt;
+  if (!kept) return;
+  SetViewOption(kCmdMoveNumbers, kept->find(kNumbersLetter) != std::string::npos);
+  SetViewOption(kCmdLastStoneMarker, kept->find(kMarkerLetter) != std::string::npos);
+}
+
+void GameWindow::SetViewOption(UINT command, bool on) {
+  (command == kCmdMoveNumbers ? showMoveNumbers : showLastStoneMarker) = on;
+  if (CMenu* menu = GetMenu(); menu != nullptr) menu->CheckMenuItem(command, on ? MF_CHECKED : 0);
+  InvalidateBoard();
+}
+
+void GameWindow::OnMoveNumbers() {
+  SetViewOption(kCmdMoveNumbers, !showMoveNumbers);
+  KeepViewOptions();
+}
+
+void GameWindow::OnLastStoneMarker() {
+  SetViewOption(kCmdLastStoneMarker, !showLastStoneMarker);
+  KeepViewOptions();
+}
+
+void GameWindow::KeepViewOptions() {
+  if (host == nullptr) return;
+  std::string letters;
+  if (showMoveNumbers) letters += kNumbersLetter;
+  if (showLastStoneMarker) letters += kMarkerLetter;
+  host->WriteKept(nullptr, kViewSetting, letters);
 }
 
 void GameWindow::FindWinningRow() {
@@ -108,8 +228,11 @@ void GameWindow::InvalidateBoard() {
 
 void GameWindow::DrawBoard() {
   if (m_hWnd == nullptr) return;
+  // A point whose image changed without being invalidated (the row that won
+  // is found only once the result is there, after the stone that made it
+  // asked for its own point) is painted now with the rest.
+  InvalidateBoard();
   CPaintDC dc(this);
-  FindWinningRow();
   // Drawing is clipped to what is invalid: a few points after a move.
   dc.DrawBitmap(kBoardBitmap, kBoardImageX, kBoardImageY, kBoardImageSize, kBoardImageSize);
 
@@ -119,13 +242,22 @@ void GameWindow::DrawBoard() {
   hIcon = ::LoadIcon(icon);
   SetIcon(hIcon, FALSE);
 
+  const Board& shown = game.simulationMode ? game.simBoard : game.board;
   for (int x = 0; x < kBoardSize; ++x) {
     for (int y = 0; y < kBoardSize; ++y) {
       const CRect cell = CellRect(x, y);
       if (!dc.RectVisible(&cell)) continue;
       const UINT image = CellImage(x, y);
       if (image != 0) {
-        dc.DrawBitmap(image & ~kWinningFrame, cell.left, cell.top, kStoneSize, kStoneSize);
+        dc.DrawBitmap(image & kBitmapBits, cell.left, cell.top, kStoneSize, kStoneSize);
+      }
+      if (const UINT number = (image & kNumberBits) >> kNumberShift; number != 0) {
+        const COLORREF ink = image & kLastStoneMark    ? kMarkColour
+                             : shown.at(x, y) == Black ? RGB(255, 255, 255)
+                                                       : RGB(0, 0, 0);
+        DrawNumber(dc, cell, number, ink);
+      } else if (image & kLastStoneMark) {
+        DrawLastStoneMark(dc, cell);
       }
       if (image & kWinningFrame) {
         dc.FillSolidRect(cell.left, cell.top, kStoneSize, 1, kWinningColour);

@@ -46,6 +46,8 @@ const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
       OnNotify<BN_CLICKED, kSimButton, &GameWindow::OnSim>(),
       OnCommand<kCmdLoadGame, &GameWindow::OnLoadGame>(),
       OnCommand<kCmdClearLog, &GameWindow::OnClearLog>(),
+      OnCommand<kCmdMoveNumbers, &GameWindow::OnMoveNumbers>(),
+      OnCommand<kCmdLastStoneMarker, &GameWindow::OnLastStoneMarker>(),
   };
   static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
   return &kMap;

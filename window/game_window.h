@@ -49,6 +49,8 @@ inline constexpr UINT kCmdLoadGame = 32780;
 inline constexpr UINT kCmdResign = 32782;
 inline constexpr UINT kCmdOfferDraw = 32783;
 inline constexpr UINT kCmdClearLog = 32781;
+inline constexpr UINT kCmdMoveNumbers = 32785;
+inline constexpr UINT kCmdLastStoneMarker = 32786;
 inline constexpr UINT kSysCmdAbout = 0x0010;
 inline constexpr UINT_PTR kClockTimer = 0;
 inline constexpr UINT kClockPeriodMs = 1000;
@@ -101,6 +103,12 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   UINT CellImage(int x, int y) const;  // the stone's image, framed when it won
   UINT StoneImage(int x, int y) const;
   void FindWinningRow();
+  // The View menu's choices, kept in the profile for every game window: move
+  // numbers on the stones, and a mark on the last stone placed that stays
+  // when a removal record follows it.
+  void LoadViewOptions();
+  void SetViewOption(UINT command, bool on);
+  void KeepViewOptions();
 
   // ---- The game at a glance ----
 
@@ -149,6 +157,8 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void OnSim();
   void OnLoadGame();
   void OnClearLog();
+  void OnMoveNumbers();
+  void OnLastStoneMarker();
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   const AFX_MSGMAP* GetMessageMap() const override;
@@ -225,6 +235,8 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   static constexpr UINT kCellNotPainted = 0xFFFFFFFF;
   std::array<UINT, kCellCount> paintedCells;  // filled by the constructor
   std::bitset<kCellCount> winningCells;       // the row that won, as last found
+  bool showMoveNumbers = false;               // View > Move Numbers
+  bool showLastStoneMarker = false;           // View > Last Stone Marker
 };
 
 }  // namespace tessaro

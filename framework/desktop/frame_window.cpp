@@ -42,6 +42,8 @@ void AddItems(const CMenu& menu, std::vector<Fl_Menu_Item>& out, std::deque<std:
     Fl_Menu_Item item = EmptyItem();
     item.text = labels.back().c_str();
     if (source.flags & (MF_GRAYED | MF_DISABLED)) item.flags |= FL_MENU_INACTIVE;
+    // A ticked item shows its box; the tick itself is the window's to set.
+    if (source.flags & MF_CHECKED) item.flags |= FL_MENU_TOGGLE | FL_MENU_VALUE;
     if ((source.flags & MF_POPUP) && source.popup) {
       item.flags |= FL_SUBMENU;
       out.push_back(item);

@@ -326,6 +326,61 @@ TEST_F(BoardView, TheWinningRowIsFramedOnBothBoards) {
   }
 }
 
+// The View options: each stone numbered in the order the stones came (the
+// chosen proposal is the fifth, its removed twin counts for nothing), and a
+// mark on the last stone that stays when a removal record follows it. Both
+// are drawn as a repaint of the whole board draws them, and are kept in the
+// profile for the windows of the next run.
+TEST_F(BoardView, ViewOptionsNumberTheStonesAndMarkTheLastOne) {
+  OpenBoth();
+  PlayThroughChoice();  // the last record removes the proposal at (6, 9)
+  ASSERT_EQ(black->game.moveList.back().value, static_cast<uint32_t>(Empty));
+  EXPECT_TRUE(PointShows(*black, 9, 9, kBlackImage));  // the classic look: no mark
+  constexpr COLORREF kRed = RGB(220, 0, 0), kWhite = RGB(255, 255, 255), kBlack = RGB(0, 0, 0);
+  // The top row of a digit, 5 pixels down and centred; the middle of a stone.
+  const auto digitTop = [&](int x, int y, int column) {
+    return ui.Pixel(*black, ImageLeft(x) + 6 + column, ImageTop(y) + 5);
+  };
+  const auto middle = [&](int x, int y) {
+    return ui.Pixel(*black, ImageLeft(x) + 7, ImageTop(y) + 7);
+  };
+
+  ASSERT_TRUE(ui.ChooseMenu(*black, kCmdLastStoneMarker));
+  EXPECT_EQ(middle(9, 9), kRed);
+  EXPECT_NE(middle(8, 8), kRed);
+  ASSERT_TRUE(ui.ChooseMenu(*black, kCmdMoveNumbers));
+  // "5" on the last stone in red, "1" white on black, "2" (black's white
+  // opening stone) black on white.
+  EXPECT_EQ(digitTop(9, 9, 0), kRed);
+  EXPECT_EQ(digitTop(9, 9, 2), kRed);
+  EXPECT_EQ(digitTop(7, 7, 1), kWhite);
+  EXPECT_NE(digitTop(7, 7, 0), kWhite);
+  EXPECT_EQ(digitTop(7, 8, 0), kBlack);
+  EXPECT_EQ(black->GetMenu()->GetMenuState(kCmdMoveNumbers, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
+  const Image partly = ui.Snapshot(*black);
+  Repaint(*black);
+  EXPECT_TRUE(partly.pixels == ui.Snapshot(*black).pixels);
+
+  // The next stone takes the mark; the peer's window keeps its own look.
+  ClickPoint(*white, 10, 10);
+  EXPECT_EQ(digitTop(9, 9, 0), kWhite);
+  EXPECT_EQ(ui.Pixel(*black, ImageLeft(10) + 6, ImageTop(10) + 5), kRed);
+  EXPECT_TRUE(PointShows(*white, 9, 9, kBlackImage));
+
+  Restart();
+  OpenBoth();
+  for (GameWindow* window : {black, white}) {
+    SCOPED_TRACE(window->game.peerName);
+    EXPECT_TRUE(window->showMoveNumbers);
+    EXPECT_TRUE(window->showLastStoneMarker);
+  }
+  ASSERT_TRUE(ui.ChooseMenu(*black, kCmdMoveNumbers));
+  ASSERT_TRUE(ui.ChooseMenu(*black, kCmdLastStoneMarker));
+  EXPECT_TRUE(PointShows(*black, 9, 9, kBlackImage));
+  EXPECT_TRUE(PointShows(*black, 10, 10, kLastWhiteImage));
+  EXPECT_EQ(black->GetMenu()->GetMenuState(kCmdMoveNumbers, MF_BYCOMMAND) & MF_CHECKED, 0u);
+}
+
 // ---- Click to point ----
 
 TEST_F(BoardView, ClickSelectsThePointUnderIt) {

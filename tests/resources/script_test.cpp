@@ -117,11 +117,21 @@ TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
       entry += " " + option;
     seen.push_back(entry);
   }
-  const std::vector<std::string> expected = {
-      "[&Game]",          "S&ave Game 32778",  "&Load Game 32780",
-      "&Clear Log 32781", "&Reset 32771",      "Set &Timer 32775",
-      "Re&sign 32782",    "Offer &Draw 32783", " 32772 MENUBARBREAK",
-      "E&xit 32773",      "[&Help]",           "&About 32774"};
+  const std::vector<std::string> expected = {"[&Game]",
+                                             "S&ave Game 32778",
+                                             "&Load Game 32780",
+                                             "&Clear Log 32781",
+                                             "&Reset 32771",
+                                             "Set &Timer 32775",
+                                             "Re&sign 32782",
+                                             "Offer &Draw 32783",
+                                             " 32772 MENUBARBREAK",
+                                             "E&xit 32773",
+                                             "[&View]",
+                                             "&Move Numbers 32785",
+                                             "&Last Stone Marker 32786",
+                                             "[&Help]",
+                                             "&About 32774"};
   EXPECT_EQ(seen, expected);
 }
 
