@@ -344,8 +344,11 @@ std::string FormatLibTree(const LibTree& tree) {
                      : ", after " + MoveName(tree, from) + " of " + LineName(lineOf[from]) + ":");
     }
     if (lineStart[line] == kNoLibNode) out += " no moves";
-    for (uint32_t node = lineStart[line]; node != kNoLibNode; node = firstMove[node])
-      out += " " + MoveName(tree, node);
+    // Appended piece by piece: no temporary string per move.
+    for (uint32_t node = lineStart[line]; node != kNoLibNode; node = firstMove[node]) {
+      out += ' ';
+      out += MoveName(tree, node);
+    }
     out += "\n";
     if (line == 0) appendTextsAt(0);
     for (uint32_t node = lineStart[line]; node != kNoLibNode; node = firstMove[node])
