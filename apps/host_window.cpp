@@ -225,7 +225,9 @@ void HostWindow::ShowSelected() {
   if (selected_ >= 0 && selected_ < static_cast<int>(rows_.size())) {
     const HANDLE contact = rows_[static_cast<size_t>(selected_)];
     if (const std::string address = host_.AddressOf(contact); !address.empty()) {
-      line += " " + std::string(host_.DisplayName(contact)) + " is " + address;
+      line += ' ';
+      line += host_.DisplayName(contact);
+      line += " is " + address;
       if (const std::string network = NetworkOf(host_, contact); !network.empty())
         line += " (" + network + ")";
     }

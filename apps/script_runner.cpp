@@ -80,7 +80,9 @@ std::optional<CPoint> ParsePoint(const std::string& text) {
 
 // "h8" for the point (7,7): the column letter, the row from the bottom.
 std::string PointName(int x, int y) {
-  return std::string(1, static_cast<char>('a' + x)) + std::to_string(kBoardSize - y);
+  std::string name(1, static_cast<char>('a' + x));
+  name += std::to_string(kBoardSize - y);
+  return name;
 }
 
 std::string Unwrapped(std::string log) {

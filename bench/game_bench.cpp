@@ -139,8 +139,8 @@ class Table {
     ui_.AnswerMessageBox(IDNO);
     ui_.ChooseMenu(*black_, kCmdReset);
     ui_.RunUntilIdle();
-    black_->logText.clear();
-    white_->logText.clear();
+    black_->SetLog({});
+    white_->SetLog({});
     ui_.driver().ClearShown();
   }
 

@@ -73,6 +73,18 @@ void CRichEditCtrl::ReplaceSel(const char* lpszNewText, BOOL) {
 long CRichEditCtrl::GetTextLength() const {
   return GetWindowTextLength();
 }
+const std::string& CRichEditCtrl::GetTextRef() const {
+  static const std::string kNoText;
+  const WindowRecord* r =
+      tessaro::Platform::Current() ? tessaro::Platform::Current()->Find(m_hWnd) : nullptr;
+  return r ? r->text : kNoText;
+}
+void CRichEditCtrl::SetText(const std::string& text) {
+  if (Platform* p = Platform::Current()) p->SetText(m_hWnd, text);
+}
+void CRichEditCtrl::ReplaceSel(std::string_view text) {
+  tessaro::ReplaceEditSelection(m_hWnd, text);
+}
 int CRichEditCtrl::GetLineCount() const {
   return LineCount(m_hWnd);
 }

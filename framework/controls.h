@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "framework/wnd.h"
 
@@ -32,6 +33,13 @@ class CRichEditCtrl : public CWnd {
   void GetSel(long& nStartChar, long& nEndChar) const;
   void ReplaceSel(const char* lpszNewText, BOOL bCanUndo = FALSE);
   long GetTextLength() const;
+  // The control's text itself, not a copy: an owner that keeps a long text
+  // in the control reads it here instead of holding it twice.
+  const std::string& GetTextRef() const;
+  // As SetWindowText and ReplaceSel, but every byte of `text` counts, a NUL
+  // too (the C string forms end at one).
+  void SetText(const std::string& text);
+  void ReplaceSel(std::string_view text);
   int GetLineCount() const;
   int GetFirstVisibleLine() const;
 };

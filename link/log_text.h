@@ -16,7 +16,7 @@ namespace tessaro {
 // The log pane shows a fixed-pitch font; 28 characters fill a line.
 inline constexpr size_t kLogWidth = 28;
 
-// The text as it is appended to `logText`: wrapped at blanks and ended by one
+// The text as it is appended to the game log: wrapped at blanks and ended by one
 // LF. A break goes in front of the blank before a word when the blank after
 // that word lies more than kLogWidth positions past the line's start (the
 // start of the text, or the LF that began the line); that blank then begins

@@ -17,26 +17,38 @@ void CaretToEnd(CWnd* pane, size_t end) {
 
 }  // namespace
 
+CRichEditCtrl* GameWindow::LogPane() const {
+  return m_hWnd != nullptr ? static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane)) : nullptr;
+}
+
+const std::string& GameWindow::LogText() const {
+  const CRichEditCtrl* pane = LogPane();
+  return pane != nullptr ? pane->GetTextRef() : logBeforePane;
+}
+
+void GameWindow::SetLog(std::string text) {
+  CRichEditCtrl* pane = LogPane();
+  if (pane == nullptr) {
+    logBeforePane = std::move(text);
+    return;
+  }
+  pane->SetText(text);
+}
+
 void GameWindow::AppendLog(const std::string& text) {
   const std::string entry = WrapLogEntry(text);
-  logText += entry;
   KeepLogEntry(entry);
-  if (m_hWnd == nullptr) return;
   // The pane gets the new entry added at its end, which costs what the entry
   // costs however long the log is; it repaints the lines in view, and the
-  // board is not painted again for a line of text. A pane that holds other
-  // than the log before this entry (the log was set in whole) gets it whole.
-  auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane));
-  if (pane == nullptr) return;
-  const size_t before = logText.size() - entry.size();
-  if (static_cast<size_t>(pane->GetTextLength()) == before &&
-      entry.find('\0') == std::string::npos) {
-    CaretToEnd(pane, before);
-    pane->ReplaceSel(entry.c_str());
-  } else {
-    UpdateData(FALSE);
-    CaretToEnd(pane, logText.size());
+  // board is not painted again for a line of text.
+  CRichEditCtrl* pane = LogPane();
+  if (pane == nullptr) {
+    logBeforePane += entry;
+    return;
   }
+  const long end = pane->GetTextLength();
+  CaretToEnd(pane, static_cast<size_t>(end));
+  pane->ReplaceSel(std::string_view(entry));
 }
 
 void GameWindow::OnOK() {

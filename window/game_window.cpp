@@ -71,6 +71,12 @@ int GameWindow::CreateModeless() {
 
 BOOL GameWindow::OnInitDialog() {
   CDialog::OnInitDialog();
+  // The pane takes over what was logged before the window was made; a window
+  // opened again (the same message comes once more) shows its newest line.
+  if (CRichEditCtrl* pane = LogPane()) {
+    if (!logBeforePane.empty()) SetLog(std::exchange(logBeforePane, {}));
+    pane->SetSel(pane->GetTextLength(), pane->GetTextLength());
+  }
   if (CMenu* systemMenu = GetSystemMenu(FALSE); systemMenu != nullptr && !aboutItemAdded) {
     const std::string about = LoadString(kAboutStringId);
     if (!about.empty()) {
@@ -103,11 +109,6 @@ void GameWindow::InitWindow() {
   if (m_hWnd != nullptr) SetWindowText(game.peerName);
 }
 
-void GameWindow::DoDataExchange(CDataExchange* pDX) {
-  CDialog::DoDataExchange(pDX);
-  DDX_Text(pDX, kLogPane, logView);
-}
-
 // ---- Painting ----
 
 void GameWindow::OnPaint() {
@@ -125,8 +126,8 @@ void GameWindow::OnPaint() {
     return;
   }
   DrawBoard();
-  if (auto* pane = static_cast<CRichEditCtrl*>(GetDlgItem(kLogPane))) {
-    const long end = static_cast<long>(logText.size());
+  if (CRichEditCtrl* pane = LogPane()) {
+    const long end = pane->GetTextLength();
     long from = 0, to = 0;
     pane->GetSel(from, to);
     // Each log line leaves the caret at the end: setting it there again would
@@ -193,8 +194,7 @@ void GameWindow::OnClose() {
 
 void GameWindow::OnClearLog() {
   ForgetLog();
-  logText.clear();
-  UpdateData(FALSE);
+  SetLog({});
 }
 
 }  // namespace tessaro

@@ -85,8 +85,18 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
 
   // ---- Log and clocks ----
 
-  // Wraps `text` and appends it to the log; sends nothing.
+  // Wraps `text` and appends it to the log; sends nothing. Every byte is
+  // kept, a NUL too (a peer's text or an echoed damaged command may hold
+  // one): the pane holds the log whole and shows every entry after it.
   void AppendLog(const std::string& text);
+  // The log's text. Once the window is made the log pane holds it, and this
+  // is the pane's own text: a long log is held once, not twice.
+  const std::string& LogText() const;
+  // Sets the log's text whole (what the pane shows too), as a cleared or a
+  // restored log; the next paint puts its caret at the end.
+  void SetLog(std::string text);
+  // The log pane, when the window is made.
+  CRichEditCtrl* LogPane() const;
   // Starts (or restarts) the one-second clock timer.
   void StartClockTimer();
   // Writes both clocks into their labels and repaints just those.
@@ -139,7 +149,6 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
 
   BOOL OnInitDialog() override;
   void OnOK() override;
-  void DoDataExchange(CDataExchange* pDX) override;
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnPaint();
   void OnTimer(UINT_PTR nIDEvent);
@@ -195,16 +204,13 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   // ---- State ----
   Game game{*this};
   GameLink link{*this};
-  std::string logText;
   std::deque<GameLink*> inbox;
   std::string incomingText;
   std::string saveFile;
   HANDLE hContact = nullptr;
   GameHost* host = nullptr;  // the messenger this window runs in
-  // What the dialog's data exchange gives the log pane: the log itself (an
-  // entry goes to the pane on its own; the whole text only when the log is
-  // set in whole).
-  std::string& logView = logText;
+  // The log before the window is made (the pane takes it over then).
+  std::string logBeforePane;
   HICON hIcon = nullptr;
   CFont logFont;
   std::string publishedStatus;  // what the host was last told

@@ -78,8 +78,7 @@ void GameWindow::RestoreKept() {
     if (std::optional<std::string> entry = host->ReadKept(hContact, EntryName(n).c_str()))
       log += *entry;
   }
-  logText = log + logText;
-  if (m_hWnd != nullptr) UpdateData(FALSE);
+  SetLog(log + LogText());
 
   const std::optional<std::string> kept = host->ReadKept(hContact, kGameSetting);
   if (!kept) return;

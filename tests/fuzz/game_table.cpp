@@ -38,8 +38,7 @@ void GameTable::StartInput() {
     window->game.simulationMode = 0;
     window->game.moveList.clear();  // no question about saving the old game
     window->ResetGame();
-    window->logText.clear();
-    window->logView.clear();
+    window->SetLog({});
     window->game.clockSetting = 0;
     window->game.myClock = 0;
   }

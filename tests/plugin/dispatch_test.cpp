@@ -257,14 +257,14 @@ TEST_F(Dispatcher, CommandsNoPeerSendsAreRefusedWithOneLogLine) {
     const Board board = white->game.board;
     const std::vector<Move> moves = white->game.moveList;
     const uint32_t colour = white->game.myColor, turn = white->game.myTurn;
-    const std::string log = white->logText;
+    const std::string log = white->LogText();
     Deliver(alice, test.frame);
     Settle();
     EXPECT_EQ(white->game.board, board);
     EXPECT_EQ(white->game.moveList, moves);
     EXPECT_EQ(white->game.myColor, colour);
     EXPECT_EQ(white->game.myTurn, turn);
-    EXPECT_EQ(white->logText, log + WrapLogEntry(test.line));
+    EXPECT_EQ(white->LogText(), log + WrapLogEntry(test.line));
   }
   EXPECT_EQ(BoxCount(), 0u);
   EXPECT_THAT(SentFrames(alice), ::testing::SizeIs(1));  // the sides sentence only

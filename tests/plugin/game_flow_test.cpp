@@ -531,15 +531,15 @@ TEST_P(Restarted, GameAndLogComeBackAndPlayOn) {
   OpenBoth();
   Play(0, cut);
   const std::string blackGame = black->game.Snapshot(), whiteGame = white->game.Snapshot();
-  const std::string blackLog = black->logText, whiteLog = white->logText;
+  const std::string blackLog = black->LogText(), whiteLog = white->LogText();
   const size_t sent = SentFrames(bob).size() + SentFrames(alice).size();
 
   Restart();
   OpenBoth();
   EXPECT_EQ(black->game.Snapshot(), blackGame);
   EXPECT_EQ(white->game.Snapshot(), whiteGame);
-  EXPECT_EQ(black->logText, blackLog);
-  EXPECT_EQ(white->logText, whiteLog);
+  EXPECT_EQ(black->LogText(), blackLog);
+  EXPECT_EQ(white->LogText(), whiteLog);
   EXPECT_EQ(SentFrames(bob).size() + SentFrames(alice).size(), sent) << "restoring sent something";
   EXPECT_EQ(host->StatusOf(bob), cut == std::size(kWholeGame) ? "BLACK win, 5 in row"
                                  : black->game.myTurn         ? "your move"

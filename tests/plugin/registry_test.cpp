@@ -64,7 +64,7 @@ TEST_F(Registry, HiddenWindowHoldsTheTextUntilAPaintDrainsIt) {
   // string, with one inbox entry per message.
   EXPECT_EQ(window.incomingText, std::string(kHelloFrame) + kAgainFrame);
   EXPECT_EQ(window.inbox.size(), 2u);
-  EXPECT_TRUE(window.logText.empty());
+  EXPECT_TRUE(window.LogText().empty());
 
   Settle();
   EXPECT_TRUE(window.incomingText.empty());

@@ -226,7 +226,7 @@ TEST_F(Soak, DamagedFramesShowOnlyAsTheReceiveError) {
       const std::vector<Move> moves = receiver.game.moveList;
       const Board board = receiver.game.board;
       const uint32_t colour = receiver.game.myColor, turn = receiver.game.myTurn;
-      const std::string peerLog = peer.logText;
+      const std::string peerLog = peer.LogText();
       ui.driver().ClearShown();
       ui.driver().ClearScripts();
       Deliver(toBlack ? bob : alice, damage.apply(frames[Random(std::size(frames))]));
@@ -242,12 +242,12 @@ TEST_F(Soak, DamagedFramesShowOnlyAsTheReceiveError) {
         // The box, and the reply the peer logs.
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, "Receive error 0x01");
-        ASSERT_GT(peer.logText.size(), peerLog.size());
-        EXPECT_EQ(peer.logText.compare(0, peerLog.size(), peerLog), 0);
-        EXPECT_EQ(peer.logText.substr(peerLog.size(), 13), "Receive error");
+        ASSERT_GT(peer.LogText().size(), peerLog.size());
+        EXPECT_EQ(peer.LogText().compare(0, peerLog.size(), peerLog), 0);
+        EXPECT_EQ(peer.LogText().substr(peerLog.size(), 13), "Receive error");
       } else {
         EXPECT_TRUE(boxes.empty());
-        EXPECT_EQ(peer.logText, peerLog);
+        EXPECT_EQ(peer.LogText(), peerLog);
       }
       ASSERT_NO_FATAL_FAILURE(ExpectInStep(damage.name)) << "seed " << seed;
     }

@@ -122,6 +122,16 @@ TEST_F(Transport, OneFrameMayCarrySeveralCommands) {
   EXPECT_EQ(black->game.peerClock, 7);
 }
 
+// A NUL byte in a peer's text stays in the log, and the pane (which holds
+// the log) keeps that line whole and every line after it.
+TEST_F(Transport, ANulByteInAPeersTextStaysInTheLogWithTheLinesAfterIt) {
+  Deliver(bob, FrameOf(CmdText, std::string("a\0b", 3)));
+  Deliver(bob, FrameOf(CmdText, "next"));
+  Settle();
+  ASSERT_NE(black->LogPane(), nullptr);
+  EXPECT_THAT(LogLines(*black), ElementsAre(std::string("a\0b", 3), "next"));
+}
+
 // Damaged texts. A text that cannot be read is dropped without a word; only a
 // command running past the end of the bytes is reported, with a box here and
 // a reply in the peer's log.
@@ -129,6 +139,8 @@ TEST_F(Transport, DamagedFrames) {
   const std::string hi = FrameOf(CmdText, "hi");
   const std::string hiOddDigit = hi.substr(0, hi.size() - 1);
   const std::string shortText = "#RQ02000000050000006869";  // says 5 bytes, holds 2
+  std::string lengthFive = PacketBytes(CmdText, "hi");      // what shortText carries
+  lengthFive[4] = '\x05';
   const std::string withHeaderTail = FrameOf(CmdText, "ok") + "01000000";
   struct Case {
     const char* name;
@@ -147,7 +159,7 @@ TEST_F(Transport, DamagedFrames) {
        {hiOddDigit, FrameOf(CmdText, "ok")},
        {},
        ""},
-      {"a length past the end", {shortText}, {}, PacketBytes(CmdText, "hi").replace(4, 1, "\x05")},
+      {"a length past the end", {shortText}, {}, lengthFive},
       {"an odd last digit shortens the data",
        {hiOddDigit},
        {},
@@ -163,8 +175,8 @@ TEST_F(Transport, DamagedFrames) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    black->logText.clear();
-    white->logText.clear();
+    black->SetLog({});
+    white->SetLog({});
     ui.driver().ClearShown();
     const size_t sentBefore = SentFrames(bob).size();
 
@@ -186,7 +198,7 @@ TEST_F(Transport, DamagedFrames) {
       // at most once, in front of the bracket.
       const std::string logged =
           reply.size() > 28 ? "Receive error\n (" + test.echoed + ")\n" : reply + "\n";
-      EXPECT_EQ(white->logText, logged);
+      EXPECT_EQ(white->LogText(), logged);
     }
     EXPECT_TRUE(black->incomingText.empty());
   }
@@ -195,7 +207,7 @@ TEST_F(Transport, DamagedFrames) {
 TEST_F(Transport, UnknownCodesAreRefusedAndTheRestOfTheFrameGoesOn) {
   for (uint32_t code : {8u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
     SCOPED_TRACE(code);
-    black->logText.clear();
+    black->SetLog({});
     ui.driver().ClearShown();
     const size_t flashes = FlashCount(*black);
     Deliver(bob, "#RQ" + FrameOf(static_cast<int32_t>(code), "xyz").substr(3) +
@@ -224,7 +236,7 @@ TEST_F(Transport, BurstsLongerThanOneDecodingArriveWhole) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    black->logText.clear();
+    black->SetLog({});
     std::vector<std::string> expected;
     for (size_t i = 0; i < test.sizes.size(); ++i) {
       const std::string text(test.sizes[i], static_cast<char>('a' + i % 26));
@@ -259,7 +271,7 @@ TEST_F(Transport, LongMessagesAreReadWholeOrDroppedWhole) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    black->logText.clear();
+    black->SetLog({});
     std::string message = "#RQ";
     for (size_t i = 0; i < test.commands; ++i)
       message += FrameOf(CmdText, std::string(30, static_cast<char>('a' + i % 26))).substr(3);
@@ -268,7 +280,7 @@ TEST_F(Transport, LongMessagesAreReadWholeOrDroppedWhole) {
     const std::vector<std::string> lines = LogLines(*black);
     if (test.dropped) {
       // The host's blob is the text and its closing zero.
-      EXPECT_EQ(black->logText,
+      EXPECT_EQ(black->LogText(),
                 WrapLogEntry("A game message of " + std::to_string(message.size() + 1) +
                              " bytes was too long; dropped"));
     } else {

@@ -63,7 +63,7 @@ void TwoPlayers::PostClick(GameWindow& window, int x, int y) {
 std::vector<std::string> TwoPlayers::LogLines(const GameWindow& window) {
   std::vector<std::string> lines;
   std::string line;
-  for (char c : window.logText) {
+  for (char c : window.LogText()) {
     if (c == '\n') {
       lines.push_back(line);
       line.clear();

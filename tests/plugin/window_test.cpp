@@ -73,7 +73,7 @@ TEST_P(Hiding, HidesTheWindowAndReopeningShowsTheSameGame) {
   EXPECT_EQ(black->game.moveList, (MoveList{{7, 7, Black}}));
   EXPECT_EQ(black->game.myColor, Black);
   EXPECT_EQ(LogLines(*black).back(), "Me: still there?");
-  EXPECT_EQ(ControlText(*black, kLogPane), black->logText);
+  EXPECT_EQ(ControlText(*black, kLogPane), black->LogText());
   EXPECT_TRUE(ui.driver().MessageBoxes().empty());
 }
 
@@ -95,16 +95,16 @@ TEST_F(Window, ClearLogEmptiesThePaneAndLaterLinesStartAfresh) {
   OpenBoth();
   ClickPoint(*black, 7, 7);
   Chat(*white, "hello");
-  ASSERT_FALSE(black->logText.empty());
+  ASSERT_FALSE(black->LogText().empty());
 
   ASSERT_TRUE(ui.ChooseMenu(*black, kCmdClearLog));
-  EXPECT_TRUE(black->logText.empty());
+  EXPECT_TRUE(black->LogText().empty());
   EXPECT_EQ(ControlText(*black, kLogPane), "");
-  EXPECT_FALSE(white->logText.empty());  // only this side's log
+  EXPECT_FALSE(white->LogText().empty());  // only this side's log
 
   Chat(*white, "again");
-  EXPECT_EQ(black->logText, WrapLogEntry("Me: again"));
-  EXPECT_EQ(ControlText(*black, kLogPane), black->logText);
+  EXPECT_EQ(black->LogText(), WrapLogEntry("Me: again"));
+  EXPECT_EQ(ControlText(*black, kLogPane), black->LogText());
 }
 
 TEST_F(Window, AboutBoxFromTheMenuAndFromTheSystemMenu) {
