@@ -18,7 +18,8 @@ namespace {
 // 2 added the XMPP link: contact addresses, outbox, sequence state, received ids,
 // held messages, contact requests and the connection's history. The table of
 // confirmed messages kept came later without a new number: a host that does not
-// know it leaves it alone.
+// know it leaves it alone. So did the requests' subscription mark, a column with
+// a default that an older host's inserts leave at 0.
 constexpr int kSchemaVersion = 2;
 
 // How long a write waits for another connection's lock before it fails.
@@ -80,7 +81,8 @@ constexpr const char* kLinkSchema = R"sql(
     address TEXT PRIMARY KEY,
     first_seen INTEGER NOT NULL,
     messages INTEGER NOT NULL,
-    last_text BLOB NOT NULL);
+    last_text BLOB NOT NULL,
+    subscription INTEGER NOT NULL DEFAULT 0);
   CREATE TABLE IF NOT EXISTS connection_log(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     timestamp INTEGER NOT NULL,
@@ -130,7 +132,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, std::string* e
   }
   const std::string stamp = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
   if (!db->Exec(kSchema) || !db->Upgrade(found) || !db->Exec(kLinkSchema) ||
-      !db->Exec(stamp.c_str())) {
+      !db->AddLaterColumns() || !db->Exec(stamp.c_str())) {
     *error = "cannot open profile " + where + ": " + db->last_error_;
     return nullptr;
   }
@@ -159,6 +161,16 @@ bool Database::Upgrade(int64_t found) {
   // Layout 1 had no contact addresses.
   if (found == 1) return Exec("ALTER TABLE contacts ADD COLUMN address TEXT NOT NULL DEFAULT ''");
   return true;
+}
+
+bool Database::AddLaterColumns() {
+  bool found = false;
+  {
+    Statement columns(*statements_, "PRAGMA table_info(requests)", &last_error_);
+    while (columns.Step() == SQLITE_ROW)
+      found = found || columns.Text(1) == "subscription";
+  }
+  return found || Exec("ALTER TABLE requests ADD COLUMN subscription INTEGER NOT NULL DEFAULT 0");
 }
 
 Database::Database(sqlite3* db) : db_(db), statements_(std::make_unique<StatementCache>(db)) {}

@@ -51,13 +51,14 @@ struct InboundState {
   uint64_t next = 1;
 };
 
-// A message from an address that is not a contact, kept for the player to accept
-// or ignore. One record per address.
+// A message or a presence subscription request from an address that is not a
+// contact, kept for the player to accept or decline. One record per address.
 struct ContactRequest {
   std::string address;
   uint32_t first_seen = 0;
-  uint32_t messages = 0;
-  std::string last_text;
+  uint32_t messages = 0;      // messages that came; 0 for a subscription request alone
+  std::string last_text;      // the last message's text, or what the subscription request said
+  bool subscription = false;  // it asks to see our presence: a decline must say no
 };
 
 struct ConnectionLogEntry {
@@ -166,6 +167,9 @@ class Database {
 
   // ---- Contact requests and the connection's history ----
   bool AddRequest(std::string_view address, std::string_view text, uint32_t now);
+  // A presence subscription request; `text` (its status) replaces the last
+  // message's text only when it says something.
+  bool AddSubscriptionRequest(std::string_view address, std::string_view text, uint32_t now);
   std::vector<ContactRequest> Requests() const;  // oldest first
   bool RemoveRequest(std::string_view address);
   bool LogConnection(uint32_t now, std::string_view state, std::string_view detail);
@@ -190,6 +194,8 @@ class Database {
  private:
   explicit Database(sqlite3* db);
   bool Upgrade(int64_t found);
+  // Columns that came without a new layout number, added to a profile without them.
+  bool AddLaterColumns();
   bool Exec(const char* sql);
   // Keeps the last kKeptSent confirmed messages to the contact.
   bool PruneSent(HANDLE contact);

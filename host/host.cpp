@@ -310,6 +310,16 @@ bool Host::IgnoreRequest(std::string_view address) {
   return db_->RemoveRequest(BareAddress(address));
 }
 
+bool Host::DeclineRequest(std::string_view address) {
+  const std::string bare = BareAddress(address);
+  bool subscription = false;
+  for (const ContactRequest& request : db_->Requests())
+    subscription = subscription || (request.address == bare && request.subscription);
+  if (!db_->RemoveRequest(bare)) return false;
+  if (subscription && xmpp_ != nullptr) xmpp_->Refuse(bare);
+  return true;
+}
+
 MessageSink& Host::IncomingSink() {
   return *icq_;
 }

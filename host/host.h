@@ -148,7 +148,12 @@ class Host {
   // Makes the address a contact (asking for its presence and letting it see
   // ours) and drops the request. Returns the contact, or nullptr.
   HANDLE AcceptRequest(std::string_view address, std::string_view name);
+  // Drops the request without a word to the address.
   bool IgnoreRequest(std::string_view address);
+  // Drops the request; one that asked to see our presence is refused (while the
+  // link runs, or at its next login), so the asker's client stops waiting. A
+  // stranger who merely wrote is told nothing. False when there is no request.
+  bool DeclineRequest(std::string_view address);
   UiQueue& queue() { return queue_; }
 
  private:

@@ -18,14 +18,29 @@ bool Database::AddRequest(std::string_view address, std::string_view text, uint3
   return q.Step() == SQLITE_DONE;
 }
 
+bool Database::AddSubscriptionRequest(std::string_view address, std::string_view text,
+                                      uint32_t now) {
+  Statement q(*statements_,
+              "INSERT INTO requests(address, first_seen, messages, last_text, subscription) "
+              "VALUES(?1, ?2, 0, ?3, 1) ON CONFLICT(address) DO UPDATE "
+              "SET subscription = 1, "
+              "last_text = CASE WHEN length(?3) > 0 THEN ?3 ELSE last_text END",
+              &last_error_);
+  q.Bind(1, address);
+  q.Bind(2, int64_t{now});
+  q.BindBlob(3, text);
+  return q.Step() == SQLITE_DONE;
+}
+
 std::vector<ContactRequest> Database::Requests() const {
   Statement q(*statements_,
-              "SELECT address, first_seen, messages, last_text FROM requests ORDER BY rowid",
+              "SELECT address, first_seen, messages, last_text, subscription FROM requests "
+              "ORDER BY rowid",
               &last_error_);
   std::vector<ContactRequest> requests;
   while (q.Step() == SQLITE_ROW) {
-    requests.push_back(
-        {q.Text(0), static_cast<uint32_t>(q.Int(1)), static_cast<uint32_t>(q.Int(2)), q.Text(3)});
+    requests.push_back({q.Text(0), static_cast<uint32_t>(q.Int(1)), static_cast<uint32_t>(q.Int(2)),
+                        q.Text(3), q.Int(4) != 0});
   }
   return requests;
 }

@@ -514,4 +514,8 @@ void XmppLink::Approve(const std::string& address) {
   transport_->SendPresence(address, "subscribed");
 }
 
+void XmppLink::Refuse(const std::string& address) {
+  transport_->SendPresence(address, "unsubscribed");
+}
+
 }  // namespace tessaro::host

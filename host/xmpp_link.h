@@ -92,6 +92,8 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void Subscribe(HANDLE contact);
   // Lets the address see our presence (answer to its subscription request).
   void Approve(const std::string& address);
+  // Refuses the address's subscription request: it will not see our presence.
+  void Refuse(const std::string& address);
 
   // ---- Incoming ----
   // What the network thread posts for each received message stanza, on the

@@ -15,6 +15,7 @@
 
 #include "host/xmpp_link.h"
 #include "host/xmpp_peers.h"
+#include "host/xmpp_stanza.h"
 
 namespace tessaro::host {
 
@@ -154,8 +155,17 @@ void XmppLink::HandlePresence(const IncomingPresence& presence) {
   } else if (type == "subscribe") {
     if (contact != nullptr) {
       Approve(bare);
-    } else if (db_.AddRequest(bare, "", Now())) {
-      if (hooks_.changed) hooks_.changed();
+    } else {
+      // What the request says is shown to the player: a text no message could
+      // carry is left out rather than kept.
+      const bool sayable = presence.status.size() <= kMaxBodyBytes;
+      if (!sayable)
+        Log("the subscription request of " + bare + " says too much: its text is left out");
+      if (db_.AddSubscriptionRequest(bare, sayable ? presence.status : std::string(), Now())) {
+        if (hooks_.changed) hooks_.changed();
+      } else {
+        Log("cannot keep the subscription request of " + bare + ": " + db_.LastError());
+      }
     }
   }
 }

@@ -99,6 +99,7 @@ struct IncomingPresence {
   std::string type;  // "" (available), "unavailable", "subscribe", ...
   bool has_caps = false;
   std::string caps_hash, caps_node, caps_ver;
+  std::string status;  // the text of its <status/>: what a subscription request says
 };
 
 // The ver of a presence's capabilities when it can be looked up and checked (a

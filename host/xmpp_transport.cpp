@@ -152,6 +152,10 @@ struct XmppTransport::Callbacks {
     if (event == XMPP_CONN_CONNECT) {
       self->online_ = true;
       self->backoff_ = kFirstBackoff;
+      if (self->only_try_) {
+        if (!self->stop_) self->listener_.OnState(LinkState::kOnline, "");
+        return;
+      }
       xmpp_ctx_t* ctx = Ctx(self->ctx_);
       // Without the initial presence the server keeps messages in offline storage.
       xmpp_stanza_t* presence = xmpp_presence_new(ctx);

@@ -122,6 +122,11 @@ class XmppTransport {
   // Writes raw XML on the stream: tests use it to send stanzas the host would not.
   void SendRaw(std::string xml);
   bool online() const { return online_.load(); }
+  // Before Start: the connection only tries the account. It logs in and says so
+  // (OnState kOnline), but sends no presence and asks for no roster, so the
+  // server hands it nothing meant for the account's clients (offline messages
+  // keep waiting for them).
+  void OnlyTryLogin() { only_try_ = true; }
   // What our presence's capabilities and disco answers say; before Start. By
   // default a host's (with the link) or, without announce_link, a phone's.
   void Advertise(DiscoInfo info) {
@@ -160,6 +165,7 @@ class XmppTransport {
   XmppAccount account_;
   Listener& listener_;
   const bool announce_link_;
+  bool only_try_ = false;
   const std::chrono::milliseconds tick_;
   DiscoInfo advertised_ = announce_link_ ? HostDiscoInfo() : PhoneDiscoInfo();
   std::string caps_ver_ = CapsVer(advertised_);

@@ -89,6 +89,12 @@ IncomingPresence XmppTransport::Peers::ReadPresence(xmpp_stanza_t* presence) {
   IncomingPresence in;
   in.from = Text(xmpp_stanza_get_from(presence));
   in.type = Text(xmpp_stanza_get_type(presence));
+  if (xmpp_stanza_t* status = xmpp_stanza_get_child_by_name(presence, "status")) {
+    if (char* text = xmpp_stanza_get_text(status)) {
+      in.status = text;
+      xmpp_free(xmpp_stanza_get_context(presence), text);
+    }
+  }
   if (xmpp_stanza_t* caps = xmpp_stanza_get_child_by_name_and_ns(presence, "c", kCapsNamespace)) {
     in.has_caps = true;
     in.caps_hash = Text(xmpp_stanza_get_attribute(caps, "hash"));

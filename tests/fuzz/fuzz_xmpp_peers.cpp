@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = data[0] >> 2;
   switch (data[0] & 3) {
     case 0: {
-      IncomingPresence presence{field(0), field(1), (flags & 1) != 0, field(2), field(3), field(4)};
+      IncomingPresence presence{field(0), field(1), (flags & 1) != 0, field(2),
+                                field(3), field(4), field(5)};
       const std::string ver = UsableCapsVer(presence);
       if (!ver.empty() && (ver != presence.caps_ver || ver.size() != 28)) std::abort();
       break;

@@ -126,6 +126,52 @@ TEST_F(ProfileTest, FileIsOwnerOnlyInWalModeAndKeepsTheAccount) {
   EXPECT_NE(host->FindContact("Old"), nullptr);
 }
 
+// A request kept before requests were marked as asking for presence is read
+// as a message's; a subscription request marks it and keeps its text unless it
+// says something itself.
+TEST_F(ProfileTest, RequestsOfAnEarlierProfileGainTheirSubscriptionMark) {
+  sqlite3* old = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &old), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(old,
+                         "CREATE TABLE requests(address TEXT PRIMARY KEY, first_seen INTEGER NOT "
+                         "NULL, messages INTEGER NOT NULL, last_text BLOB NOT NULL);"
+                         "INSERT INTO requests VALUES('carol@example.org', 1, 2, 'hello');"
+                         "PRAGMA user_version = 2;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(old);
+  std::string error;
+  auto db = Database::Open(path, &error);
+  ASSERT_NE(db, nullptr) << error;
+  const struct {
+    const char* address;
+    const char* says;  // nullptr: a message "hi" instead
+    const char* text;  // kept afterwards
+    uint32_t messages;
+    bool subscription;
+  } steps[] = {
+      {"carol@example.org", "", "hello", 2, true},
+      {"carol@example.org", "let us play", "let us play", 2, true},
+      {"carol@example.org", nullptr, "hi", 3, true},
+      {"dave@example.org", "", "", 0, true},
+      {"erin@example.org", nullptr, "hi", 1, false},
+  };
+  for (const auto& step : steps) {
+    ASSERT_TRUE(step.says ? db->AddSubscriptionRequest(step.address, step.says, 5)
+                          : db->AddRequest(step.address, "hi", 5))
+        << db->LastError();
+    bool found = false;
+    for (const ContactRequest& request : db->Requests()) {
+      if (request.address != step.address) continue;
+      found = true;
+      EXPECT_EQ(request.last_text, step.text) << step.address;
+      EXPECT_EQ(request.messages, step.messages) << step.address;
+      EXPECT_EQ(request.subscription, step.subscription) << step.address;
+    }
+    EXPECT_TRUE(found) << step.address;
+  }
+}
+
 // The write-ahead log is copied back into the file on another thread once it
 // holds a thousand pages; a burst faster than that copy still keeps it bounded.
 TEST_F(ProfileTest, TheWriteAheadLogIsCopiedBackAndStaysBounded) {

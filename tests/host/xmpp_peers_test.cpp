@@ -21,7 +21,7 @@ TEST(XmppPeersTest, CapsVerIsTheXepsHashAndRefusesDuplicates) {
   twice.features.push_back(example.features[1]);
   EXPECT_EQ(CapsVer(twice), "");
   EXPECT_NE(CapsVer(HostDiscoInfo(1)), CapsVer(HostDiscoInfo(2)));
-  IncomingPresence presence{"bob@localhost/x", "", true, "sha-1", kCapsNode, CapsVer(example)};
+  IncomingPresence presence{"bob@localhost/x", "", true, "sha-1", kCapsNode, CapsVer(example), ""};
   EXPECT_EQ(UsableCapsVer(presence), CapsVer(example));
   presence.caps_hash = "md5";
   EXPECT_EQ(UsableCapsVer(presence), "");
