@@ -5,8 +5,9 @@
 //       (its folder under DIR/xmpp), then two players, Alice and Bob, each a
 //       host process with its own profile. With a display they play in real
 //       windows; without one they play the two-player script FILE headless.
-//   tessaro-host --profile FILE [ACCOUNT] [--at X,Y] [--dump FILE]
-//       one player in real windows, over any XMPP server.
+//   tessaro-host [--profile FILE] [ACCOUNT] [--at X,Y] [--dump FILE]
+//       one player in real windows, over any XMPP server. A profile without an
+//       account, on a command line that describes none, asks for it in a dialog.
 //   tessaro-host --profile FILE [ACCOUNT] --headless --script FILE
 //       one player of a two-player script (lines "NAME: ...").
 //   tessaro-host --headless --script FILE
@@ -29,13 +30,20 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: tessaro-host [--state DIR] [--profiles DIR] [--dump DIR] [--script FILE]\n"
-    "       tessaro-host --profile FILE [ACCOUNT] [--at X,Y] [--dump FILE]\n"
+    "       tessaro-host [--profile FILE] [ACCOUNT] [--at X,Y] [--dump FILE]\n"
     "       tessaro-host --profile FILE [ACCOUNT] --headless --script FILE\n"
     "       tessaro-host --headless --script FILE\n"
     "\n"
     "With no arguments: a game on this machine. A throwaway XMPP server starts on\n"
     "a free loopback port, then the players Alice and Bob, each a process of its\n"
     "own; without a display they play the sample script and print the game.\n"
+    "\n"
+    "One player: the profile FILE keeps the account, the name and the contacts.\n"
+    "Without --profile it is ~/.local/share/tessaro/NAME.db (under $XDG_DATA_HOME\n"
+    "when set), NAME from --name, else from the --account address. The first\n"
+    "start of a profile without an account, with a display and no ACCOUNT option\n"
+    "but --name and --contact, opens a dialog that asks for the account, tries\n"
+    "the connection and stores the account only when the server accepts it.\n"
     "\n"
     "ACCOUNT (stored in the profile, so later runs need only --profile):\n"
     "  --name NAME            your name as others see it in the game\n"
@@ -117,7 +125,8 @@ int main(int argc, char** argv) {
   std::string module = DefaultModule(argv[0]);
   tessaro::PlayerOptions player;
   tessaro::LocalGameOptions game;
-  bool account = false;  // an option of a single player was given
+  bool account = false;    // an option of a single player was given
+  bool described = false;  // an option describing the account was given
   bool dumpGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -143,22 +152,22 @@ int main(int argc, char** argv) {
       account = true;
     } else if (arg == "--account" && more) {
       player.account.address = argv[++i];
-      account = true;
+      account = described = true;
     } else if (arg == "--server" && more) {
       if (!tessaro::ParseServer(argv[++i], player.account)) return Usage();
-      account = true;
+      account = described = true;
     } else if (arg == "--no-tls") {
       player.account.tls = false;
-      account = true;
+      account = described = true;
     } else if (arg == "--ca-file" && more) {
       player.account.caFile = argv[++i];
-      account = true;
+      account = described = true;
     } else if (arg == "--trust-certificate" && more) {
       player.account.trustFile = argv[++i];
-      account = true;
+      account = described = true;
     } else if (arg == "--password-file" && more) {
       player.account.passwordFile = argv[++i];
-      account = true;
+      account = described = true;
     } else if (arg == "--contact" && more) {
       std::pair<std::string, std::string> contact;
       if (!tessaro::ParseContact(argv[++i], contact)) {
@@ -185,10 +194,17 @@ int main(int argc, char** argv) {
 
   if (account) {
     if (player.profilePath.empty()) {
+      const std::string& address = player.account.address;
+      const std::string name =
+          !player.account.name.empty() ? player.account.name : address.substr(0, address.find('@'));
+      if (!name.empty()) player.profilePath = tessaro::DefaultProfilePath(name);
+    }
+    if (player.profilePath.empty()) {
       std::cerr << "tessaro-host: a player needs --profile FILE\n";
       return 2;
     }
     player.modulePath = module;
+    player.setUp = !described;
     if (headless) {
       if (script.empty()) return Usage();
       return tessaro::RunPlayerScript(player, script, std::cout, std::cerr);

@@ -1,6 +1,6 @@
 #include "apps/host_window.h"
 
-#include <cctype>
+#include "apps/account_dialogs.h"
 
 namespace tessaro {
 namespace {
@@ -50,7 +50,7 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.x = topLeft.x * 4 / 6;
   t.y = (topLeft.y * 8 + 12) / 13;
   t.cx = 260;
-  t.cy = 228;
+  t.cy = 272;
   t.style = DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   t.caption = "Contacts";
   t.font.points = 8;
@@ -60,18 +60,26 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 246, 9));
   t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
                                BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
+  t.controls.push_back(Control("BUTTON", "A&dd Contact...", kAddButton, BS_PUSHBUTTON | WS_TABSTOP,
+                               91, 131, 70, 14));
   // The connection and the contact requests.
   // The connection's reason wraps: five lines hold the longest (a certificate's
   // names are cut short for it).
   t.controls.push_back(
       Control("BUTTON", "Try &Again", kRetryButton, BS_PUSHBUTTON | WS_TABSTOP, 193, 131, 60, 14));
   t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 45));
-  t.controls.push_back(Control("STATIC", "", kRequest, SS_LEFT, 7, 199, 246, 9));
+  // A request's text may be long: the box wraps it and scrolls, never cuts it.
+  t.controls.push_back(Control("STATIC", "", kRequestLabel, SS_LEFT, 7, 199, 246, 9));
+  t.controls.push_back(Control("EDIT", "", kRequest,
+                               ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 7,
+                               209, 246, 42));
   t.controls.push_back(
-      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 210, 40, 14));
+      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 254, 40, 14));
   t.controls.push_back(
-      Control("BUTTON", "&Ignore", kIgnoreButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 210, 40, 14));
+      Control("BUTTON", "D&ecline", kDeclineButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 254, 40, 14));
   module.AddDialog(std::move(t));
+  AddContactDialog::AddResources(module);
+  SetupDialog::AddResources(module);
 }
 
 const AFX_MSGMAP* HostWindow::GetThisMessageMap() {
@@ -82,7 +90,8 @@ const AFX_MSGMAP* HostWindow::GetThisMessageMap() {
       OnMessage<WM_RBUTTONDOWN, &HostWindow::OnRButtonDown>(),
       OnNotify<BN_CLICKED, kMenuButton, &HostWindow::OnMenuButton>(),
       OnNotify<BN_CLICKED, kAcceptButton, &HostWindow::OnAccept>(),
-      OnNotify<BN_CLICKED, kIgnoreButton, &HostWindow::OnIgnore>(),
+      OnNotify<BN_CLICKED, kDeclineButton, &HostWindow::OnDecline>(),
+      OnNotify<BN_CLICKED, kAddButton, &HostWindow::OnAddContact>(),
       OnNotify<BN_CLICKED, kRetryButton, &HostWindow::OnRetry>(),
       OnMessageRaw<kAskTrust, &HostWindow::OnAskTrust>(),
   };
@@ -141,13 +150,13 @@ void HostWindow::Refresh() {
   }
   const std::vector<host::ContactRequest> requests = host_.ContactRequests();
   request_ = requests.empty() ? std::string() : requests.front().address;
-  std::string line;
-  if (!requests.empty()) {
-    line = "Request: " + request_;
-    if (requests.size() > 1) line += " (+" + std::to_string(requests.size() - 1) + ")";
-  }
-  SetDlgItemText(kRequest, line);
-  for (int id : {kAcceptButton, kIgnoreButton}) {
+  std::string label = "No contact request waits.";
+  if (requests.size() == 1) label = "A contact request waits:";
+  if (requests.size() > 1)
+    label = std::to_string(requests.size()) + " contact requests wait; the oldest:";
+  SetDlgItemText(kRequestLabel, label);
+  SetDlgItemText(kRequest, requests.empty() ? std::string() : RequestText(requests.front()));
+  for (int id : {kAcceptButton, kDeclineButton}) {
     if (CWnd* button = GetDlgItem(id)) button->EnableWindow(!request_.empty());
   }
   Invalidate(FALSE);
@@ -207,6 +216,26 @@ std::string NetworkOf(const host::Host& host, HANDLE contact) {
 }
 
 }  // namespace
+
+// What the request box shows: who, what it asks, and its text with each line
+// break as the box breaks lines.
+std::string RequestText(const host::ContactRequest& request) {
+  std::string text = "From: " + request.address + "\r\n";
+  if (request.subscription) text += "Asks to see when you are online";
+  if (request.messages > 0) {
+    text += request.subscription ? " and wrote " : "Wrote ";
+    text += request.messages == 1 ? "a message" : std::to_string(request.messages) + " messages";
+  }
+  if (request.last_text.empty()) return text + ".";
+  text += request.messages > 1 ? "; the last:" : request.messages == 1 ? ":" : ", saying:";
+  text += "\r\n";
+  for (size_t i = 0; i < request.last_text.size(); ++i) {
+    const char c = request.last_text[i];
+    if (c == '\n' && (i == 0 || request.last_text[i - 1] != '\r')) text += '\r';
+    text += c;
+  }
+  return text;
+}
 
 std::string HostWindow::RowText(int row) const {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return "";
@@ -304,10 +333,22 @@ void HostWindow::OnAccept() {
   Refresh();
 }
 
-void HostWindow::OnIgnore() {
+void HostWindow::OnDecline() {
   if (request_.empty()) return;
-  host_.IgnoreRequest(request_);
+  host_.DeclineRequest(request_);
   Refresh();
+}
+
+void HostWindow::OnAddContact() {
+  AddContactDialog dialog(host_);
+  if (dialog.DoModal() != IDOK) return;
+  Refresh();
+  // The new contact is the one selected.
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i] == dialog.Added()) selected_ = static_cast<int>(i);
+  }
+  ShowSelected();
+  Invalidate(FALSE);
 }
 
 void HostWindow::OnRetry() {
@@ -322,15 +363,8 @@ LRESULT HostWindow::OnAskTrust(WPARAM, LPARAM) {
   const host::ConnectionProblem problem = link->problem();
   const std::string address = host_.Account().value_or(host::XmppAccount{}).address;
   const std::string domain = address.substr(address.find('@') + 1);
-  const std::string names = host::NamesForPeople(problem.certificate.names, 8);
-  std::string why = host::DescribeProblem(problem, domain);
-  if (!why.empty()) why[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(why[0])));
-  const std::string question = why + ".\n\nTrust this certificate for " +
-                               (names.empty() ? domain : names) + "?\n\nSHA-256 fingerprint:\n" +
-                               host::FormatFingerprint(problem.certificate.fingerprint) +
-                               "\n\nAnswer Yes only if the server's administrator gave you "
-                               "this fingerprint.";
-  if (MessageBox(question.c_str(), "Server certificate", MB_YESNO | MB_ICONWARNING) == IDYES)
+  if (MessageBox(TrustQuestion(problem, domain).c_str(), kTrustCaption,
+                 MB_YESNO | MB_ICONWARNING) == IDYES)
     host_.TrustCertificate(problem.certificate.fingerprint);
   Refresh();
   return 0;

@@ -9,8 +9,11 @@
 // Under the list: the state of the connection to the XMPP server, wrapped over
 // as many lines as its reason needs, with Try Again, which connects now instead
 // of when the next attempt is due; and the oldest contact request (a stranger
-// who wrote or asked to see our presence) with Accept, which makes the address
-// a contact, and Ignore, which drops it. When the server's certificate is
+// who wrote or asked to see our presence): its address and its text, whole,
+// wrapped and scrolled in a box of its own, with Accept, which makes the address
+// a contact, and Decline, which drops it and refuses a request to see our
+// presence. Add Contact asks for an address and a name, makes the contact and
+// asks it for its presence. When the server's certificate is
 // refused, the window asks once per certificate whether to trust it, showing
 // its SHA-256 fingerprint and the names it is for; the answer Yes keeps the
 // fingerprint in the profile and connects again at once.
@@ -29,16 +32,22 @@
 
 namespace tessaro {
 
+// What the window's request box shows for a request: the sender's address,
+// what it asks, and its text whole, line breaks as the box breaks lines.
+std::string RequestText(const host::ContactRequest& request);
+
 class HostWindow : public CDialog {
  public:
   static constexpr UINT kTemplateId = 900;
   static constexpr int kUserName = 901;
   static constexpr int kMenuButton = 903;
   static constexpr int kConnection = 904;
-  static constexpr int kRequest = 905;
+  static constexpr int kRequest = 905;  // the request's sender and text
   static constexpr int kAcceptButton = 906;
-  static constexpr int kIgnoreButton = 907;
+  static constexpr int kDeclineButton = 907;
   static constexpr int kRetryButton = 908;
+  static constexpr int kAddButton = 909;
+  static constexpr int kRequestLabel = 910;
   static constexpr UINT kAskTrust = WM_USER + 1;  // posted: ask about the refused certificate
   static constexpr UINT kFirstMenuCommand = 0x7000;
   // Pixel geometry of the list, in the window's client coordinates.
@@ -48,7 +57,8 @@ class HostWindow : public CDialog {
   static constexpr int kRowHeight = 16;
   static constexpr int kVisibleRows = 8;
 
-  // Adds the window's template to `module`, placed at a screen pixel.
+  // Adds the window's template to `module`, placed at a screen pixel, and those
+  // of the messenger's dialogs (apps/account_dialogs.h).
   static void AddResources(ResourceModule& module, CPoint topLeft = CPoint(0, 0));
 
   explicit HostWindow(host::Host& host);
@@ -85,7 +95,8 @@ class HostWindow : public CDialog {
   afx_msg void OnRButtonDown(UINT flags, CPoint point);
   afx_msg void OnMenuButton();
   afx_msg void OnAccept();
-  afx_msg void OnIgnore();
+  afx_msg void OnDecline();
+  afx_msg void OnAddContact();
   afx_msg void OnRetry();
   LRESULT OnAskTrust(WPARAM, LPARAM);
   void OpenMenu(int row, CPoint at);

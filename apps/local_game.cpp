@@ -17,6 +17,7 @@
 #include <tuple>
 #include <vector>
 
+#include "apps/account_dialogs.h"
 #include "apps/host_window.h"
 #include "apps/platform_queue.h"
 #include "apps/player.h"
@@ -150,7 +151,13 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
   placement.originX = options.x - kGameLeft;
   placement.originY = options.y - kGameTop;
   placement.scale = options.scale;
+  // The messenger's window and dialogs come from the host's own resources; the
+  // module installs its own when it loads. They outlive the platform.
+  ResourceModule resources;
+  HostWindow::AddResources(resources, CPoint(options.x - placement.originX,
+                                             options.y + kMainWindowBelow - placement.originY));
   Platform platform(std::make_unique<DesktopDriver>(placement));
+  platform.SetResourceModule(&resources);
   StopOnSignal stop(platform);
   PlatformQueue queue;
 
@@ -163,22 +170,25 @@ int RunPlayer(const PlayerOptions& options, std::ostream& err) {
     err << who << error << "\n";
     return 1;
   }
+  AccountOptions account = options.account;
+  if (options.setUp && !host->Account()) {
+    SetupDialog setup(*host, account.name);
+    if (setup.DoModal() != IDOK) {
+      err << who << "no account was set up\n";
+      return 1;
+    }
+    account.name.clear();  // the name is the one the dialog stored
+  }
   std::vector<HANDLE> named;
   HostWindow* shown = nullptr;  // the messenger window, once it exists
   const auto changed = [&shown] {
     if (shown) shown->Refresh();
   };
-  if (!ConnectPlayer(*host, options.account, &named, changed, &error)) {
+  if (!ConnectPlayer(*host, account, &named, changed, &error)) {
     err << who << error << "\n";
     return 1;
   }
 
-  // The messenger window comes from the host's own resources; the module
-  // installs its own when it loads.
-  ResourceModule resources;
-  HostWindow::AddResources(resources, CPoint(options.x - placement.originX,
-                                             options.y + kMainWindowBelow - placement.originY));
-  platform.SetResourceModule(&resources);
   HostWindow window(*host);
   if (!window.Open()) {
     err << who << "cannot make the main window\n";

@@ -21,6 +21,9 @@ struct PlayerOptions {
   int x = 10;               // where the game window's top-left corner goes on the screen
   int y = 10;
   int scale = 0;  // the windows' scale; 0: from TESSARO_SCALE or the screen
+  // A profile without an account asks for one in the set-up dialog (the
+  // command line describes none).
+  bool setUp = false;
 };
 
 struct LocalGameOptions {

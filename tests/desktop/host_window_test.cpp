@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +16,7 @@
 #include <optional>
 #include <vector>
 
+#include "apps/account_dialogs.h"
 #include "apps/platform_queue.h"
 #include "apps/player.h"
 #include "framework/headless/headless.h"
@@ -230,23 +235,26 @@ TEST_F(HostWindowTest, ShowsTheConnectionAndAnswersContactRequests) {
     return text;
   };
   EXPECT_EQ(shows(HostWindow::kConnection), "Connection: offline");
-  EXPECT_EQ(shows(HostWindow::kRequest), "Request: carol@example.org (+1)");
+  EXPECT_EQ(shows(HostWindow::kRequestLabel), "2 contact requests wait; the oldest:");
+  EXPECT_EQ(shows(HostWindow::kRequest), "From: carol@example.org\r\nWrote a message:\r\nhello");
 
   ASSERT_TRUE(ui_.PressButton(window, HostWindow::kAcceptButton));
   const HANDLE carol = host_->ContactByAddress("carol@example.org");
   ASSERT_NE(carol, nullptr);
   EXPECT_STREQ(host_->DisplayName(carol), "carol");
   EXPECT_EQ(window.Rows(), std::vector<HANDLE>{carol});
-  EXPECT_EQ(shows(HostWindow::kRequest), "Request: dave@example.org");
+  EXPECT_EQ(shows(HostWindow::kRequest), "From: dave@example.org\r\nWrote a message:\r\nhi");
   // The row and the line over the list name the network and the address,
   // never the module's own protocol name.
   EXPECT_TRUE(window.RowText(0).ends_with(" | XMPP carol@example.org")) << window.RowText(0);
   EXPECT_EQ(shows(902), "Contacts: carol is carol@example.org (XMPP)");
 
-  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kIgnoreButton));
+  // Declining a stranger who merely wrote drops the request.
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kDeclineButton));
   EXPECT_EQ(host_->ContactByAddress("dave@example.org"), nullptr);
   EXPECT_TRUE(host_->ContactRequests().empty());
   EXPECT_EQ(shows(HostWindow::kRequest), "");
+  EXPECT_EQ(shows(HostWindow::kRequestLabel), "No contact request waits.");
   // With nothing to answer, the buttons cannot be pressed.
   EXPECT_FALSE(ui_.PressButton(window, HostWindow::kAcceptButton));
   window_.reset();
@@ -301,6 +309,174 @@ TEST_F(HostWindowTest, AsksOnceToTrustARefusedCertificate) {
   EXPECT_FALSE(window.GetDlgItem(HostWindow::kRetryButton)->IsWindowEnabled());
   window_.reset();  // the link's hook calls the window: both go before the server
   host_.reset();
+}
+
+// Add Contact asks the address for its presence; Decline refuses a request to
+// see ours and Accept grants it, each as the other side's client sees it.
+TEST_F(HostWindowTest, AddsContactsAndAnswersSubscriptionRequestsOverTheServer) {
+  if (!host::LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+  host::testing::TempFolder folder;
+  std::string error;
+  auto server = host::LocalXmppServer::Create(folder.path() + "/server", &error);
+  ASSERT_NE(server, nullptr) << error;
+  for (const char* user : {"alice", "bob", "carol", "dave"})
+    ASSERT_TRUE(server->AddAccount(user, "pw", &error)) << error;
+  ASSERT_TRUE(server->Start(&error)) << error;
+  const auto account = [&](const char* user) {
+    return host::XmppAccount{server->Address(user), "127.0.0.1", server->port(), "pw", false};
+  };
+  std::vector<std::unique_ptr<host::testing::OtherClient>> others;
+  for (const char* user : {"bob", "carol", "dave"}) {
+    others.push_back(std::make_unique<host::testing::OtherClient>(account(user)));
+    others.back()->Start();
+  }
+  host::testing::OtherClient& carol = *others[1];
+  host::testing::OtherClient& dave = *others[2];
+  ASSERT_TRUE(host_->SetAccount(account("alice")));
+  HostWindow& window = Open();
+  ASSERT_TRUE(host_->ConnectXmpp(&error, [&] { window.Refresh(); })) << error;
+  const auto pump = [&] { ui_.RunUntilIdle(); };
+  ASSERT_TRUE(host::testing::WaitUntil(
+      [&] {
+        return host_->ConnectionState() == host::LinkState::kOnline && others[0]->online() &&
+               others[1]->online() && others[2]->online();
+      },
+      pump));
+  const auto got = [&](size_t other, const std::string& presence) {
+    const std::vector<std::string> seen = others[other]->Presences();
+    return std::find(seen.begin(), seen.end(), presence) != seen.end();
+  };
+  const auto shows = [&](int id) {
+    std::string text;
+    window.GetDlgItemText(id, text);
+    return text;
+  };
+
+  // An address that is none makes no contact: the dialog stays open with its
+  // reason (AddressProblem) until the person cancels.
+  ui_.AnswerDialog(
+      {AddContactDialog::kTemplateId, {{AddContactDialog::kAddress, "bob"}}, IDOK, {}});
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kAddButton));
+  EXPECT_FALSE(ui_.driver().Shown().back().answered);
+  EXPECT_TRUE(host_->Contacts().empty());
+  ui_.AnswerDialog(
+      {AddContactDialog::kTemplateId,
+       {{AddContactDialog::kAddress, " Bob@localhost "}, {AddContactDialog::kName, "Bob"}},
+       IDOK,
+       {}});
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kAddButton));
+  const HANDLE added = host_->ContactByAddress("bob@localhost");
+  ASSERT_NE(added, nullptr);
+  EXPECT_STREQ(host_->DisplayName(added), "Bob");
+  EXPECT_EQ(window.Rows(), std::vector<HANDLE>{added});
+  ASSERT_TRUE(host::testing::WaitUntil([&] { return got(0, "alice@localhost subscribe"); }, pump));
+
+  // Two strangers ask to see Alice's presence, the first with a few words.
+  const std::string words =
+      "Hello Alice, it is Carol from the club. Shall we play a game "
+      "of renju tonight? I am online after eight.";
+  carol.transport().SendRaw("<presence to='alice@localhost' type='subscribe'><status>" + words +
+                            "</status></presence>");
+  ASSERT_TRUE(host::testing::WaitUntil([&] { return host_->ContactRequests().size() == 1; }, pump));
+  dave.transport().SendPresence("alice@localhost", "subscribe");
+  ASSERT_TRUE(host::testing::WaitUntil([&] { return host_->ContactRequests().size() == 2; }, pump));
+  EXPECT_EQ(shows(HostWindow::kRequestLabel), "2 contact requests wait; the oldest:");
+  EXPECT_EQ(shows(HostWindow::kRequest),
+            "From: carol@localhost\r\nAsks to see when you are online, saying:\r\n" + words);
+
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kDeclineButton));
+  EXPECT_EQ(host_->ContactByAddress("carol@localhost"), nullptr);
+  EXPECT_EQ(shows(HostWindow::kRequest),
+            "From: dave@localhost\r\nAsks to see when you are online.");
+  ASSERT_TRUE(
+      host::testing::WaitUntil([&] { return got(1, "alice@localhost unsubscribed"); }, pump));
+
+  ASSERT_TRUE(ui_.PressButton(window, HostWindow::kAcceptButton));
+  EXPECT_NE(host_->ContactByAddress("dave@localhost"), nullptr);
+  EXPECT_TRUE(host_->ContactRequests().empty());
+  ASSERT_TRUE(host::testing::WaitUntil([&] { return got(2, "alice@localhost subscribed"); }, pump));
+  EXPECT_FALSE(got(1, "alice@localhost subscribed"));
+  EXPECT_FALSE(got(2, "alice@localhost unsubscribed"));
+  window_.reset();
+  host_.reset();
+}
+
+// ---- The set-up of an account in a dialog ----
+
+// Each try shows its outcome in the dialog; a refused one stores nothing, and
+// the one the server accepts stores the name and the account in a profile only
+// its owner can read.
+TEST_F(HostWindowTest, TheSetUpDialogStoresOnlyAnAccountTheServerAccepts) {
+  if (!host::LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+  host::testing::TempFolder folder;
+  std::string error;
+  auto server = host::LocalXmppServer::Create(folder.path() + "/server", &error);
+  ASSERT_NE(server, nullptr) << error;
+  ASSERT_TRUE(server->AddAccount("alice", "pw", &error)) << error;
+  ASSERT_TRUE(server->Start(&error)) << error;
+  const std::string here = "127.0.0.1:" + std::to_string(server->port());
+  // A port nobody listens on: one this process had and gave back.
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof any;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&any), &size), 0);
+  ::close(probe);
+  const std::string nobody = "127.0.0.1:" + std::to_string(ntohs(any.sin_port));
+
+  const std::string profile = folder.path() + "/Alice.db";
+  host_.reset();
+  host::HostOptions options;
+  options.profile_path = profile;
+  host_ = host::Host::Create(queue_, options, &error);
+  ASSERT_NE(host_, nullptr) << error;
+  const struct {
+    const char* address;
+    const char* password;
+    std::string server;
+    const char* says;  // the start of the status line afterwards
+  } tries[] = {
+      {"alice", "pw", here, "\"alice\" is not an address"},
+      {"alice@localhost", "", here, "Type the account's password."},
+      {"alice@localhost", "pw", "127.0.0.1:0", "\"127.0.0.1:0\" is not a server"},
+      {"alice@localhost", "wrong", here,
+       "Not connected: the server localhost refused the password. Nothing was stored."},
+      {"alice@localhost", "pw", nobody, "Not connected: the server localhost cannot be reached"},
+      {" alice@localhost ", "pw", here, ""},  // accepted: the dialog ends
+  };
+  SetupDialog dialog(*host_, "");
+  ui_.AnswerDialog(
+      {SetupDialog::kTemplateId, {}, IDCANCEL, [&] {
+         for (const auto& t : tries) {
+           SCOPED_TRACE(t.password + std::string(" ") + t.server);
+           dialog.SetDlgItemText(SetupDialog::kAddress, t.address);
+           dialog.SetDlgItemText(SetupDialog::kPassword, t.password);
+           dialog.SetDlgItemText(SetupDialog::kName, *t.says ? "" : "Alice");
+           dialog.SetDlgItemText(SetupDialog::kServer, t.server);
+           ASSERT_TRUE(ui_.PressButton(dialog, IDOK));
+           ASSERT_TRUE(host::testing::WaitUntil(
+               [&] { return dialog.IsModalEnded() || !dialog.Status().starts_with("Connecting"); },
+               [&] { ui_.RunUntilIdle(); }));
+           if (!*t.says) break;
+           EXPECT_TRUE(dialog.Status().starts_with(t.says)) << dialog.Status();
+           EXPECT_FALSE(host_->Account().has_value());
+           EXPECT_STREQ(host_->DisplayName(nullptr), host::kDefaultUserName);
+         }
+       }});
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_STREQ(host_->DisplayName(nullptr), "Alice");
+  const std::optional<host::XmppAccount> stored = host_->Account();
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->address, "alice@localhost");
+  EXPECT_EQ(stored->password, "pw");
+  EXPECT_EQ(stored->server, "127.0.0.1");
+  EXPECT_EQ(stored->port, server->port());
+  EXPECT_FALSE(stored->require_tls);  // a server on this machine
+  host_.reset();
+  EXPECT_EQ(std::filesystem::status(profile).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 // ---- A player's profile ----
