@@ -134,11 +134,11 @@ class AccountTry final : private host::XmppTransport::Listener {
 // ---- The set-up ----
 
 void SetupDialog::AddResources(ResourceModule& module) {
-  DialogTemplate t = Dialog(kTemplateId, "Tessaro: Your Account", 230, 162);
+  DialogTemplate t = Dialog(kTemplateId, "Tessaro: Your Account", 230, 172);
   t.controls.push_back(Control("STATIC",
                                "Your XMPP account, to play with your contacts. It is tried "
                                "first and kept in this profile only when the server accepts it.",
-                               -1, SS_LEFT, 7, 7, 216, 18));
+                               -1, SS_LEFT, 7, 7, 216, 27));
   const struct {
     const char* label;
     int id;
@@ -149,7 +149,7 @@ void SetupDialog::AddResources(ResourceModule& module) {
       {"Your &name:", kName, 0},
       {"&Server:", kServer, 0},
   };
-  int y = 30;
+  int y = 38;
   for (const auto& field : fields) {
     t.controls.push_back(Control("STATIC", field.label, -1, SS_LEFT, 7, y + 2, 50, 9));
     t.controls.push_back(Edit(field.id, field.style, 60, y, 163));
@@ -159,11 +159,11 @@ void SetupDialog::AddResources(ResourceModule& module) {
                                "Optional: HOST or HOST:PORT, when the server is not the "
                                "address's domain.",
                                -1, SS_LEFT, 60, y - 2, 163, 18));
-  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, y + 18, 216, 36));
+  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, y + 18, 216, 27));
   t.controls.push_back(
-      Control("BUTTON", "&Connect", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 141, 50, 14));
+      Control("BUTTON", "&Connect", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 151, 50, 14));
   t.controls.push_back(
-      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 141, 50, 14));
+      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 151, 50, 14));
   module.AddDialog(std::move(t));
 }
 
@@ -288,19 +288,19 @@ void SetupDialog::OnCancel() {
 // ---- Adding a contact ----
 
 void AddContactDialog::AddResources(ResourceModule& module) {
-  DialogTemplate t = Dialog(kTemplateId, "Add Contact", 230, 92);
+  DialogTemplate t = Dialog(kTemplateId, "Add Contact", 230, 102);
   t.controls.push_back(Control("STATIC",
                                "The contact is asked whether you may see when they are online.", -1,
-                               SS_LEFT, 7, 7, 216, 9));
-  t.controls.push_back(Control("STATIC", "&Address:", -1, SS_LEFT, 7, 23, 50, 9));
-  t.controls.push_back(Edit(kAddress, 0, 60, 21, 163));
-  t.controls.push_back(Control("STATIC", "&Name:", -1, SS_LEFT, 7, 39, 50, 9));
-  t.controls.push_back(Edit(kName, 0, 60, 37, 163));
-  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, 53, 216, 18));
+                               SS_LEFT, 7, 7, 216, 18));
+  t.controls.push_back(Control("STATIC", "&Address:", -1, SS_LEFT, 7, 31, 50, 9));
+  t.controls.push_back(Edit(kAddress, 0, 60, 29, 163));
+  t.controls.push_back(Control("STATIC", "&Name:", -1, SS_LEFT, 7, 47, 50, 9));
+  t.controls.push_back(Edit(kName, 0, 60, 45, 163));
+  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, 61, 216, 18));
   t.controls.push_back(
-      Control("BUTTON", "&Add", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 72, 50, 14));
+      Control("BUTTON", "&Add", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 82, 50, 14));
   t.controls.push_back(
-      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 72, 50, 14));
+      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 82, 50, 14));
   module.AddDialog(std::move(t));
 }
 

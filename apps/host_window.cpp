@@ -112,6 +112,7 @@ HostWindow::~HostWindow() {
 }
 
 bool HostWindow::Open() {
+  if (const Platform* platform = Platform::Current()) resources_ = platform->GetResourceModule();
   if (!Create(kTemplateId, nullptr)) return false;
   // A game's status changes as its moves come and go: the list follows.
   host_.OnStatusChanged([this] {
@@ -155,7 +156,8 @@ void HostWindow::Refresh() {
   if (requests.size() > 1)
     label = std::to_string(requests.size()) + " contact requests wait; the oldest:";
   SetDlgItemText(kRequestLabel, label);
-  SetDlgItemText(kRequest, requests.empty() ? std::string() : RequestText(requests.front()));
+  SetDlgItemText(kRequest,
+                 requests.empty() ? std::string() : WrappedForBox(RequestText(requests.front())));
   for (int id : {kAcceptButton, kDeclineButton}) {
     if (CWnd* button = GetDlgItem(id)) button->EnableWindow(!request_.empty());
   }
@@ -266,6 +268,61 @@ void HostWindow::ShowSelected() {
   if (shown != line) SetDlgItemText(kContactsLabel, line);
 }
 
+// The edit box breaks lines only where the text does: each line is broken
+// here at the last space that fits the box's width (a word wider than the box,
+// such as a long address, where it reaches the edge), so that nothing runs
+// past the right edge.
+std::string HostWindow::WrappedForBox(const std::string& text) {
+  CWnd* box = GetDlgItem(kRequest);
+  if (!box) return text;
+  CRect client;
+  box->GetClientRect(&client);
+  // The box's border, its scroll bar and the margins of its text.
+  const int width = client.Width() - 2 - GetSystemMetrics(SM_CXVSCROLL) - 4;
+  CClientDC dc(box);
+  if (CFont* font = box->GetFont()) dc.SelectObject(font);
+  // Widths are summed a character at a time (a character is never split:
+  // the bytes of one UTF-8 sequence stay together), so a long text costs
+  // one pass.
+  std::string out;
+  size_t lineStart = 0;  // in `out`
+  size_t lastSpace = 0;  // in `out`, of the current line; 0: none
+  int used = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, "\r\n") == 0) {
+      out += "\r\n";
+      i += 2;
+      lineStart = out.size();
+      lastSpace = 0;
+      used = 0;
+      continue;
+    }
+    size_t length = 1;
+    while (i + length < text.size() &&
+           (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+      ++length;
+    const std::string character = text.substr(i, length);
+    const int w = dc.GetTextExtent(character).cx;
+    if (width > 0 && used + w > width && out.size() > lineStart) {
+      if (lastSpace > lineStart) {
+        // Break at the last space: it becomes the line break.
+        out.replace(lastSpace, 1, "\r\n");
+        lineStart = lastSpace + 2;
+      } else {
+        out += "\r\n";
+        lineStart = out.size();
+      }
+      lastSpace = 0;
+      used = dc.GetTextExtent(out.substr(lineStart)).cx;
+    }
+    if (character == " ") lastSpace = out.size();
+    out += character;
+    used += w;
+    i += length;
+  }
+  return out;
+}
+
 // ---- Painting: the list is drawn here; the controls draw themselves ----
 
 void HostWindow::OnPaint() {
@@ -341,6 +398,7 @@ void HostWindow::OnDecline() {
 
 void HostWindow::OnAddContact() {
   AddContactDialog dialog(host_);
+  dialog.UseTemplatesOf(resources_);
   if (dialog.DoModal() != IDOK) return;
   Refresh();
   // The new contact is the one selected.

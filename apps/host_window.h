@@ -100,6 +100,7 @@ class HostWindow : public CDialog {
   afx_msg void OnRetry();
   LRESULT OnAskTrust(WPARAM, LPARAM);
   void OpenMenu(int row, CPoint at);
+  std::string WrappedForBox(const std::string& text);
   void ShowSelected();
 
   host::Host& host_;
@@ -107,6 +108,9 @@ class HostWindow : public CDialog {
   int selected_ = -1;
   std::string request_;          // the address the request line shows; empty: none
   std::set<std::string> asked_;  // fingerprints of the certificates asked about
+  // The resources the window was made from: its dialogs come from them too,
+  // whatever module is loaded since.
+  const ResourceModule* resources_ = nullptr;
 };
 
 }  // namespace tessaro

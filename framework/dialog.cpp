@@ -85,7 +85,7 @@ CFont DialogFont(const tessaro::FontSpec& desc) {
 BOOL CDialog::CreateFromTemplate(UINT nIDTemplate, CWnd* pParentWnd, bool modal) {
   Platform* p = Platform::Current();
   if (!p || m_hWnd) return FALSE;
-  const tessaro::ResourceModule* module = p->GetResourceModule();
+  const tessaro::ResourceModule* module = templates_ ? templates_ : p->GetResourceModule();
   const tessaro::DialogTemplate* t = module ? module->FindDialog(nIDTemplate) : nullptr;
   if (!t) return FALSE;
   // Everything the template refers to must exist before a window is made.

@@ -9,6 +9,9 @@
 #include "framework/wnd.h"
 
 class CDialog;
+namespace tessaro {
+class ResourceModule;
+}
 
 // ---- Dialog data exchange ----
 
@@ -61,6 +64,11 @@ class CDialog : public CWnd {
   int GetDefID() const;
   void GotoDlgCtrl(CWnd* pWndCtrl);
 
+  // Takes the template (and its menu) from `module` rather than from the
+  // platform's current resource module: a program's own dialogs stay found
+  // after a loaded module installed its resources. Null: the current one.
+  void UseTemplatesOf(const tessaro::ResourceModule* module) { templates_ = module; }
+
   // The modal state, for backends running DoModal's nested loop.
   bool IsModalEnded() const { return modalEnded_ || !m_hWnd; }
   int GetModalResult() const { return modalResult_; }
@@ -80,6 +88,7 @@ class CDialog : public CWnd {
  private:
   BOOL CreateFromTemplate(UINT nIDTemplate, CWnd* pParentWnd, bool modal);
 
+  const tessaro::ResourceModule* templates_ = nullptr;
   bool modal_ = false;
   bool modalEnded_ = false;
   int modalResult_ = -1;
