@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -186,10 +187,36 @@ bool AddContacts(host::Host& host, const std::vector<std::pair<std::string, std:
   return true;
 }
 
+namespace {
+
+// For tests of two host processes only: TESSARO_TEST_LOSE_SENT=N loses this
+// profile's message number N on the way (only the answer to a request for it
+// goes out); TESSARO_TEST_FORGET_SENT=N also forgets it, so that it is lost for
+// good. A value that is not a number above 0 is refused.
+bool LoseSentForTest(host::XmppLink& link, std::string* error) {
+  for (const auto& [variable, forget] :
+       {std::pair{"TESSARO_TEST_LOSE_SENT", false}, std::pair{"TESSARO_TEST_FORGET_SENT", true}}) {
+    const char* value = std::getenv(variable);
+    if (value == nullptr || *value == '\0') continue;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long seq = std::strtoull(value, &end, 10);
+    if (errno != 0 || *end != '\0' || seq == 0 ||
+        !std::isdigit(static_cast<unsigned char>(*value))) {
+      if (error) *error = std::string(variable) + " must be a message number above 0";
+      return false;
+    }
+    link.LoseSentForTest(seq, forget);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ConnectPlayer(host::Host& host, const AccountOptions& options, std::vector<HANDLE>* named,
                    std::function<void()> changed, std::string* error) {
   return SetUpPlayer(host, options, error) && host.ConnectXmpp(error, std::move(changed)) &&
-         AddContacts(host, options.contacts, named, error);
+         LoseSentForTest(*host.Link(), error) && AddContacts(host, options.contacts, named, error);
 }
 
 std::size_t UnconfirmedMessages(host::Host& host) {

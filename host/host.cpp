@@ -266,6 +266,10 @@ bool Host::ConnectXmpp(std::string* error, std::function<void()> changed) {
   hooks.messages_lost = [this](HANDLE contact, bool sent) {
     services_.Notify(messages_lost_, reinterpret_cast<WPARAM>(contact), sent ? DBEF_SENT : 0);
   };
+  hooks.peer_version = [this](HANDLE contact, bool other) {
+    services_.Notify(peer_game_, reinterpret_cast<WPARAM>(contact),
+                     other ? PEERGAME_OTHERVERSION : PEERGAME_SAMEVERSION);
+  };
   hooks.changed = std::move(changed);
   hooks.add_contact = [this](const std::string& name, const std::string& address) {
     return AddContact(name, kIcqProtocol, address);

@@ -187,6 +187,7 @@ class Host {
   PLUGINLINK link_;
   HANDLE event_added_ = nullptr;
   HANDLE messages_lost_ = nullptr;
+  HANDLE peer_game_ = nullptr;
   ContactMenu menu_;
   std::map<HANDLE, Contact> contacts_;
   std::vector<HANDLE> contact_order_;

@@ -27,6 +27,7 @@ constexpr INT_PTR kRefused = 1;
 void Host::RegisterCoreServices() {
   event_added_ = services_.CreateEvent(ME_DB_EVENT_ADDED);
   messages_lost_ = services_.CreateEvent(ME_PROTO_MESSAGESLOST);
+  peer_game_ = services_.CreateEvent(ME_PROTO_PEERGAME);
   const struct {
     const char* name;
     INT_PTR (Host::*method)(WPARAM, LPARAM);

@@ -122,6 +122,13 @@ bool XmppLink::Send(HANDLE to, std::string_view text) {
     }
   }
   if (hooks_.event_added) hooks_.event_added(to, event);
+  if (message.seq == lose_seq_ && forget_lost_) {
+    Log("test: message " + std::to_string(message.seq) + " to " + db_.AddressOf(to) +
+        " forgotten on purpose");
+    forgotten_.insert({to, message.seq});
+    db_.ConfirmOutbox(message.id, to);
+    return true;
+  }
   SendStored(message);
   return true;
 }
@@ -141,7 +148,8 @@ void XmppLink::SendStored(const OutboxRecord& message) {
 }
 
 void XmppLink::SendTo(const std::string& to, const OutboxRecord& message) {
-  transport_->Send({to, message.id, message.body, message.seq, epoch_});
+  if (message.seq != lose_seq_)
+    transport_->Send({to, message.id, message.body, message.seq, epoch_});
   last_sent_[message.id] = Clock::now();
 }
 
@@ -399,6 +407,9 @@ void XmppLink::HandleMissing(const ParsedStanza& request, const std::string& ful
   }
   std::vector<OutboxRecord> kept;
   if (request.epoch == epoch_) kept = db_.SentMessages(contact, request.first, request.last);
+  std::erase_if(kept, [&](const OutboxRecord& message) {
+    return forgotten_.count({contact, message.seq}) != 0;
+  });
   // Numbers this profile no longer has (or an earlier profile sent) are gone.
   uint64_t next = request.first;
   bool lost = false;

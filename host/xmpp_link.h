@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,9 @@ struct LinkHooks {
   // Messages of the contact, sent (this side's) or received, were lost for good:
   // the sender no longer had them. Once on each side for each loss.
   std::function<void(HANDLE contact, bool sent)> messages_lost;
+  // The contact's only hosts online speak another version of the link (`other`),
+  // or, after that was told, a host of this version is online again.
+  std::function<void(HANDLE contact, bool other)> peer_version;
   // One line about something ignored or failed; empty: stderr.
   std::function<void(const std::string&)> log;
   std::function<uint32_t()> clock;  // event timestamps; empty: the system clock
@@ -133,6 +137,18 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // How many sent messages still wait for the peer's acknowledgement.
   std::size_t Unconfirmed() const { return db_.Outbox().size(); }
   XmppTransport& transport() { return *transport_; }
+
+  // ---- Testing ----
+  // Loses this profile's message number `seq` (to any contact) on the way, as a
+  // network could: every ordinary sending of it is skipped, and only the answer
+  // to the contact's request for it goes out. With `forget` the profile also
+  // forgets it at once (taken as confirmed and not kept), so that the request is
+  // answered with its loss. Only for tests of two host processes: the host
+  // program sets it from TESSARO_TEST_LOSE_SENT / TESSARO_TEST_FORGET_SENT.
+  void LoseSentForTest(uint64_t seq, bool forget) {
+    lose_seq_ = seq;
+    forget_lost_ = forget;
+  }
 
  private:
   // XmppTransport::Listener, on the network thread: each posts to the queue.
@@ -223,7 +239,11 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   };
   std::map<std::string, DiscoAsked> disco_asked_;  // query id
   std::map<HANDLE, std::string> playing_;          // the profile's "playing", read once
-  std::string archive_query_;                      // the running query's id; empty: none
+  std::map<HANDLE, bool> other_version_told_;      // what peer_version last told
+  uint64_t lose_seq_ = 0;                          // LoseSentForTest; 0: none
+  bool forget_lost_ = false;
+  std::set<std::pair<HANDLE, uint64_t>> forgotten_;  // what it forgot
+  std::string archive_query_;                        // the running query's id; empty: none
   std::vector<ParsedArchived> archive_page_;
   std::map<std::string, Clock::time_point> last_sent_;  // outbox id
   // After a login the outbox goes to contacts with no client online once their

@@ -120,6 +120,17 @@ void XmppLink::ChangeResources(HANDLE contact, const std::function<void()>& chan
     Log(what);
     db_.LogConnection(Now(), "another version of the game", what);
   }
+  // The game is told when it can no longer talk with the contact's host, and
+  // when it can again; a contact going offline changes neither.
+  const bool other = after.kind == PeerStatus::Kind::kOtherVersion;
+  if ((other || after.kind == PeerStatus::Kind::kHost) && hooks_.peer_version) {
+    auto told = other_version_told_.find(contact);
+    const bool was_other = told != other_version_told_.end() && told->second;
+    if (other != was_other) {
+      other_version_told_[contact] = other;
+      hooks_.peer_version(contact, other);
+    }
+  }
   if ((before.kind != after.kind || before.version != after.version) && hooks_.changed) {
     hooks_.changed();
   }

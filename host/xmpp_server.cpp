@@ -184,6 +184,7 @@ bool LocalXmppServer::WriteConfig(std::string* error) const {
   // Prosody refuses to run as root unless told to; as anyone else it must not be told.
   Replace(config, "@ROOT@", ::geteuid() == 0 ? "run_as_root = true" : "");
   Replace(config, "@PORT@", std::to_string(port_));
+  if (!archive_) Replace(config, " \"mam\"; }", " }");
   if (!certificate_.empty()) {
     Replace(config, "modules_enabled = { ", "modules_enabled = { \"tls\"; ");
     Replace(config, "\nVirtualHost ",
@@ -191,6 +192,11 @@ bool LocalXmppServer::WriteConfig(std::string* error) const {
                 "; }\nVirtualHost ");
   }
   return WriteFile(folder_ + "/prosody.cfg.lua", config, error);
+}
+
+bool LocalXmppServer::UseArchive(bool archive, std::string* error) {
+  archive_ = archive;
+  return WriteConfig(error);
 }
 
 bool LocalXmppServer::UseCertificate(const std::string& certificate, const std::string& key,

@@ -51,6 +51,10 @@ class LocalXmppServer {
   // empty paths: no TLS, as by default. Tests of refused certificates use it.
   bool UseCertificate(const std::string& certificate, const std::string& key, std::string* error);
 
+  // Keeps the accounts' message archive (mod_mam), as by default, or not (as on
+  // servers without one), from the next Start on.
+  bool UseArchive(bool archive, std::string* error);
+
   // ---- Running ----
   // Starts prosody and waits until it serves clients on port(). False with a
   // message (including the end of prosody's log) when it exits or times out.
@@ -77,6 +81,7 @@ class LocalXmppServer {
   std::string folder_;
   uint16_t port_;
   std::string certificate_, key_;  // empty: no TLS
+  bool archive_ = true;
   pid_t pid_ = -1;
 };
 

@@ -92,6 +92,7 @@ int PluginApp::Load(PLUGINLINK* link) {
   if (link == nullptr) return 0;
   link->HookEvent(ME_DB_EVENT_ADDED, &tessaro::OnEventAdded);
   link->HookEvent(ME_PROTO_MESSAGESLOST, &tessaro::OnMessagesLost);
+  link->HookEvent(ME_PROTO_PEERGAME, &tessaro::OnPeerGame);
   link->CreateServiceFunction(MS_SRMSG_INVOKE, &tessaro::OnMenuInvoke);
 
   static char menuText[] = "&Tessaro";
@@ -162,6 +163,12 @@ int PluginApp::OnMessagesLost(WPARAM hContact, LPARAM flags) {
   return 0;
 }
 
+int PluginApp::OnPeerGame(WPARAM hContact, LPARAM version) {
+  FindOrCreateWindow(reinterpret_cast<HANDLE>(hContact))
+      ->PeerSpeaksOtherVersion(version == PEERGAME_OTHERVERSION);
+  return 0;
+}
+
 void PluginApp::DeliverGameMessage(HANDLE hContact, const std::string& text) {
   GameWindow* window = FindOrCreateWindow(hContact);
   window->incomingText += text;
@@ -215,6 +222,11 @@ int OnEventAdded(WPARAM wParam, LPARAM lParam) {
 
 int OnMessagesLost(WPARAM wParam, LPARAM lParam) {
   if (PluginApp* app = PluginApp::Current()) app->OnMessagesLost(wParam, lParam);
+  return 0;
+}
+
+int OnPeerGame(WPARAM wParam, LPARAM lParam) {
+  if (PluginApp* app = PluginApp::Current()) app->OnPeerGame(wParam, lParam);
   return 0;
 }
 

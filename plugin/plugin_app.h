@@ -41,6 +41,9 @@ class PluginApp : public CWinApp {
   int OnEventAdded(WPARAM hContact, LPARAM hDbEvent);
   // Hook of "Proto/MessagesLost": the contact's window brings the game back in step.
   int OnMessagesLost(WPARAM hContact, LPARAM flags);
+  // Hook of "Proto/PeerGame": the contact's window says whether moves can be
+  // exchanged with the contact's Tessaro.
+  int OnPeerGame(WPARAM hContact, LPARAM version);
 
   const std::vector<std::unique_ptr<GameWindow>>& registry() const { return registry_; }
   // False when the module's resource script did not parse (a build fault).
@@ -62,6 +65,7 @@ class PluginApp : public CWinApp {
 // The functions Load registers with the host.
 int OnEventAdded(WPARAM wParam, LPARAM lParam);
 int OnMessagesLost(WPARAM wParam, LPARAM lParam);
+int OnPeerGame(WPARAM wParam, LPARAM lParam);
 INT_PTR OnMenuInvoke(WPARAM wParam, LPARAM lParam);
 
 }  // namespace tessaro

@@ -273,6 +273,17 @@ typedef struct {
  * A game module brings its game back in step with the contact's. */
 #define ME_PROTO_MESSAGESLOST "Proto/MessagesLost"
 
+/* Hook. Whether the contact's game module speaks this module's game protocol changed.
+ * wParam: the contact handle. lParam: PEERGAME_OTHERVERSION when the only clients of the
+ * contact that run the game speak another version of its protocol (their game messages
+ * cannot be read here, nor ours there), PEERGAME_SAMEVERSION when a client of the
+ * contact speaking this version came online after one of another version was told.
+ * Notified on the user-interface thread, once for each such change; nothing is told
+ * of contacts whose clients never ran another version. */
+#define ME_PROTO_PEERGAME "Proto/PeerGame"
+#define PEERGAME_SAMEVERSION 0
+#define PEERGAME_OTHERVERSION 1
+
 /* ---- Message window ------------------------------------------------------------------
  * A service that a module creates (it may be absent): open the message window of a
  * contact. wParam: the contact handle. lParam: unused. Returns 0. */

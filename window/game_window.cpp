@@ -148,7 +148,7 @@ void GameWindow::OnPaint() {
 void GameWindow::ShowStatus() {
   if (m_hWnd == nullptr) return;
   ShowClockCaptions();
-  std::string status = game.StatusLine();
+  std::string status = peerOtherVersion ? OtherVersionText() : game.StatusLine();
   if (status == shownStatus) return;
   SetDlgItemText(kStatusLine, status);
   if (CWnd* line = GetDlgItem(kStatusLine)) line->Invalidate(TRUE);

@@ -144,6 +144,9 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   // Messages to the peer (`sent`) or from it were lost for good: the log says
   // so, and this side's game goes whole to the peer when they were its own.
   void MessagesLost(bool sent);
+  // The peer's Tessaro speaks another version of the game's messages (`other`),
+  // or this one again: the log says so, and the status line while it lasts.
+  void PeerSpeaksOtherVersion(bool other);
 
   // ---- Message handlers ----
 
@@ -180,6 +183,8 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void QueueDrain(GameLink& queued) override;
   void ShowReceiveError() override;
 
+  // What the log and the status line say while the peer speaks another version.
+  std::string OtherVersionText() const;
   // The log entry written into the profile; the kept log emptied.
   void KeepLogEntry(const std::string& entry);
   void ForgetLog();
@@ -213,10 +218,11 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   std::string logBeforePane;
   HICON hIcon = nullptr;
   CFont logFont;
-  std::string publishedStatus;  // what the host was last told
-  std::string shownStatus;      // what the line under the board says
-  int shownTurnOwner = -1;      // the clock caption drawn bold: 0 own, 1 peer, 2 none
-  CFont boldCaption;            // made on first use
+  std::string publishedStatus;    // what the host was last told
+  std::string shownStatus;        // what the line under the board says
+  bool peerOtherVersion = false;  // the peer's Tessaro cannot read our moves
+  int shownTurnOwner = -1;        // the clock caption drawn bold: 0 own, 1 peer, 2 none
+  CFont boldCaption;              // made on first use
   // What KeepGame last wrote, and the numbers of the log's first kept entry
   // and of the next one.
   // Nothing is kept before RestoreKept has taken back what an earlier run kept.

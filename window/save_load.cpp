@@ -111,6 +111,18 @@ void GameWindow::MessagesLost(bool sent) {
   if (m_hWnd != nullptr) Invalidate(TRUE);
 }
 
+std::string GameWindow::OtherVersionText() const {
+  return game.peerName + "'s Tessaro speaks another game version; moves cannot be exchanged";
+}
+
+void GameWindow::PeerSpeaksOtherVersion(bool other) {
+  if (other == peerOtherVersion) return;
+  peerOtherVersion = other;
+  AppendLog(other ? OtherVersionText()
+                  : game.peerName + "'s Tessaro speaks this game version again; moves go through");
+  ShowStatus();
+}
+
 void GameWindow::OnSaveGame() {
   SaveGame();
 }

@@ -40,9 +40,10 @@ using namespace std::chrono_literals;
 // One host process and everything it printed.
 class Player {
  public:
-  // Runs `args` in `folder`, its standard error into the file `errors`.
-  Player(const std::vector<std::string>& args, const std::string& folder,
-         const std::string& errors) {
+  // Runs `args` in `folder`, its standard error into the file `errors`, with
+  // this process's environment and `env` ("NAME=value" each).
+  Player(const std::vector<std::string>& args, const std::string& folder, const std::string& errors,
+         const std::vector<std::string>& env = {}) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -55,7 +56,13 @@ class Player {
     for (const std::string& arg : args)
       argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    std::vector<char*> envp;
+    for (char** variable = environ; *variable != nullptr; ++variable)
+      envp.push_back(*variable);
+    for (const std::string& variable : env)
+      envp.push_back(const_cast<char*>(variable.c_str()));
+    envp.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     reader_ = std::thread([this, fd = fds[0]] {
@@ -138,7 +145,8 @@ class NetworkGame : public ::testing::Test {
 
   std::string Path(const std::string& name) const { return folder_.path() + "/" + name; }
 
-  std::unique_ptr<Player> Start(const Seat& seat, const std::string& script) {
+  std::unique_ptr<Player> Start(const Seat& seat, const std::string& script,
+                                const std::vector<std::string>& env = {}) {
     const std::vector<std::string> args = {TESSARO_HOST,
                                            "--headless",
                                            "--script",
@@ -158,7 +166,7 @@ class NetworkGame : public ::testing::Test {
                                            Path(seat.account) + ".password",
                                            "--contact",
                                            server_->Address(seat.otherAccount) + "=" + seat.other};
-    auto player = std::make_unique<Player>(args, folder_.path(), Path(seat.name) + ".err");
+    auto player = std::make_unique<Player>(args, folder_.path(), Path(seat.name) + ".err", env);
     EXPECT_TRUE(player->started());
     return player;
   }
@@ -271,6 +279,45 @@ TEST_F(NetworkGame, HostKilledAndStartedAgainSendsWhatWasUnconfirmed) {
     EXPECT_NE(message.from, server_->Address("bob")) << "a carbon copy";
   }
 }
+
+// ---- A message lost on the way ----
+
+// Alice's message number kLostSeq to Bob, her stone on k11 in
+// lost_message.script, is lost on the way: her host skips it on purpose.
+constexpr size_t kLostSeq = 9;
+
+// Bob's host holds what follows the lost message, asks for it, and gets it;
+// or, where Alice's profile forgot it too (true), both hosts give it up, both
+// logs say so, and Alice's game goes to Bob whole. Either way both boards
+// agree and the game goes on.
+class LostOnTheWay : public NetworkGame, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LostOnTheWay, IsAskedForOrTheGameComesWhole) {
+  const bool forgotten = GetParam();
+  const std::string variable = forgotten ? "TESSARO_TEST_FORGET_SENT" : "TESSARO_TEST_LOSE_SENT";
+  auto alice = Start(kAlice, TESSARO_TESTS "/lost_message.script",
+                     {variable + "=" + std::to_string(kLostSeq)});
+  auto bob = Start(kBob, TESSARO_TESTS "/lost_message.script");
+  ExpectBothPassed(*alice, *bob);
+  const std::string board = LastBoard(alice->Output());
+  EXPECT_FALSE(board.empty()) << alice->Output();
+  EXPECT_EQ(board, LastBoard(bob->Output()));
+  EXPECT_NE(Errors(kBob).find("for its messages " + std::to_string(kLostSeq)), std::string::npos)
+      << Errors(kBob);
+  const Conversation alices = Talk(kAlice), bobs = Talk(kBob);
+  ASSERT_GT(alices.sent.size(), kLostSeq);
+  std::vector<std::string> arrived = alices.sent;
+  if (forgotten) arrived.erase(arrived.begin() + kLostSeq - 1);
+  EXPECT_EQ(bobs.received, arrived);
+  for (const auto& [who, said] : {std::pair{alice.get(), "Messages to Bob were lost on the way"},
+                                  std::pair{bob.get(), "Messages from Alice were lost on the way"}})
+    EXPECT_EQ(who->Output().find(said) != std::string::npos, forgotten) << who->Output();
+}
+
+INSTANTIATE_TEST_SUITE_P(NetworkGame, LostOnTheWay, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& forgotten) {
+                           return forgotten.param ? "SenderForgotIt" : "SenderKeptIt";
+                         });
 
 // ---- A host killed mid-game ----
 

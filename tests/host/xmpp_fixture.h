@@ -2,9 +2,15 @@
 // (in XmppTest) a local server of the test's own with accounts.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -19,6 +25,8 @@
 
 #include "host/xmpp_server.h"
 #include "host/xmpp_transport.h"
+
+extern char** environ;
 
 namespace tessaro::host::testing {
 
@@ -179,6 +187,94 @@ class OtherClient final : public XmppTransport::Listener {
   std::vector<IncomingStanza> messages_;
   std::vector<std::string> presences_;
   XmppTransport transport_;  // last: its thread stops before the rest goes
+};
+
+// The same as a program people use: Debian's slixmpp running `script`
+// (tests/host/phone.py), carbons on, every message with an id answered with a
+// receipt. Records the lines the program prints; stops when the object goes.
+class DebianPhone {
+ public:
+  static constexpr char kPython[] = "/usr/bin/python3";
+  // Whether Debian's python3 with slixmpp is installed.
+  static bool Installed() {
+    return std::system("/usr/bin/python3 -c 'import slixmpp' >/dev/null 2>&1") == 0;
+  }
+  DebianPhone(const XmppAccount& account, const std::string& script) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      ::close(in[0]);
+      ::close(in[1]);
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const std::vector<std::string> args = {kPython,         script,
+                                           account.address, account.password,
+                                           account.server,  std::to_string(account.port)};
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, kPython, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in[0]);
+    ::close(out[1]);
+    stdin_ = in[1];
+    reader_ = std::thread([this, fd = out[0]] {
+      std::string pending;
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        pending.append(buffer, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          lines_.push_back(pending.substr(0, end));
+          pending.erase(0, end + 1);
+        }
+      }
+      ::close(fd);
+    });
+  }
+  ~DebianPhone() {
+    if (stdin_ >= 0) ::close(stdin_);  // the program's signal to log out and end
+    if (pid_ > 0) {
+      int status = 0;
+      if (!WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, {},
+                     std::chrono::seconds(5))) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+      }
+    }
+    if (reader_.joinable()) reader_.join();
+  }
+  DebianPhone(const DebianPhone&) = delete;
+  DebianPhone& operator=(const DebianPhone&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  std::vector<std::string> Lines() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+  bool online() {
+    const std::vector<std::string> lines = Lines();
+    return std::find(lines.begin(), lines.end(), "online") != lines.end();
+  }
+  // The lines of messages (and carbon copies) it got.
+  std::vector<std::string> Messages() {
+    std::vector<std::string> messages;
+    for (const std::string& line : Lines())
+      if (line != "online") messages.push_back(line);
+    return messages;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::thread reader_;
 };
 
 // A local server of the test's own, running, with the accounts alice, bob and

@@ -39,6 +39,7 @@ struct Peer {
   std::size_t got = 0;  // of them, received messages
   // Each loss told: whether of sent messages, and how many were received by then.
   std::vector<std::pair<bool, std::size_t>> lost;
+  std::vector<bool> other_version;  // each change told: whether another version
 
   // Texts received from `contact`, as stored, in order.
   std::vector<std::string> Received(HANDLE contact) const {
@@ -144,6 +145,7 @@ class XmppLinkTest : public XmppTest {
     };
     hooks.log = [&peer](const std::string& line) { peer.log.push_back(line); };
     hooks.messages_lost = [&peer](HANDLE, bool sent) { peer.lost.emplace_back(sent, peer.got); };
+    hooks.peer_version = [&peer](HANDLE, bool other) { peer.other_version.push_back(other); };
     peer.link = std::make_unique<XmppLink>(*peer.db, peer.queue, Account(peer.user), hooks);
     if (start) peer.link->Start();
   }
@@ -738,9 +740,66 @@ TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
   EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), lines);
 }
 
+// Bob's phone (Debian's slixmpp: carbons on, every message answered with a
+// receipt) is online while his host is not, on a server with an archive and
+// on one without. Alice's host sends and quits; Bob's host starts: with the
+// archive it finds the messages there at once; without, it gets them when
+// Alice's host comes back and sends them again. Nothing lost, nothing twice,
+// the phone shown no text and no carbon copy.
+class PhoneWhileTheHostIsAway : public XmppLinkTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PhoneWhileTheHostIsAway, LosesNothingWithOrWithoutAnArchive) {
+  const bool archive = GetParam();
+  if (!DebianPhone::Installed()) GTEST_SKIP() << "python3-slixmpp is not installed";
+  std::string error;
+  if (!archive) {
+    server->Stop();
+    ASSERT_TRUE(server->UseArchive(false, &error)) << error;
+    ASSERT_TRUE(server->Start(&error)) << error;
+  }
+  Connect();
+  Close(bob);
+  HANDLE bob_at_alice = ContactOf(alice, "bob");
+  DebianPhone phone(Account("bob"), TESSARO_PHONE_SCRIPT);
+  ASSERT_TRUE(phone.started());
+  ASSERT_TRUE(PumpUntil([&] {
+    return phone.online() &&
+           alice.link->StatusOf(bob_at_alice).kind == XmppLink::PeerStatus::Kind::kOnline;
+  }));
+  const auto lines = Numbered("while the host is away ", 1, 5);
+  SendAll(alice, "bob", lines);
+  ASSERT_TRUE(PumpUntil([&] { return phone.Messages().size() >= lines.size(); }));
+  Close(alice);
+  Open(bob, {"alice"});
+  HANDLE alice_at_bob = ContactOf(bob, "alice");
+  if (archive) {
+    ASSERT_TRUE(PumpUntil([&] { return bob.Received(alice_at_bob).size() >= lines.size(); }));
+  }
+  Open(alice, {"bob"});
+  ASSERT_TRUE(PumpUntil([&] {
+    return bob.Received(alice_at_bob).size() >= lines.size() && alice.db->Outbox().empty();
+  }));
+  // A last line, so that a second copy of any would have come before it.
+  ASSERT_TRUE(alice.link->Send(bob_at_alice, "last"));
+  ASSERT_TRUE(PumpUntil([&] { return bob.Received(alice_at_bob).size() > lines.size(); }));
+  std::vector<std::string> expected = lines;
+  expected.push_back("last");
+  EXPECT_EQ(bob.Received(alice_at_bob), expected);
+  for (const std::string& seen : phone.Messages())
+    EXPECT_THAT(seen, ::testing::StartsWith("message alice@localhost/")) << seen;
+  for (const std::string& seen : phone.Messages())
+    EXPECT_THAT(seen, ::testing::EndsWith(" nobody"));
+}
+
+INSTANTIATE_TEST_SUITE_P(XmppLinkTest, PhoneWhileTheHostIsAway, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& archive) {
+                           return archive.param ? "WithArchive" : "WithoutArchive";
+                         });
+
 // What Alice's host makes of Bob's clients, by what each advertises: a phone,
 // a host of this version, a host of another version (said in plain words,
-// once, in the log and the history).
+// once, in the log and the history, and told to the game), and this version
+// again (told to the game; going offline between them is not).
 TEST_F(XmppLinkTest, AContactsClientIsJudgedByItsCapabilities) {
   using Kind = XmppLink::PeerStatus::Kind;
   Connect();
@@ -755,7 +814,8 @@ TEST_F(XmppLinkTest, AContactsClientIsJudgedByItsCapabilities) {
   const Case cases[] = {
       {"phone", PhoneDiscoInfo(), Kind::kOnline, 0},
       {"this version", HostDiscoInfo(kLinkVersion), Kind::kHost, 0},
-      {"another version", HostDiscoInfo(kLinkVersion + 1), Kind::kOtherVersion, kLinkVersion + 1}};
+      {"another version", HostDiscoInfo(kLinkVersion + 1), Kind::kOtherVersion, kLinkVersion + 1},
+      {"this version again", HostDiscoInfo(kLinkVersion), Kind::kHost, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RecordingListener ignored;
@@ -777,6 +837,7 @@ TEST_F(XmppLinkTest, AContactsClientIsJudgedByItsCapabilities) {
                             return entry.state == "another version of the game";
                           }),
             1);
+  EXPECT_EQ(alice.other_version, (std::vector<bool>{true, false}));
 }
 
 // Alice runs two hosts on one account (two machines, two profiles). The one

@@ -503,6 +503,36 @@ TEST_P(LostForGood, TheSendersGameGoesWholeAndPlayGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(WhoseMessages, LostForGood, ::testing::Values(true, false));
 
+// Each side's host finds that the other's Tessaro speaks another version of the
+// game's messages, then the same again: both windows say so in the log, and the
+// status line says it while it lasts; the game is as it was.
+TEST_F(GameFlow, AnotherGameVersionIsSaidInBothWindows) {
+  PlayOpening();
+  const auto status = [](GameWindow& window) {
+    std::string text;
+    window.GetDlgItemText(kStatusLine, text);
+    return text;
+  };
+  for (GameWindow* window : {black, white}) {
+    const std::string before = status(*window);
+    const std::string other =
+        window->game.peerName + "'s Tessaro speaks another game version; moves cannot be exchanged";
+    window->PeerSpeaksOtherVersion(true);
+    window->PeerSpeaksOtherVersion(true);  // told once
+    Settle();
+    EXPECT_EQ(status(*window), other);
+    window->PeerSpeaksOtherVersion(false);
+    Settle();
+    EXPECT_EQ(status(*window), before);
+    const std::vector<std::string> lines = LogLines(*window);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), other), 1);
+    EXPECT_EQ(lines.back(), window->game.peerName +
+                                "'s Tessaro speaks this game version again; moves go through");
+  }
+  EXPECT_EQ(black->game.moveList.size(), 3u);
+  EXPECT_EQ(white->game.moveList.size(), 3u);
+}
+
 // ---- A restart of the host ----
 
 // A whole game: black (the window for Bob) places the opening, white declines
