@@ -150,8 +150,45 @@ void Game::SimulationMove(int x, int y) {
 
 void Game::ToggleSimulation() {
   simulationMode = simulationMode ? 0 : 1;
-  if (simulationMode) CopyToSimulation();
+  if (simulationMode) {
+    CopyToSimulation();
+    simLine = moveList;
+  }
   InvalidateBoard();  // the other pair is shown
+}
+
+void Game::OpenOnSimulation(const MoveList& line) {
+  simulationMode = 1;
+  simLine = line;
+  simMoveList = line;
+  Replay(simBoard, simMoveList);
+  RefreshMarks();  // the marks of its length, and a repaint
+  CheckInvariants();
+}
+
+bool Game::StepSimulation(int steps) {
+  if (!simulationMode || steps == 0) return false;
+  const size_t n = simMoveList.size();
+  size_t to = n;
+  if (steps < 0) {
+    to = n - std::min(n, static_cast<size_t>(-static_cast<int64_t>(steps)));
+  } else {
+    if (n > simLine.size() || !std::equal(simMoveList.begin(), simMoveList.end(), simLine.begin()))
+      return false;
+    to = std::min(simLine.size(), n + static_cast<size_t>(steps));
+  }
+  if (to == n) return false;
+  // Back cuts the list as it stands, stones the player placed included; on
+  // copies from the line.
+  if (steps < 0) {
+    simMoveList.resize(to);
+  } else {
+    simMoveList.assign(simLine.begin(), simLine.begin() + static_cast<std::ptrdiff_t>(to));
+  }
+  Replay(simBoard, simMoveList);
+  RefreshMarks();
+  CheckInvariants();
+  return true;
 }
 
 // ---- A new game ----
@@ -205,12 +242,16 @@ void Game::ReceiveText(const std::string& text) {
   // line always holds "NAME: ", so a text without a colon is no chat.
   if (IsTimeOut(text)) outOfTime = kPeerTimeOut;
   events_.Log(text);
+  if (resultFollows) events_.GameEnded();
   const bool drawOffered = !resultFollows && text == peerName + " offers a draw";
   resultFollows = false;
   if (drawOffered && InPlay()) {
     if (events_.AskDraw()) {
       // The game may have ended while the question was open.
-      if (InPlay()) Announce(kDrawAgreed);
+      if (InPlay()) {
+        Announce(kDrawAgreed);
+        events_.GameEnded();
+      }
     } else {
       SendAndLog(myName + " declines the draw");
     }
@@ -226,6 +267,7 @@ void Game::Resign() {
   if (!InPlay()) return;
   SendAndLog(myName + " resigns");
   Announce(myColor == Black ? kBlackResigned : kWhiteResigned);
+  events_.GameEnded();
 }
 
 void Game::OfferDraw() {
@@ -265,12 +307,17 @@ void Game::ReceiveMove(const Move& move) {
   }
 
   // Judge on the board as it stands before the stone.
+  bool ended = false;
   if ((myColor == White && move.value == Black) || (myColor == Black && move.value == White)) {
-    if (const char* verdict = VerdictOf(board, move)) Announce(verdict);
+    if (const char* verdict = VerdictOf(board, move)) {
+      Announce(verdict);
+      ended = true;
+    }
   }
 
   PlaceMove(move.x, move.y, move.value);
   ownTail = 0;
+  if (ended) events_.GameEnded();  // with the stone that ended it
 
   // Whose turn: a stone from the peer gives it to this side, except to white
   // while black places the three opening stones; then the first of the

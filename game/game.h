@@ -48,6 +48,10 @@ class GameEvents {
   virtual void BoardChanged() = 0;
   // This side's colour changed.
   virtual void SideChanged() = 0;
+  // The game got its result (judged here, or this side's resignation or
+  // accepted draw, or the peer's game over with its result): called once,
+  // when the result and the stone that brought it are in the game.
+  virtual void GameEnded() {}
 };
 
 // The texts of a result, as both logs show them.
@@ -76,6 +80,13 @@ class Game : public GamePosition {
   void SimulationMove(int x, int y);
   // Shows the other pair; the what-if pair starts as a copy of the game.
   void ToggleSimulation();
+  // Shows `line` whole on the what-if board, to be stepped through.
+  void OpenOnSimulation(const MoveList& line);
+  // On the what-if board: `steps` records back (negative) or on along the
+  // line last copied or opened, as far as either end. A step on needs the
+  // what-if list to be the start of that line (a stone of the player's own
+  // leaves only steps back). True when the board changed.
+  bool StepSimulation(int steps);
 
   // ---- A new game ----
 
@@ -206,6 +217,8 @@ class Game : public GamePosition {
   // until the next game.
   enum OutOfTime : uint32_t { kNobodyOutOfTime = 0, kOwnTimeOut = 1, kPeerTimeOut = 2 };
   uint32_t outOfTime = kNobodyOutOfTime;
+  // The line the what-if board steps along (StepSimulation); not kept.
+  MoveList simLine;
   // Both sides placed a first stone before either CmdSide arrived: set on the
   // peer's CmdSide until its first stone arrives and settles who keeps black.
   bool firstStoneClash = false;

@@ -289,6 +289,7 @@ void GameWindow::OnLButtonDown(UINT nFlags, CPoint point) {
 void GameWindow::OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags) {
   (void)nRepCnt;
   (void)nFlags;
+  if (StepKey(nChar)) return;
   if (nChar != VK_SPACE) return;
   game.ToggleSimulation();
   // A real key goes on to the default handling; the "&sim" button comes here

@@ -99,7 +99,11 @@ void GameWindow::Apply(GameCommand& command) {
       MoveList moves;
       // A byte naming row or column 15 cannot be a point: the whole game is
       // refused and the board stays as it was.
-      if (command.getGame(moves)) game.ReceiveGame(std::move(moves));
+      if (command.getGame(moves)) {
+        // The same game sent back whole (messages were lost) replaces nothing.
+        if (moves != game.moveList) ArchiveReplaced(ArchiveReason::kReceived);
+        game.ReceiveGame(std::move(moves));
+      }
       break;
     }
     case CmdClock: {

@@ -4,6 +4,9 @@
 namespace tessaro {
 
 void GameWindow::ResetGame() {
+  // Kept before the question: whatever the answer and whatever the save
+  // dialog does, the game is not lost.
+  ArchiveReplaced(ArchiveReason::kReset);
   if (!game.moveList.empty() && m_hWnd != nullptr &&
       MessageBox("Do you want to save the game?", "Reset Game", MB_YESNO) == IDYES) {
     SaveGame();

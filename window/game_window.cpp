@@ -48,6 +48,7 @@ const AFX_MSGMAP* GameWindow::GetThisMessageMap() {
       OnCommand<kCmdClearLog, &GameWindow::OnClearLog>(),
       OnCommand<kCmdMoveNumbers, &GameWindow::OnMoveNumbers>(),
       OnCommand<kCmdLastStoneMarker, &GameWindow::OnLastStoneMarker>(),
+      OnCommand<kCmdEarlierGames, &GameWindow::OnEarlierGames>(),
   };
   static constexpr AFX_MSGMAP kMap = MakeMessageMap(&CDialog::GetThisMessageMap, kEntries);
   return &kMap;

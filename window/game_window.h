@@ -14,9 +14,11 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "framework/afx.h"
 #include "game/game.h"
+#include "game/game_archive.h"
 #include "link/game_command.h"
 #include "link/game_link.h"
 #include "window/game_host.h"
@@ -27,6 +29,7 @@ namespace tessaro {
 inline constexpr UINT kGameDialogId = 102;
 inline constexpr UINT kAboutDialogId = 100;
 inline constexpr UINT kInputBoxDialogId = 131;
+inline constexpr UINT kEarlierGamesDialogId = 135;
 inline constexpr UINT kAboutStringId = 101;
 inline constexpr UINT kPluginIconId = 128;
 inline constexpr UINT kNoSideIconId = 160;
@@ -48,12 +51,20 @@ inline constexpr UINT kCmdSaveGame = 32778;
 inline constexpr UINT kCmdLoadGame = 32780;
 inline constexpr UINT kCmdResign = 32782;
 inline constexpr UINT kCmdOfferDraw = 32783;
+inline constexpr UINT kCmdEarlierGames = 32784;
 inline constexpr UINT kCmdClearLog = 32781;
 inline constexpr UINT kCmdMoveNumbers = 32785;
 inline constexpr UINT kCmdLastStoneMarker = 32786;
 inline constexpr UINT kSysCmdAbout = 0x0010;
 inline constexpr UINT_PTR kClockTimer = 0;
 inline constexpr UINT kClockPeriodMs = 1000;
+
+// One kept game as the Earlier Games box lists it.
+struct ArchiveLine {
+  ArchivedGame game;
+  std::string text;  // date, players, outcome and length
+  bool readable = true;
+};
 
 class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
  public:
@@ -137,9 +148,27 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   // an earlier run kept for this contact. Sends nothing.
   void RestoreKept();
 
+  // ---- Earlier games ----
+
+  // Keeps the game on the board for the contact, unless it is empty or was
+  // kept already (when it ended); a game replaced by a reset, a received or a
+  // loaded one goes through ArchiveReplaced, after which a game alike is
+  // another one.
+  void ArchiveGame(ArchiveReason reason);
+  void ArchiveReplaced(ArchiveReason reason);
+  // The number of the next entry, and what was kept last, from the profile.
+  void RestoreArchive();
+  // The kept games, newest first.
+  std::vector<ArchiveLine> ReadArchive();
+  // Left, Right, Home, End on the what-if board step through its line; false
+  // for other keys and off the what-if board.
+  bool StepKey(UINT key);
+
   // ---- Files ----
 
   void SaveGame();
+  // Asks for a file and writes `moves` there as a game library titled `title`.
+  void SaveLine(const MoveList& moves, const std::string& title);
   void LoadGame();
   // Messages to the peer (`sent`) or from it were lost for good: the log says
   // so, and this side's game goes whole to the peer when they were its own.
@@ -171,6 +200,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   void OnClearLog();
   void OnMoveNumbers();
   void OnLastStoneMarker();
+  void OnEarlierGames();
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   const AFX_MSGMAP* GetMessageMap() const override;
@@ -204,6 +234,7 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   bool AskDraw() override;
   void BoardChanged() override;
   void SideChanged() override;
+  void GameEnded() override;
 
  public:
   // ---- State ----
@@ -233,6 +264,12 @@ class GameWindow : public CDialog, public LinkEndpoint, private GameEvents {
   std::string gameBeforeCommand;
   uint64_t keptLogFirst = 0;
   uint64_t keptLogNext = 0;
+  // The number of the next earlier game kept, and what tells the last one
+  // kept from others ("" when the game on the board is not kept yet).
+  uint64_t archiveNext = 0;
+  std::string archivedLine;
+  // Seconds since 1970 for an earlier game's date; null: the system's clock.
+  int64_t (*wallClock)() = nullptr;
 
   // Set once the system menu holds the About item, so that the WM_INITDIALOG
   // posted at every opening does not append it again.

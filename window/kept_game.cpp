@@ -70,6 +70,7 @@ void GameWindow::ForgetLog() {
 void GameWindow::RestoreKept() {
   if (hContact == nullptr || host == nullptr || keeping) return;
   keeping = true;
+  RestoreArchive();
   // The log as it was, before anything this run adds to it.
   keptLogFirst = ReadNumber(*host, hContact, kLogFirst);
   keptLogNext = std::max(keptLogFirst, ReadNumber(*host, hContact, kLogNext));

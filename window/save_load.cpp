@@ -49,6 +49,16 @@ void GameWindow::SaveGame() {
   if (!WriteFileAtomically(saveFile, content, error)) AfxMessageBox("Failed to save!", MB_OK);
 }
 
+void GameWindow::SaveLine(const MoveList& moves, const std::string& title) {
+  if (moves.empty()) return;
+  CFileDialog dialog(FALSE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter, this);
+  if (dialog.DoModal() != IDOK) return;
+  saveFile = dialog.GetPathName();
+  std::string error;
+  if (!WriteFileAtomically(saveFile, EncodeLibFile(moves, title), error))
+    AfxMessageBox("Failed to save!", MB_OK);
+}
+
 void GameWindow::LoadGame() {
   CFileDialog dialog(TRUE, kLibExtension, saveFile.c_str(), kLibDialogFlags, kLibFilter, this);
   if (dialog.DoModal() != IDOK) return;
@@ -75,6 +85,7 @@ void GameWindow::LoadGame() {
   MoveList moves;
   for (const LibMove& move : line.moves)
     moves.push_back(Move{move.x, move.y, move.colour});
+  ArchiveReplaced(ArchiveReason::kLoaded);
   game.PutLoadedLine(moves);
 
   const std::string notice = LoadNotice(HasLibSignature(content), line.moves.size());

@@ -1,4 +1,5 @@
-// Kept games read back from a profile after a restart.
+// Kept games read back from a profile after a restart, and earlier games (a
+// snapshot behind a small header) read back for the Earlier Games box.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -6,6 +7,7 @@
 #include <string_view>
 
 #include "game/game.h"
+#include "game/game_archive.h"
 
 namespace {
 
@@ -24,9 +26,42 @@ class Quiet : public tessaro::GameEvents {
   void SideChanged() override {}
 };
 
+// The input as an earlier game's entry whole, and behind a header whose
+// reason comes from its first byte (the values past the last reason included):
+// an entry reads back exactly when its header is sound and its snapshot does,
+// and then as what it holds.
+void CheckArchiveEntry(std::string_view bytes) {
+  tessaro::ArchivedGame archived;
+  std::string error;
+  if (!tessaro::DecodeArchiveEntry(bytes, &archived, &error) && error.empty()) std::abort();
+
+  const uint8_t reason = bytes.empty() ? 0 : static_cast<uint8_t>(bytes[0]) % 5;
+  std::string entry = {'T', 'S', 'A', 1, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
+  entry.push_back(static_cast<char>(reason));
+  entry += bytes;
+  Quiet events;
+  tessaro::Game game(events);
+  const bool snapshot = game.Restore(bytes, &error);
+  error.clear();
+  if (tessaro::DecodeArchiveEntry(entry, &archived, &error) != (snapshot && reason <= 3))
+    std::abort();
+  if (!snapshot || reason > 3) {
+    if (error.empty()) std::abort();
+    return;
+  }
+  if (archived.date != 0x12345678 || archived.moves != game.moveList ||
+      archived.result != game.gameResult || archived.myColor != game.myColor ||
+      tessaro::EncodeArchiveEntry(game, archived.date, archived.reason) != entry) {
+    std::abort();
+  }
+  (void)tessaro::ArchivedPlayers(archived);
+  (void)tessaro::ArchivedOutcome(archived);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  CheckArchiveEntry(std::string_view(reinterpret_cast<const char*>(data), size));
   Quiet events;
   tessaro::Game game(events);
   const std::string before = game.Snapshot();

@@ -65,7 +65,7 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
   for (const auto& [id, dialog] : script.dialogs)
     dialogs.insert(id);
   EXPECT_EQ(icons, (std::set<int64_t>{128, 160, 161, 162}));
-  EXPECT_EQ(dialogs, (std::set<int64_t>{100, 102, 131}));
+  EXPECT_EQ(dialogs, (std::set<int64_t>{100, 102, 131, 135}));
   EXPECT_TRUE(script.menus.contains(130));
   EXPECT_EQ(script.strings, (std::map<int64_t, std::string>{{101, "&About Tessaro..."}}));
 
@@ -74,8 +74,9 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
     const char* caption;
     int64_t menu;
   };
-  for (const Box& box : {Box{102, 348, 197, "Tessaro", 130}, Box{100, 235, 55, "About Tessaro", -1},
-                         Box{131, 236, 58, "Dialog", -1}}) {
+  for (const Box& box :
+       {Box{102, 348, 197, "Tessaro", 130}, Box{100, 235, 55, "About Tessaro", -1},
+        Box{131, 236, 58, "Dialog", -1}, Box{135, 330, 134, "Earlier Games", -1}}) {
     ASSERT_TRUE(script.dialogs.contains(box.id)) << box.id;
     const RcDialog& d = script.dialogs.at(box.id);
     EXPECT_EQ(d.cx, box.cx) << box.id;
@@ -125,6 +126,7 @@ TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
                                              "Set &Timer 32775",
                                              "Re&sign 32782",
                                              "Offer &Draw 32783",
+                                             "&Earlier Games... 32784",
                                              " 32772 MENUBARBREAK",
                                              "E&xit 32773",
                                              "[&View]",
