@@ -8,6 +8,7 @@
 // Kept under the module's name for the contact, beside the current game:
 //   "ArchiveNext"  decimal number of the next entry
 //   "Archive<n>"   entry n (game_archive.h), written once
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 #include <string>
@@ -125,9 +126,13 @@ std::vector<ArchiveLine> GameWindow::ReadArchive() {
     ArchiveLine line;
     std::string error;
     if (DecodeArchiveEntry(*entry, &line.game, &error)) {
+      // Stones, as a player counts them: proposals and their removal are records too.
+      const auto stones =
+          std::count_if(line.game.moves.begin(), line.game.moves.end(),
+                        [](const Move& m) { return m.value == Black || m.value == White; });
       line.text = DateText(line.game.date) + "  " + ArchivedPlayers(line.game) + "  " +
-                  ArchivedOutcome(line.game) + "  (" + std::to_string(line.game.moves.size()) +
-                  (line.game.moves.size() == 1 ? " move)" : " moves)");
+                  ArchivedOutcome(line.game) + "  (" + std::to_string(stones) +
+                  (stones == 1 ? " stone)" : " stones)");
     } else {
       line.text = "could not be read (" + error + ")";
       line.readable = false;

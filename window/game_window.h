@@ -62,7 +62,7 @@ inline constexpr UINT kClockPeriodMs = 1000;
 // One kept game as the Earlier Games box lists it.
 struct ArchiveLine {
   ArchivedGame game;
-  std::string text;  // date, players, outcome and length
+  std::string text;  // date, players, outcome and stones
   bool readable = true;
 };
 

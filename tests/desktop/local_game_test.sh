@@ -244,6 +244,26 @@ else
 fi
 shows "$OUT/Bob.txt" "Game loaded" || fail "the loaded game did not reach Bob"
 
+# The game that ended is kept once (the load of the same game keeps nothing
+# more): Earlier Games lists it, Open shows it on the what-if board, and Left
+# and End step back and on over its last stone.
+if EARLIER=$(menu_box "$ALICE" e '^Earlier Games$'); then
+  off_board "$EARLIER" "$ALICE" "the Earlier Games box"
+  import -window "$EARLIER" "$OUT/earlier_games.png"
+  xdotool key Return
+  for _ in $(seq 300); do xdotool search --onlyvisible --name '^Earlier Games$' >/dev/null || break; sleep 0.01; done
+  shows "$OUT/Alice.txt" "What-if board" || fail "Open did not show the earlier game on the what-if board"
+  read -r x y <<<"$(point j 10 3)"
+  xdotool key Left
+  changed $BLACK 5 pixel "$ALICE" "$x" "$y" >/dev/null || fail "Left did not step back over j10"
+  import -window "$ALICE" "$OUT/alice_stepped.png"
+  xdotool key End
+  expect_stone "$ALICE" j 10 $BLACK "the earlier game stepped to its end"
+  xdotool key space
+else
+  fail "Earlier Games showed no box"
+fi
+
 # Escape hides the game window; the messenger keeps running.
 xdotool windowfocus --sync "$ALICE"
 xdotool key Escape

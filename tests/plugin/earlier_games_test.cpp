@@ -9,6 +9,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,10 @@ struct Replacement {
   std::function<void(EarlierGames&)> replace;
   Reasons black, white;
 };
+
+void PrintTo(const Replacement& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class Replaced : public EarlierGames, public ::testing::WithParamInterface<Replacement> {};
 
@@ -188,7 +193,7 @@ TEST_F(EarlierGames, ListedOpenedSteppedAndSaved) {
   const std::string me = black->game.myName;
   EXPECT_EQ(
       ChooseEarlier(*black, "1", IDCANCEL),
-      "1. 2023-11-14 22:13  " + me + " (black) - Bob (white)  BLACK win, 5 in row  (12 moves)\r\n");
+      "1. 2023-11-14 22:13  " + me + " (black) - Bob (white)  BLACK win, 5 in row  (9 stones)\r\n");
   EXPECT_EQ(black->game.simulationMode, 0u);
 
   ChooseEarlier(*black, "1", IDOK);

@@ -76,7 +76,7 @@ TEST(ResourceScript, DeclaresEveryResourceOfTheModule) {
   };
   for (const Box& box :
        {Box{102, 348, 197, "Tessaro", 130}, Box{100, 235, 55, "About Tessaro", -1},
-        Box{131, 236, 58, "Dialog", -1}, Box{135, 330, 134, "Earlier Games", -1}}) {
+        Box{131, 236, 58, "Dialog", -1}, Box{135, 400, 134, "Earlier Games", -1}}) {
     ASSERT_TRUE(script.dialogs.contains(box.id)) << box.id;
     const RcDialog& d = script.dialogs.at(box.id);
     EXPECT_EQ(d.cx, box.cx) << box.id;
