@@ -35,7 +35,7 @@ void CheckArchiveEntry(std::string_view bytes) {
   std::string error;
   if (!tessaro::DecodeArchiveEntry(bytes, &archived, &error) && error.empty()) std::abort();
 
-  const uint8_t reason = bytes.empty() ? 0 : static_cast<uint8_t>(bytes[0]) % 5;
+  const auto reason = static_cast<uint8_t>(bytes.empty() ? 0 : static_cast<uint8_t>(bytes[0]) % 5);
   std::string entry = {'T', 'S', 'A', 1, 0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0};
   entry.push_back(static_cast<char>(reason));
   entry += bytes;
