@@ -11,23 +11,9 @@
 namespace tessaro {
 namespace {
 
-ControlTemplate Control(const char* className, const char* text, int id, DWORD style, int x, int y,
-                        int cx, int cy) {
-  ControlTemplate c;
-  c.className = className;
-  c.text = text;
-  c.id = id;
-  c.style = WS_CHILD | WS_VISIBLE | style;
-  c.x = x;
-  c.y = y;
-  c.cx = cx;
-  c.cy = cy;
-  return c;
-}
-
 ControlTemplate Edit(int id, DWORD style, int x, int y, int cx) {
-  return Control("EDIT", "", id, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | style, x, y,
-                 cx, 12);
+  return ChildControl("EDIT", "", id, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | style, x,
+                      y, cx, 12);
 }
 
 DialogTemplate Dialog(UINT id, const char* caption, int cx, int cy) {
@@ -135,10 +121,11 @@ class AccountTry final : private host::XmppTransport::Listener {
 
 void SetupDialog::AddResources(ResourceModule& module) {
   DialogTemplate t = Dialog(kTemplateId, "Tessaro: Your Account", 230, 172);
-  t.controls.push_back(Control("STATIC",
-                               "Your XMPP account, to play with your contacts. It is tried "
-                               "first and kept in this profile only when the server accepts it.",
-                               -1, SS_LEFT, 7, 7, 216, 27));
+  t.controls.push_back(
+      ChildControl("STATIC",
+                   "Your XMPP account, to play with your contacts. It is tried "
+                   "first and kept in this profile only when the server accepts it.",
+                   -1, SS_LEFT, 7, 7, 216, 27));
   const struct {
     const char* label;
     int id;
@@ -151,19 +138,19 @@ void SetupDialog::AddResources(ResourceModule& module) {
   };
   int y = 38;
   for (const auto& field : fields) {
-    t.controls.push_back(Control("STATIC", field.label, -1, SS_LEFT, 7, y + 2, 50, 9));
+    t.controls.push_back(ChildControl("STATIC", field.label, -1, SS_LEFT, 7, y + 2, 50, 9));
     t.controls.push_back(Edit(field.id, field.style, 60, y, 163));
     y += 16;
   }
-  t.controls.push_back(Control("STATIC",
-                               "Optional: HOST or HOST:PORT, when the server is not the "
-                               "address's domain.",
-                               -1, SS_LEFT, 60, y - 2, 163, 18));
-  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, y + 18, 216, 27));
+  t.controls.push_back(ChildControl("STATIC",
+                                    "Optional: HOST or HOST:PORT, when the server is not the "
+                                    "address's domain.",
+                                    -1, SS_LEFT, 60, y - 2, 163, 18));
+  t.controls.push_back(ChildControl("STATIC", "", kStatus, SS_LEFT, 7, y + 18, 216, 27));
   t.controls.push_back(
-      Control("BUTTON", "&Connect", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 151, 50, 14));
+      ChildControl("BUTTON", "&Connect", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 151, 50, 14));
   t.controls.push_back(
-      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 151, 50, 14));
+      ChildControl("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 151, 50, 14));
   module.AddDialog(std::move(t));
 }
 
@@ -289,18 +276,18 @@ void SetupDialog::OnCancel() {
 
 void AddContactDialog::AddResources(ResourceModule& module) {
   DialogTemplate t = Dialog(kTemplateId, "Add Contact", 230, 102);
-  t.controls.push_back(Control("STATIC",
-                               "The contact is asked whether you may see when they are online.", -1,
-                               SS_LEFT, 7, 7, 216, 18));
-  t.controls.push_back(Control("STATIC", "&Address:", -1, SS_LEFT, 7, 31, 50, 9));
+  t.controls.push_back(
+      ChildControl("STATIC", "The contact is asked whether you may see when they are online.", -1,
+                   SS_LEFT, 7, 7, 216, 18));
+  t.controls.push_back(ChildControl("STATIC", "&Address:", -1, SS_LEFT, 7, 31, 50, 9));
   t.controls.push_back(Edit(kAddress, 0, 60, 29, 163));
-  t.controls.push_back(Control("STATIC", "&Name:", -1, SS_LEFT, 7, 47, 50, 9));
+  t.controls.push_back(ChildControl("STATIC", "&Name:", -1, SS_LEFT, 7, 47, 50, 9));
   t.controls.push_back(Edit(kName, 0, 60, 45, 163));
-  t.controls.push_back(Control("STATIC", "", kStatus, SS_LEFT, 7, 61, 216, 18));
+  t.controls.push_back(ChildControl("STATIC", "", kStatus, SS_LEFT, 7, 61, 216, 18));
   t.controls.push_back(
-      Control("BUTTON", "&Add", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 82, 50, 14));
+      ChildControl("BUTTON", "&Add", IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 119, 82, 50, 14));
   t.controls.push_back(
-      Control("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 82, 50, 14));
+      ChildControl("BUTTON", "Cancel", IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 173, 82, 50, 14));
   module.AddDialog(std::move(t));
 }
 

@@ -18,20 +18,6 @@ constexpr int kProtocolColumn = 336;
 constexpr int kColumnGap = 4;
 constexpr COLORREF kOnline = RGB(0, 128, 0);
 
-ControlTemplate Control(const char* className, const char* text, int id, DWORD style, int x, int y,
-                        int cx, int cy) {
-  ControlTemplate c;
-  c.className = className;
-  c.text = text;
-  c.id = id;
-  c.style = WS_CHILD | WS_VISIBLE | style;
-  c.x = x;
-  c.y = y;
-  c.cx = cx;
-  c.cy = cy;
-  return c;
-}
-
 // `text`, cut short with "..." where it is wider than `width` pixels, so that
 // a long name or status never runs into the next column.
 std::string Fitted(CDC& dc, std::string text, int width) {
@@ -55,28 +41,28 @@ void HostWindow::AddResources(ResourceModule& module, CPoint topLeft) {
   t.caption = "Contacts";
   t.font.points = 8;
   t.font.face = "MS Sans Serif";
-  t.controls.push_back(Control("STATIC", "You:", -1, SS_LEFT, 7, 6, 22, 9));
-  t.controls.push_back(Control("STATIC", "", kUserName, SS_LEFT, 30, 6, 223, 9));
-  t.controls.push_back(Control("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 246, 9));
-  t.controls.push_back(Control("BUTTON", "Contact &Menu...", kMenuButton,
-                               BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
-  t.controls.push_back(Control("BUTTON", "A&dd Contact...", kAddButton, BS_PUSHBUTTON | WS_TABSTOP,
-                               91, 131, 70, 14));
+  t.controls.push_back(ChildControl("STATIC", "You:", -1, SS_LEFT, 7, 6, 22, 9));
+  t.controls.push_back(ChildControl("STATIC", "", kUserName, SS_LEFT, 30, 6, 223, 9));
+  t.controls.push_back(ChildControl("STATIC", "Contacts:", kContactsLabel, SS_LEFT, 7, 21, 246, 9));
+  t.controls.push_back(ChildControl("BUTTON", "Contact &Menu...", kMenuButton,
+                                    BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 131, 80, 14));
+  t.controls.push_back(ChildControl("BUTTON", "A&dd Contact...", kAddButton,
+                                    BS_PUSHBUTTON | WS_TABSTOP, 91, 131, 70, 14));
   // The connection and the contact requests.
   // The connection's reason wraps: five lines hold the longest (a certificate's
   // names are cut short for it).
-  t.controls.push_back(
-      Control("BUTTON", "Try &Again", kRetryButton, BS_PUSHBUTTON | WS_TABSTOP, 193, 131, 60, 14));
-  t.controls.push_back(Control("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 45));
+  t.controls.push_back(ChildControl("BUTTON", "Try &Again", kRetryButton,
+                                    BS_PUSHBUTTON | WS_TABSTOP, 193, 131, 60, 14));
+  t.controls.push_back(ChildControl("STATIC", "", kConnection, SS_LEFT, 7, 150, 246, 45));
   // A request's text may be long: the box wraps it and scrolls, never cuts it.
-  t.controls.push_back(Control("STATIC", "", kRequestLabel, SS_LEFT, 7, 199, 246, 9));
-  t.controls.push_back(Control("EDIT", "", kRequest,
-                               ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 7,
-                               209, 246, 42));
+  t.controls.push_back(ChildControl("STATIC", "", kRequestLabel, SS_LEFT, 7, 199, 246, 9));
+  t.controls.push_back(ChildControl(
+      "EDIT", "", kRequest, ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 7,
+      209, 246, 42));
   t.controls.push_back(
-      Control("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 254, 40, 14));
-  t.controls.push_back(
-      Control("BUTTON", "D&ecline", kDeclineButton, BS_PUSHBUTTON | WS_TABSTOP, 51, 254, 40, 14));
+      ChildControl("BUTTON", "&Accept", kAcceptButton, BS_PUSHBUTTON | WS_TABSTOP, 7, 254, 40, 14));
+  t.controls.push_back(ChildControl("BUTTON", "D&ecline", kDeclineButton,
+                                    BS_PUSHBUTTON | WS_TABSTOP, 51, 254, 40, 14));
   module.AddDialog(std::move(t));
   AddContactDialog::AddResources(module);
   SetupDialog::AddResources(module);

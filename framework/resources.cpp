@@ -7,6 +7,20 @@
 
 namespace tessaro {
 
+ControlTemplate ChildControl(const char* className, const char* text, int id, DWORD style, int x,
+                             int y, int cx, int cy) {
+  ControlTemplate c;
+  c.className = className;
+  c.text = text;
+  c.id = id;
+  c.style = WS_CHILD | WS_VISIBLE | style;
+  c.x = x;
+  c.y = y;
+  c.cx = cx;
+  c.cy = cy;
+  return c;
+}
+
 // ---- Lookups ----
 
 namespace {

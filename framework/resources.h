@@ -50,6 +50,11 @@ struct ControlTemplate {
   int x = 0, y = 0, cx = 0, cy = 0;
 };
 
+// A visible child control of a dialog made in code, `style` added to
+// WS_CHILD | WS_VISIBLE; positions and sizes in dialog units.
+ControlTemplate ChildControl(const char* className, const char* text, int id, DWORD style, int x,
+                             int y, int cx, int cy);
+
 struct DialogTemplate {
   UINT id = 0;
   bool extended = false;  // DIALOGEX
