@@ -219,9 +219,11 @@ void SetupDialog::OnOK() {
   account_.server = where.server;
   account_.port = where.port;
   account_.password = password;
-  // A password never travels readable, except to a server on this machine.
-  account_.require_tls =
-      !IsThisMachine(where.server.empty() ? DomainOf(account_.address) : where.server);
+  // A password never travels readable, except to a server on this machine, and
+  // even there only when it offers no encryption: one that does is tried with
+  // it, so its certificate is checked (and asked about) as any server's is.
+  account_.require_tls = true;
+  here_ = IsThisMachine(where.server.empty() ? DomainOf(account_.address) : where.server);
   name_ = name.empty() ? account_.address.substr(0, account_.address.find('@')) : name;
   asked_.clear();
   StartTry();
@@ -253,6 +255,11 @@ LRESULT SetupDialog::OnTried(WPARAM, LPARAM) {
     return 0;
   }
   const host::ConnectionProblem& problem = outcome_.problem;
+  if (problem.refusal == host::Refusal::kNoEncryption && here_ && account_.require_tls) {
+    account_.require_tls = false;
+    StartTry();
+    return 0;
+  }
   if (host::IsCertificateRefusal(problem.refusal) &&
       asked_.insert(problem.certificate.fingerprint).second) {
     Say(Capitalized(outcome_.reason) + ".");

@@ -7,7 +7,10 @@
 //   meant for the account's clients); only when the server accepted it are
 //   the name and the account stored in the profile. A failure is named in
 //   plain words in the dialog and nothing is stored. A refused certificate is
-//   asked about with the host window's question; Yes tries again trusting it.
+//   asked about with the host window's question, once per certificate and
+//   Connect; Yes tries again trusting it, and the profile keeps its
+//   fingerprint with the account. A server on this machine is tried without
+//   encryption only when it offers none.
 // - AddContactDialog: an address and a name; the address becomes a contact,
 //   which asks it for its presence while the link runs.
 #pragma once
@@ -84,6 +87,7 @@ class SetupDialog : public CDialog {
   std::unique_ptr<AccountTry> try_;
   TryOutcome outcome_;
   std::set<std::string> asked_;  // fingerprints already asked about
+  bool here_ = false;            // the server is on this machine
 };
 
 class AddContactDialog : public CDialog {

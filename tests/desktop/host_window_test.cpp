@@ -489,6 +489,78 @@ TEST_F(HostWindowTest, TheSetUpDialogStoresOnlyAnAccountTheServerAccepts) {
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+// A server whose certificate is self-signed, here on this machine and offering
+// TLS: each Connect names the reason and asks once; No stores nothing, Yes logs
+// in trusting that certificate, and the profile keeps its fingerprint, so the
+// next start connects without asking.
+TEST_F(HostWindowTest, TheSetUpDialogAsksOnceToTrustASelfSignedServer) {
+  if (!host::LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+  host::testing::TempFolder folder;
+  std::string error;
+  ASSERT_TRUE(host::testing::MakeCertificate(folder.path(), "self", "localhost", 30, true, &error))
+      << error;
+  const std::string base = folder.path() + "/self";
+  const std::optional<host::CertificateInfo> self =
+      host::ReadTrustedCertificate(host::testing::ReadWhole(base + ".fp"), &error);
+  ASSERT_TRUE(self) << error;
+  auto server = host::LocalXmppServer::Create(folder.path() + "/server", &error);
+  ASSERT_NE(server, nullptr) << error;
+  ASSERT_TRUE(server->AddAccount("alice", "pw", &error)) << error;
+  ASSERT_TRUE(server->UseCertificate(base + ".pem", base + ".key", &error)) << error;
+  ASSERT_TRUE(server->Start(&error)) << error;
+  const std::string profile = folder.path() + "/Alice.db";
+  host::HostOptions options;
+  options.profile_path = profile;
+  host_.reset();
+  host_ = host::Host::Create(queue_, options, &error);
+  ASSERT_NE(host_, nullptr) << error;
+
+  SetupDialog dialog(*host_, "Alice");
+  std::vector<std::string> said;  // the status line while each question is open
+  const auto connect = [&](int answer) {
+    ui_.AnswerMessageBox(
+        answer, [&] { said.push_back(dialog.Status()); }, "Trust this certificate for localhost?");
+    ASSERT_TRUE(ui_.PressButton(dialog, IDOK));
+    ASSERT_TRUE(host::testing::WaitUntil(
+        [&] { return dialog.IsModalEnded() || dialog.Status().starts_with("Not connected"); },
+        [&] { ui_.RunUntilIdle(); }));
+  };
+  ui_.AnswerDialog(
+      {SetupDialog::kTemplateId, {}, IDCANCEL, [&] {
+         dialog.SetDlgItemText(SetupDialog::kAddress, "alice@localhost");
+         dialog.SetDlgItemText(SetupDialog::kPassword, "pw");
+         dialog.SetDlgItemText(SetupDialog::kServer, "127.0.0.1:" + std::to_string(server->port()));
+         connect(IDNO);
+         EXPECT_TRUE(
+             dialog.Status().starts_with("Not connected: the server's certificate is self-signed"))
+             << dialog.Status();
+         EXPECT_FALSE(host_->Account().has_value());
+         connect(IDYES);
+       }});
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_EQ(said, std::vector<std::string>(
+                      2,
+                      "The server's certificate is self-signed: nobody vouches that the "
+                      "server is localhost."));
+  const std::vector<ShownRecord> boxes = ui_.driver().MessageBoxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  for (const ShownRecord& box : boxes)
+    EXPECT_NE(box.text.find(host::FormatFingerprint(self->fingerprint)), std::string::npos);
+  host_.reset();
+  host_ = host::Host::Create(queue_, options, &error);
+  ASSERT_NE(host_, nullptr) << error;
+  const std::optional<host::XmppAccount> stored = host_->Account();
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->trusted_certificate, self->fingerprint);
+  EXPECT_TRUE(stored->require_tls);  // the server offers it
+  ASSERT_TRUE(host_->ConnectXmpp(&error, [] {})) << error;
+  ASSERT_TRUE(
+      host::testing::WaitUntil([&] { return host_->ConnectionState() == host::LinkState::kOnline; },
+                               [&] { ui_.RunUntilIdle(); }));
+  EXPECT_EQ(ui_.driver().MessageBoxes().size(), 2u);
+  host_.reset();
+}
+
 // ---- A player's profile ----
 
 class PlayerProfileTest : public ::testing::Test {
