@@ -235,6 +235,7 @@ if OPEN=$(menu_box "$ALICE" l '^Open$'); then
   xdotool key Return
   if SIDE=$(window '^Choose your side$'); then
     off_board "$SIDE" "$ALICE" "the side question"
+    wide_for_caption "$SIDE" "Choose your side"
     xdotool key Return
   else
     fail "Load Game asked no side"

@@ -143,6 +143,18 @@ off_board() {
     fail "$3 covers the board ($bx,$by ${bw}x$bh over $left,$top-$right,$bottom)"
   fi
 }
+# Fails unless box window $1 is wide enough for the window manager to write
+# its caption $2 whole in the title bar (bold sans, as the box measures it)
+# beside an icon and three buttons, whose room is taken as 100 pixels.
+wide_for_caption() {
+  local font text w
+  font=$(fc-match -f '%{file}' 'sans:bold') &&
+    text=$("$CONVERT" -font "$font" -pointsize $((SCALE * 16)) label:"$2" -trim -format '%w' info:) ||
+    { fail "cannot measure the caption \"$2\""; return; }
+  read -r _ _ w _ <<<"$(geometry "$1")"
+  [ "$w" -ge $((text + SCALE * 100)) ] ||
+    fail "the box \"$2\" is $w pixels wide: its caption needs $text and the title bar's buttons"
+}
 # A checksum of the text of a window's log pane as shown (not its scroll bar).
 log_pixels() {
   import -window "$1" "$OUT/log.png" &&
