@@ -150,6 +150,7 @@ void Game::SimulationMove(int x, int y) {
 
 void Game::ToggleSimulation() {
   simulationMode = simulationMode ? 0 : 1;
+  simShowsEarlier = false;
   if (simulationMode) {
     CopyToSimulation();
     simLine = moveList;
@@ -159,6 +160,7 @@ void Game::ToggleSimulation() {
 
 void Game::OpenOnSimulation(const MoveList& line) {
   simulationMode = 1;
+  simShowsEarlier = true;
   simLine = line;
   simMoveList = line;
   Replay(simBoard, simMoveList);
@@ -584,6 +586,8 @@ bool Game::Tick() {
 // ---- Reading the game ----
 
 std::string Game::StatusLine() const {
+  if (simulationMode && simShowsEarlier)
+    return "Earlier game: Left, Right, Home and End step through it. Space goes back";
   if (simulationMode) return "What-if board: your stones stay here. Space or sim goes back";
   if (!gameResult.empty() && outOfTime == kNobodyOutOfTime)
     return "Game over: " + gameResult + ". Reset starts a new game";

@@ -219,6 +219,9 @@ class Game : public GamePosition {
   uint32_t outOfTime = kNobodyOutOfTime;
   // The line the what-if board steps along (StepSimulation); not kept.
   MoveList simLine;
+  // The what-if board shows an earlier game (OpenOnSimulation), not a copy
+  // of this one: the status line tells how to step through it. Not kept.
+  bool simShowsEarlier = false;
   // Both sides placed a first stone before either CmdSide arrived: set on the
   // peer's CmdSide until its first stone arrives and settles who keeps black.
   bool firstStoneClash = false;

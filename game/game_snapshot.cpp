@@ -171,6 +171,7 @@ bool Game::Restore(std::string_view bytes, std::string* error) {
   myTurn = turn;
   proposingFifth = proposing;
   simulationMode = simulating;
+  simShowsEarlier = false;  // the line it showed is not kept
   clockSetting = setting;
   myClock = own;
   peerClock = peer;

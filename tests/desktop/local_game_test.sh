@@ -253,7 +253,7 @@ if EARLIER=$(menu_box "$ALICE" e '^Earlier Games$'); then
   import -window "$EARLIER" "$OUT/earlier_games.png"
   xdotool key Return
   for _ in $(seq 300); do xdotool search --onlyvisible --name '^Earlier Games$' >/dev/null || break; sleep 0.01; done
-  shows "$OUT/Alice.txt" "What-if board" || fail "Open did not show the earlier game on the what-if board"
+  shows "$OUT/Alice.txt" "control 1010 Earlier game: Left, Right, Home and End step" || fail "Open did not show the earlier game on the what-if board"
   read -r x y <<<"$(point j 10 3)"
   xdotool key Left
   changed $BLACK 5 pixel "$ALICE" "$x" "$y" >/dev/null || fail "Left did not step back over j10"

@@ -143,6 +143,19 @@ TEST(Game, TheStatusLineSaysWhereTheGameStands) {
       {"what-if board", [&] { a.ToggleSimulation(); },
        "What-if board: your stones stay here. Space or sim goes back", "Alice's move (black)"},
       {"back", [&] { a.ToggleSimulation(); }, "Your move (black)", "Alice's move (black)"},
+      {"an earlier game on the what-if board",
+       [&] {
+         a.OpenOnSimulation({{7, 7, Black}, {7, 6, White}, {8, 6, Black}});
+       },
+       "Earlier game: Left, Right, Home and End step through it. Space goes back",
+       "Alice's move (black)"},
+      {"a step back through it", [&] { EXPECT_TRUE(a.StepSimulation(-1)); },
+       "Earlier game: Left, Right, Home and End step through it. Space goes back",
+       "Alice's move (black)"},
+      {"back from it", [&] { a.ToggleSimulation(); }, "Your move (black)", "Alice's move (black)"},
+      {"the what-if board again, a copy of this game", [&] { a.ToggleSimulation(); },
+       "What-if board: your stones stay here. Space or sim goes back", "Alice's move (black)"},
+      {"back again", [&] { a.ToggleSimulation(); }, "Your move (black)", "Alice's move (black)"},
       {"more play",
        [&] {
          pair.Click(a, 10, 4);
