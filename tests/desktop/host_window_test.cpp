@@ -483,7 +483,7 @@ TEST_F(HostWindowTest, TheSetUpDialogStoresOnlyAnAccountTheServerAccepts) {
   EXPECT_EQ(stored->password, "pw");
   EXPECT_EQ(stored->server, "127.0.0.1");
   EXPECT_EQ(stored->port, server->port());
-  EXPECT_FALSE(stored->require_tls);  // a server on this machine
+  EXPECT_FALSE(stored->require_tls);  // a server on this machine that offers no TLS
   host_.reset();
   EXPECT_EQ(std::filesystem::status(profile).permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
