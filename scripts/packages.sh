@@ -17,7 +17,7 @@ TESSARO_PACKAGES_BUILD=(
   libxrender-dev libfontconfig-dev
   dpkg-dev file python3
 )
-TESSARO_PACKAGES_RUN=(prosody python3-slixmpp openssl fonts-dejavu-core xvfb xauth xdotool x11-apps x11-utils imagemagick)
+TESSARO_PACKAGES_RUN=(prosody python3-slixmpp openssl fonts-dejavu-core fontconfig xvfb xauth xdotool x11-apps x11-utils imagemagick)
 TESSARO_PACKAGES_FUZZ=(clang)
 
 tessaro_packages() {
