@@ -228,7 +228,7 @@ void XmppLink::HandleIncoming(const ParsedStanza& message, const std::string& fu
       }
       Log("ignored: message " + message.id + " from " + from + " arrived again");
       if (message.seq != 0) {
-        Acknowledge(contact, full_from, message.id, message.epoch);
+        Acknowledge(contact, full_from, message.id, message.epoch, message.seq);
       } else if (message.wants_receipt) {
         transport_->SendReceipt(full_from, message.id);
       }
@@ -261,7 +261,7 @@ void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
   // What is dropped is acknowledged all the same, so that the sender stops.
   const auto drop = [&](const std::string& reason) {
     Log("ignored: " + what + " " + reason);
-    Acknowledge(contact, full_from, message.id, message.epoch);
+    Acknowledge(contact, full_from, message.id, message.epoch, message.seq);
   };
   if (message.epoch < in.epoch) return drop("of an earlier profile of the contact");
   if (message.epoch == in.epoch && message.seq < in.next) return drop("was handed on before");
@@ -312,14 +312,15 @@ void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
   if (event != nullptr && hooks_.event_added) hooks_.event_added(contact, event);
   RememberPlaying(contact, full_from);
   DeliverHeld(contact);
-  Acknowledge(contact, full_from, message.id, message.epoch);
+  Acknowledge(contact, full_from, message.id, message.epoch, message.seq);
 }
 
 void XmppLink::Acknowledge(HANDLE contact, const std::string& to, const std::string& id,
-                           uint64_t epoch) {
+                           uint64_t epoch, uint64_t seq) {
   const InboundState in = db_.Inbound(contact);
-  LinkNotice ack{LinkNotice::Kind::kAck, to, id, epoch, 0, 0};
+  LinkNotice ack{LinkNotice::Kind::kAck, to, id, epoch, 0, 0, false};
   if (in.epoch == epoch) ack.last = in.next - 1;
+  ack.id_within_last = !id.empty() && seq != 0 && seq <= ack.last;
   if (!ack.id.empty() || ack.last != 0) transport_->SendNotice(std::move(ack));
 }
 
@@ -457,7 +458,7 @@ void XmppLink::HandleGone(const ParsedStanza& gone, const std::string& full_from
     if (!skipped && hooks_.messages_lost) hooks_.messages_lost(contact, false);
     skipped = true;
   }
-  if (skipped) Acknowledge(contact, full_from, {}, gone.epoch);
+  if (skipped) Acknowledge(contact, full_from, {}, gone.epoch, 0);
 }
 
 void XmppLink::LogLost(const std::string& what) {

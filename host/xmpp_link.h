@@ -194,8 +194,9 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // Asks the contact for the messages missing before those held, when due.
   void AskForGap(HANDLE contact, Clock::time_point now);
   // Tells `to` which of the contact's messages this profile has handed on, and
-  // confirms the message `id` (empty: none).
-  void Acknowledge(HANDLE contact, const std::string& to, const std::string& id, uint64_t epoch);
+  // confirms the message `id` (empty: none), numbered `seq` (0: unknown).
+  void Acknowledge(HANDLE contact, const std::string& to, const std::string& id, uint64_t epoch,
+                   uint64_t seq);
   // Stores a message of the contact as an event inside the open transaction.
   HANDLE StoreEvent(HANDLE contact, std::string_view text, uint32_t flags);
   // Sends an outbox message to the contact's host, else to its bare address

@@ -109,7 +109,7 @@ void XmppLink::ChangeResources(HANDLE contact, const std::function<void()>& chan
     for (const OutboxRecord& message : db_.Outbox(contact))
       SendTo(host, message);
     const InboundState in = db_.Inbound(contact);
-    if (in.epoch != 0) Acknowledge(contact, host, {}, in.epoch);
+    if (in.epoch != 0) Acknowledge(contact, host, {}, in.epoch, 0);
   }
   if (after.kind == PeerStatus::Kind::kOtherVersion &&
       (before.kind != after.kind || before.version != after.version)) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,8 +65,9 @@ struct LinkNotice {
   std::string to;  // full or bare address
   std::string id;  // kAck: the message confirmed; empty: none
   uint64_t epoch = 0;
-  uint64_t first = 0;  // kMissing, kGone
-  uint64_t last = 0;   // kAck: upto (0: none); kMissing, kGone: the last number
+  uint64_t first = 0;           // kMissing, kGone
+  uint64_t last = 0;            // kAck: upto (0: none); kMissing, kGone: the last number
+  bool id_within_last = false;  // kAck: the message `id` is numbered `last` or lower
 };
 
 struct RosterItem {
@@ -110,7 +112,8 @@ class XmppTransport {
   void Start();
   // Queued for the network thread and written once logged in. Messages still
   // queued when a connection is lost are dropped (the link sends its outbox again
-  // on login); notices, receipts and presence wait for the next connection.
+  // on login); notices, receipts and presence wait for the next connection. An
+  // acknowledgement waits kAckGathering for later ones to fold into it.
   void Send(OutgoingMessage message);
   void SendNotice(LinkNotice notice);
   // A delivery receipt for an ordinary client's chat line that asked for one.
@@ -139,6 +142,8 @@ class XmppTransport {
   // Accepts the certificate with this SHA-256 fingerprint from the next attempt on.
   void TrustCertificate(const std::string& fingerprint);
   static constexpr auto kRefusedWait = std::chrono::minutes(5);
+  // How long an acknowledgement waits for later ones to fold into it.
+  static constexpr auto kAckGathering = std::chrono::milliseconds(20);
 
  private:
   struct Work {
@@ -155,6 +160,8 @@ class XmppTransport {
   void Refused(const ConnectionProblem& problem, const std::string& loss);
   void Flush();
   void SendWork(Work& work);
+  void HoldAck(const LinkNotice& ack);
+  void SendHeldAcks();
 
   // libstrophe's callbacks, defined with the library's types in the .cpp.
   struct Callbacks;
@@ -183,6 +190,8 @@ class XmppTransport {
   void* ctx_ = nullptr;
   void* conn_ = nullptr;
   bool connecting_ = false;
+  std::vector<LinkNotice> held_acks_;
+  std::optional<std::chrono::steady_clock::time_point> acks_due_;
   std::chrono::milliseconds backoff_{250};
   std::chrono::steady_clock::time_point next_attempt_{};
 };
