@@ -51,7 +51,9 @@ std::string DomainOf(const std::string& address) {
 
 std::string AddressProblem(std::string_view text) {
   if (text.empty()) return "Type the address, such as alice@example.org.";
-  const std::string quoted = "\"" + std::string(text) + "\"";
+  std::string quoted = "\"";
+  quoted += text;
+  quoted += '"';
   if (text.find('/') != std::string_view::npos)
     return quoted + " names one client of an account: leave out the part from \"/\" on.";
   if (host::BareAddress(text).empty())

@@ -62,7 +62,9 @@ bool Read(const std::string& path, std::vector<uint8_t>& content) {
 
 // Column letter a..o, then the row label 15 - y as on the board image.
 std::string Coordinate(const LibMove& move) {
-  return std::string(1, static_cast<char>('a' + move.x)) + std::to_string(kBoardSize - move.y);
+  std::string name(1, static_cast<char>('a' + move.x));
+  name += std::to_string(kBoardSize - move.y);
+  return name;
 }
 
 // A comment on one line: its one-line part, then its multi-line part.

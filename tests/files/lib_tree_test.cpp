@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,9 +18,11 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes WithHeader(const Bytes& body) {
-  Bytes content = {0xFF, 'R', 'e', 'n', 'L', 'i', 'b', 0xFF, 0x03, 0x00};
-  content.insert(content.end(), 10, 0xFF);
-  content.insert(content.end(), body.begin(), body.end());
+  // The magic and version, then ten bytes of 0xFF.
+  Bytes content(20 + body.size(), 0xFF);
+  const uint8_t magic[] = {0xFF, 'R', 'e', 'n', 'L', 'i', 'b', 0xFF, 0x03, 0x00};
+  std::copy(std::begin(magic), std::end(magic), content.begin());
+  std::copy(body.begin(), body.end(), content.begin() + 20);
   return content;
 }
 

@@ -16,10 +16,10 @@ namespace {
 
 // "h8 black": the column letter and the row label as on the board image.
 std::string Describe(const LibMove& move) {
-  return std::string(1, static_cast<char>('a' + move.x)) + std::to_string(15 - move.y) +
-         (move.colour == Black   ? " black"
-          : move.colour == White ? " white"
-                                 : " ?");
+  std::string text(1, static_cast<char>('a' + move.x));
+  text += std::to_string(15 - move.y);
+  text += move.colour == Black ? " black" : move.colour == White ? " white" : " ?";
+  return text;
 }
 
 struct Sample {

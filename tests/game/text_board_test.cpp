@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <string_view>
 
 namespace tessaro {
 namespace {
 
 const std::string kEmptyRows = std::string(14 * 16, '.');
 
-std::string Rows(const std::string& first) {
-  std::string text = first + "\n";
+// Fifteen board lines, the first one given, after `before`.
+std::string Rows(const std::string& first, std::string_view before = {}) {
+  std::string text(before);
+  text += first;
+  text += '\n';
   for (int i = 0; i < 14; ++i)
     text += "...............\n";
   return text;
@@ -44,8 +49,8 @@ TEST(TextPositionReader, NamesThePositionAndLineOfAnError) {
        "position 1, line 10: missing board line 11 of 15"},
       {Rows("......"), "position 1, line 1: board line of 6 characters, expected 15"},
       {Rows("......z........"), "position 1, line 1: unknown character 'z' in column 6"},
-      {"moves x\n" + Rows("..............."), "position 1, line 1: bad moves line: \"moves x\""},
-      {"moves -1\n" + Rows("..............."), "position 1, line 1: bad moves line: \"moves -1\""},
+      {Rows("...............", "moves x\n"), "position 1, line 1: bad moves line: \"moves x\""},
+      {Rows("...............", "moves -1\n"), "position 1, line 1: bad moves line: \"moves -1\""},
       // A 16th board line is the first position's fault, not a second one's.
       {Rows("...............") + Rows("..............."),
        "position 1, line 16: expected a blank line or the end of the input after board line 15"},
@@ -53,8 +58,7 @@ TEST(TextPositionReader, NamesThePositionAndLineOfAnError) {
       {Rows("...............") + "\n\r\n\n", ""},
       {Rows("...............") + "\n\n" + Rows("..............."),
        "position 2, line 18: more than one blank line between positions"},
-      {"\n" + Rows("..............."),
-       "position 1, line 2: a blank line before the first position"},
+      {Rows("...............", "\n"), "position 1, line 2: a blank line before the first position"},
       {"", ""},
   };
   for (const Case& c : cases) {

@@ -22,6 +22,14 @@ int RunGenerator(const std::string& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A path in single quotes, for the shell.
+std::string Quoted(const std::filesystem::path& path) {
+  std::string quoted = "'";
+  quoted += path.string();
+  quoted += '\'';
+  return quoted;
+}
+
 // Every regular file under `root`, by its path relative to `root`.
 FileSet FilesUnder(const std::filesystem::path& root) {
   FileSet files;
@@ -39,7 +47,7 @@ class GeneratorOutput : public ::testing::Test {
     for (int run = 0; run < 2; ++run) {
       ScratchDir dir;
       ASSERT_FALSE(dir.path().empty());
-      ASSERT_EQ(RunGenerator("'" + dir.path().string() + "/out'"), 0);
+      ASSERT_EQ(RunGenerator(Quoted(dir.path() / "out")), 0);
       runs_[run] = FilesUnder(dir.path() / "out");
     }
   }
@@ -73,7 +81,7 @@ TEST(Generator, FailsLoudlyOnBadUsage) {
   ScratchDir dir;
   ASSERT_FALSE(dir.path().empty());
   std::ofstream(dir.path() / "blocker") << "x";
-  EXPECT_EQ(RunGenerator("'" + (dir.path() / "blocker").string() + "'"), 1);
+  EXPECT_EQ(RunGenerator(Quoted(dir.path() / "blocker")), 1);
 }
 
 }  // namespace

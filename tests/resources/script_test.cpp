@@ -112,10 +112,17 @@ TEST(ResourceScript, ListsTheGameMenuInItsOrder) {
   const RcScript script = ReadEmbeddedScript();
   std::vector<std::string> seen;
   for (const RcMenuItem& item : script.menus.at(130)) {
-    std::string entry = item.popup ? "[" + item.text + "]" : item.text;
-    if (!item.popup) entry += " " + std::to_string(item.id);
-    for (const std::string& option : item.options)
-      entry += " " + option;
+    std::string entry = item.popup ? "[" : "";
+    entry += item.text;
+    if (item.popup) entry += ']';
+    if (!item.popup) {
+      entry += ' ';
+      entry += std::to_string(item.id);
+    }
+    for (const std::string& option : item.options) {
+      entry += ' ';
+      entry += option;
+    }
     seen.push_back(entry);
   }
   const std::vector<std::string> expected = {"[&Game]",
