@@ -81,7 +81,10 @@ int Checkpointer::AfterCommit(void* self, sqlite3* db, const char* name, int pag
   if (pages >= 4 * kPages) {
     // Commits come faster than the thread copies (a burst of messages): the
     // host's connection copies, as it would without the thread, so that the
-    // log stays bounded.
+    // log stays bounded. It waits for a copy the thread is making: refused
+    // for that, it would copy nothing, and a log that is never copied whole
+    // between two commits is never started again from its beginning.
+    std::lock_guard<std::mutex> copying(static_cast<Checkpointer*>(self)->copying_);
     sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   } else if (pages >= kPages) {
     static_cast<Checkpointer*>(self)->Request();
@@ -106,7 +109,10 @@ void Checkpointer::Run() {
     lock.unlock();
     // Passive: it never waits for the host's connection nor stops it; what
     // it cannot copy now is copied at the next request.
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    {
+      std::lock_guard<std::mutex> copying(copying_);
+      sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
     lock.lock();
   }
 }

@@ -132,6 +132,9 @@ class Checkpointer {
   sqlite3* db_;
   std::mutex mutex_;
   std::condition_variable wake_;
+  // Held while a copy runs on either connection: SQLite refuses a second
+  // checkpoint outright while one runs, without calling a busy handler.
+  std::mutex copying_;
   bool requested_ = false;
   bool stop_ = false;
   std::thread thread_;  // last: it starts once the rest is ready
