@@ -93,8 +93,13 @@ void XmppLink::HandleTick() {
     AskForGap(contact, now);
   if (state_ == LinkState::kOnline && send_offline_at_ && now >= *send_offline_at_) {
     send_offline_at_.reset();
-    for (const OutboxRecord& message : db_.Outbox())
+    for (const OutboxRecord& message : db_.Outbox()) {
+      // Sent since the login: to the bare address already. A second copy would
+      // reach the contact's other clients again and gain nothing.
+      const auto sent = last_sent_.find(message.id);
+      if (sent != last_sent_.end() && sent->second >= online_since_) continue;
       if (!HostOnline(message.contact)) SendStored(message);
+    }
   }
   ResendOverdue();
 }
@@ -490,7 +495,10 @@ void XmppLink::HandleState(LinkState state, const std::string& detail) {
   }
   // Contacts whose host shows its presence get the outbox then; the rest, once
   // presence had time to come, through the server's offline storage.
-  if (state == LinkState::kOnline) send_offline_at_ = Clock::now() + std::chrono::seconds(1);
+  if (state == LinkState::kOnline) {
+    online_since_ = Clock::now();
+    send_offline_at_ = online_since_ + std::chrono::seconds(1);
+  }
   // What other clients of this account took while this host was away.
   if (state == LinkState::kOnline && archive_query_.empty()) AskArchive({});
   if (hooks_.changed) hooks_.changed();

@@ -248,8 +248,10 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   std::vector<ParsedArchived> archive_page_;
   std::map<std::string, Clock::time_point> last_sent_;  // outbox id
   // After a login the outbox goes to contacts with no client online once their
-  // presence had time to arrive (those with a host get it when it shows).
+  // presence had time to arrive (those with a host get it when it shows),
+  // except what went out since the login.
   std::optional<Clock::time_point> send_offline_at_;
+  Clock::time_point online_since_;
   struct Gap {
     uint64_t first = 0;  // the first number missing
     Clock::time_point since;
