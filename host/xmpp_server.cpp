@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <glob.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -55,6 +57,71 @@ modules_disabled = { "s2s"; "s2s_auth_certs"; }
 VirtualHost "localhost"
 )lua";
 
+// The same for ejabberd: one loopback client port, plain logins checked by
+// ejabberd.py in the folder against accounts/USER (a file holding the
+// password, so that accounts can be added before the server runs, as with
+// prosody), offline storage, carbons, capabilities and the archive (all
+// messages, as prosody keeps them), and no limit on offline messages.
+constexpr char kEjabberdConfigTemplate[] = R"yaml(
+hosts: ["localhost"]
+loglevel: info
+log_rotate_count: 0
+listen:
+  -
+    port: @PORT@
+    ip: "127.0.0.1"
+    module: ejabberd_c2s
+    max_stanza_size: 1048576
+auth_method: external
+extauth_program: @EXTAUTH@
+auth_use_cache: false
+shaper_rules:
+  max_user_offline_messages: 1000000
+modules:
+  mod_roster: {}
+  mod_disco: {}
+  mod_caps: {}
+  mod_ping: {}
+  mod_offline: {}
+  mod_carboncopy: {}
+  mod_mam: {default: always}
+)yaml";
+
+// ejabberd's external authentication protocol (two-byte big-endian lengths on
+// stdin and stdout) answered from the account files beside this script.
+constexpr char kEjabberdAuthScript[] = R"py(import os
+import struct
+import sys
+
+accounts = os.path.join(os.path.dirname(os.path.abspath(__file__)), "accounts")
+
+
+def password(user):
+    if not user or user.startswith(".") or "/" in user:
+        return None
+    try:
+        with open(os.path.join(accounts, user), "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+while True:
+    head = sys.stdin.buffer.read(2)
+    if len(head) < 2:
+        break
+    request = sys.stdin.buffer.read(struct.unpack(">H", head)[0]).split(b":", 3)
+    stored = password(request[1].decode("utf-8", "replace")) if len(request) > 1 else None
+    if request[0] == b"auth" and len(request) == 4:
+        ok = stored is not None and stored == request[3]
+    elif request[0] == b"isuser":
+        ok = stored is not None
+    else:
+        ok = False
+    sys.stdout.buffer.write(struct.pack(">HH", 2, 1 if ok else 0))
+    sys.stdout.buffer.flush()
+)py";
+
 // A Lua string literal holding `text` exactly.
 std::string LuaString(std::string_view text) {
   std::string out = "\"";
@@ -71,6 +138,43 @@ std::string LuaString(std::string_view text) {
     }
   }
   return out + "\"";
+}
+
+// A YAML (and Erlang) double-quoted string holding `text`, which has no control
+// characters.
+std::string QuotedString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// The folder of Erlang applications that holds Debian's ejabberd (the
+// architecture's library folder), or "" when it is not installed.
+std::string EjabberdLibraries() {
+  glob_t found{};
+  std::string libraries;
+  if (::glob("/usr/lib/*/ejabberd-*/ebin/ejabberd.app", 0, nullptr, &found) == 0 &&
+      found.gl_pathc > 0) {
+    libraries = found.gl_pathv[0];
+    for (int up = 0; up < 3; ++up)
+      libraries.erase(libraries.rfind('/'));
+  }
+  ::globfree(&found);
+  return libraries;
+}
+
+bool OnPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  std::stringstream list(dirs);
+  std::string dir;
+  while (std::getline(list, dir, ':')) {
+    if (!dir.empty() && ::access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+  }
+  return false;
 }
 
 // The file name prosody's storage gives a user: every byte that is not a letter
@@ -144,24 +248,34 @@ uint16_t FreePort() {
 
 }  // namespace
 
-bool LocalXmppServer::Installed() {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  std::stringstream list(dirs);
-  std::string dir;
-  while (std::getline(list, dir, ':')) {
-    if (!dir.empty() && ::access((dir + "/prosody").c_str(), X_OK) == 0) return true;
-  }
-  return false;
+bool LocalXmppServer::Installed(Software software) {
+  if (software == Software::kProsody) return OnPath("prosody");
+  return OnPath("erl") && OnPath("python3") && !EjabberdLibraries().empty();
+}
+
+const char* LocalXmppServer::Name(Software software) {
+  return software == Software::kProsody ? "prosody" : "ejabberd";
 }
 
 std::unique_ptr<LocalXmppServer> LocalXmppServer::Create(const std::string& folder,
-                                                         std::string* error) {
-  if (!Installed()) {
-    *error = "prosody is not installed (Debian package 'prosody')";
+                                                         std::string* error, Software software) {
+  if (!Installed(software)) {
+    *error =
+        std::string(Name(software)) + " is not installed (Debian package '" + Name(software) + "')";
     return nullptr;
   }
-  for (const char* sub : {"", "/data", "/run", "/certs"}) {
+  // ejabberd is handed the folder in a command line and Erlang terms: keep it plain.
+  if (software == Software::kEjabberd &&
+      folder.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-") !=
+          std::string::npos) {
+    *error = "the folder '" + folder + "' has characters other than letters, digits and /._-";
+    return nullptr;
+  }
+  const auto subfolders = software == Software::kProsody
+                              ? std::vector<const char*>{"", "/data", "/run", "/certs"}
+                              : std::vector<const char*>{"", "/spool", "/accounts"};
+  for (const char* sub : subfolders) {
     if (!MakeFolder(folder + sub, error)) return nullptr;
   }
   const uint16_t port = FreePort();
@@ -169,7 +283,7 @@ std::unique_ptr<LocalXmppServer> LocalXmppServer::Create(const std::string& fold
     *error = std::string("cannot find a free port on 127.0.0.1: ") + std::strerror(errno);
     return nullptr;
   }
-  std::unique_ptr<LocalXmppServer> server(new LocalXmppServer(folder, port));
+  std::unique_ptr<LocalXmppServer> server(new LocalXmppServer(folder, port, software));
   if (!server->WriteConfig(error)) return nullptr;
   return server;
 }
@@ -179,6 +293,7 @@ LocalXmppServer::~LocalXmppServer() {
 }
 
 bool LocalXmppServer::WriteConfig(std::string* error) const {
+  if (software_ == Software::kEjabberd) return WriteEjabberdConfig(error);
   std::string config = kConfigTemplate;
   Replace(config, "@BASE@", LuaString(folder_));
   // Prosody refuses to run as root unless told to; as anyone else it must not be told.
@@ -194,6 +309,15 @@ bool LocalXmppServer::WriteConfig(std::string* error) const {
   return WriteFile(folder_ + "/prosody.cfg.lua", config, error);
 }
 
+bool LocalXmppServer::WriteEjabberdConfig(std::string* error) const {
+  std::string config = kEjabberdConfigTemplate;
+  Replace(config, "@PORT@", std::to_string(port_));
+  Replace(config, "@EXTAUTH@", QuotedString("python3 " + folder_ + "/ejabberd.py"));
+  if (!archive_) Replace(config, "  mod_mam: {default: always}\n", "");
+  return WriteFile(folder_ + "/ejabberd.py", kEjabberdAuthScript, error) &&
+         WriteFile(folder_ + "/ejabberd.yml", config, error);
+}
+
 bool LocalXmppServer::UseArchive(bool archive, std::string* error) {
   archive_ = archive;
   return WriteConfig(error);
@@ -201,6 +325,10 @@ bool LocalXmppServer::UseArchive(bool archive, std::string* error) {
 
 bool LocalXmppServer::UseCertificate(const std::string& certificate, const std::string& key,
                                      std::string* error) {
+  if (software_ == Software::kEjabberd && !certificate.empty()) {
+    *error = "certificates are set up for prosody only";
+    return false;
+  }
   certificate_ = certificate;
   key_ = key;
   return WriteConfig(error);
@@ -217,6 +345,8 @@ bool LocalXmppServer::AddAccount(std::string_view user, std::string_view passwor
     *error = "account name '" + std::string(user) + "' is not lower-case letters, digits, .-_";
     return false;
   }
+  if (software_ == Software::kEjabberd)
+    return WriteFile(folder_ + "/accounts/" + std::string(user), std::string(password), error);
   const std::string dir = folder_ + "/data/" + StorageName(kDomain);
   if (!MakeFolder(dir, error) || !MakeFolder(dir + "/accounts", error)) return false;
   // What prosody's internal_plain storage itself writes for an account.
@@ -226,36 +356,23 @@ bool LocalXmppServer::AddAccount(std::string_view user, std::string_view passwor
 
 bool LocalXmppServer::Start(std::string* error) {
   if (running()) return true;
-  const std::string log_path = folder_ + "/prosody.log";
-  const std::string out_path = folder_ + "/prosody.out";
-  const std::string config = folder_ + "/prosody.cfg.lua";
+  const bool prosody = software_ == Software::kProsody;
+  const std::string name = Name(software_);
+  const std::string log_path = folder_ + "/" + name + ".log";
+  const std::string port = std::to_string(port_);
   // The log grows across restarts: only what this start writes counts.
   const std::streamoff log_start = FileSize(log_path);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
-                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  std::vector<std::string> args = {"prosody", "--config", config, "-F"};
-  std::vector<char*> argv;
-  for (std::string& arg : args)
-    argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = ::posix_spawnp(&pid, "prosody", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) {
-    *error = std::string("cannot start prosody: ") + std::strerror(rc);
-    return false;
-  }
-  pid_ = pid;
+  if (!Spawn(error)) return false;
 
   // Ready when the log says the client port is open. Prosody keeps running when the
   // port is taken, so that line, and not the process being alive, is the test.
-  const std::string ready = "Activated service 'c2s' on [127.0.0.1]:" + std::to_string(port_);
-  const auto deadline = Clock::now() + kStartTimeout;
+  const std::string ready =
+      prosody ? "Activated service 'c2s' on [127.0.0.1]:" + port
+              : "Start accepting TCP connections at 127.0.0.1:" + port + " for ejabberd_c2s";
+  const std::string taken =
+      prosody ? "Failed to open server port" : "Failed to open socket at 127.0.0.1:" + port;
+  const auto timeout = prosody ? kStartTimeout : kEjabberdStartTimeout;
+  const auto deadline = Clock::now() + timeout;
   while (true) {
     const std::string log = ReadFrom(log_path, log_start);
     if (log.find(ready) != std::string::npos) return true;
@@ -263,12 +380,12 @@ bool LocalXmppServer::Start(std::string* error) {
     int status = 0;
     if (::waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      why = "prosody exited during start";
-    } else if (log.find("Failed to open server port") != std::string::npos) {
-      why = "port " + std::to_string(port_) + " of 127.0.0.1 is taken";
+      why = name + " exited during start";
+    } else if (log.find(taken) != std::string::npos) {
+      why = "port " + port + " of 127.0.0.1 is taken";
     } else if (Clock::now() > deadline) {
-      why = "prosody did not open its client port within " + std::to_string(kStartTimeout.count()) +
-            " ms";
+      why =
+          name + " did not open its client port within " + std::to_string(timeout.count()) + " ms";
     }
     if (!why.empty()) {
       Kill();
@@ -277,6 +394,60 @@ bool LocalXmppServer::Start(std::string* error) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+}
+
+// Prosody in the foreground; ejabberd as a plain Erlang system without a node
+// name, so that no port mapper daemon starts (it would outlive the server and
+// be shared with every other Erlang node of the machine), no control script
+// reads the system's configuration, and the server runs as the caller.
+bool LocalXmppServer::Spawn(std::string* error) {
+  const bool prosody = software_ == Software::kProsody;
+  const std::string name = Name(software_);
+  const std::string out_path = folder_ + "/" + name + ".out";
+  std::vector<std::string> args;
+  std::vector<std::string> variables;
+  if (prosody) {
+    args = {"prosody", "--config", folder_ + "/prosody.cfg.lua", "-F"};
+  } else {
+    args = {"erl", "-noinput", "-mnesia", "dir", QuotedString(folder_ + "/spool"),
+            "-s",  "ejabberd"};
+    variables = {"ERL_LIBS=" + EjabberdLibraries(),
+                 "EJABBERD_CONFIG_PATH=" + folder_ + "/ejabberd.yml",
+                 "EJABBERD_LOG_PATH=" + folder_ + "/ejabberd.log",
+                 "ERL_CRASH_DUMP=" + folder_ + "/erl_crash.dump"};
+  }
+  std::vector<char*> env;
+  for (std::string& variable : variables)
+    env.push_back(variable.data());
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const bool replaced =
+        std::any_of(variables.begin(), variables.end(), [&](const std::string& v) {
+          return text.substr(0, text.find('=') + 1) == v.substr(0, v.find('=') + 1);
+        });
+    if (!replaced) env.push_back(*entry);
+  }
+  env.push_back(nullptr);
+  std::vector<char*> argv;
+  for (std::string& arg : args)
+    argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(),
+                                   O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = -1;
+  const int rc = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    *error = "cannot start " + name + ": " + std::strerror(rc);
+    return false;
+  }
+  pid_ = pid;
+  return true;
 }
 
 void LocalXmppServer::Stop() {
@@ -304,7 +475,9 @@ void LocalXmppServer::Reap(int signal, std::chrono::milliseconds patience) {
 }
 
 std::string LocalXmppServer::LogTail() const {
-  std::string text = ReadFrom(folder_ + "/prosody.log", 0) + ReadFrom(folder_ + "/prosody.out", 0);
+  const std::string name = Name(software_);
+  std::string text =
+      ReadFrom(folder_ + "/" + name + ".log", 0) + ReadFrom(folder_ + "/" + name + ".out", 0);
   constexpr std::size_t kTail = 2000;
   return text.size() > kTail ? text.substr(text.size() - kTail) : text;
 }

@@ -6,8 +6,9 @@
 #                                    command to run and exit 2
 #
 # Groups: build (compilers, libraries, the desktop toolkit), run (the local
-# game's XMPP server, the phone-like client, the virtual display and screenshot
-# tools the tests use), fuzz (clang for libFuzzer).
+# game's XMPP server and the second server the tests play on, the phone-like
+# client, the virtual display and screenshot tools the tests use), fuzz (clang
+# for libFuzzer).
 # TESSARO_SKIP_PACKAGE_CHECK=1 skips the check (for a system set up by hand).
 
 TESSARO_PACKAGES_BUILD=(
@@ -17,7 +18,7 @@ TESSARO_PACKAGES_BUILD=(
   libxrender-dev libfontconfig-dev
   dpkg-dev file python3
 )
-TESSARO_PACKAGES_RUN=(prosody python3-slixmpp openssl fonts-dejavu-core fontconfig xvfb xauth xdotool x11-apps x11-utils imagemagick)
+TESSARO_PACKAGES_RUN=(prosody ejabberd python3-slixmpp openssl fonts-dejavu-core fontconfig xvfb xauth xdotool x11-apps x11-utils imagemagick)
 TESSARO_PACKAGES_FUZZ=(clang)
 
 tessaro_packages() {

@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/xmpp_server.h"
@@ -277,26 +279,72 @@ class DebianPhone {
   std::thread reader_;
 };
 
-// A local server of the test's own, running, with the accounts alice, bob and
-// carol (password "pw"). Skips the test when prosody is not installed.
+// A local server, running, with the accounts alice, bob and carol (password
+// "pw"): prosody of the test's own, unless the fixture asks for another
+// server. The ejabberd tests of one program share a server, started once (an
+// Erlang system takes seconds to boot), and each test has accounts of its own
+// there (alice.N and so on; User and Address give them), so that nothing one
+// test left on the server (offline messages, rosters, archives) reaches
+// another. Skips the test when the server is not installed.
 class XmppTest : public ::testing::Test {
  protected:
+  using Software = LocalXmppServer::Software;
+  virtual Software software() const { return Software::kProsody; }
+  virtual bool archive() const { return true; }
+
   void SetUp() override {
-    if (!LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+    if (!LocalXmppServer::Installed(software()))
+      GTEST_SKIP() << LocalXmppServer::Name(software()) << " is not installed";
     std::string error;
-    server = LocalXmppServer::Create(folder.path() + "/server", &error);
-    ASSERT_NE(server, nullptr) << error;
+    if (software() == Software::kProsody) {
+      own_server_ = LocalXmppServer::Create(folder.path() + "/server", &error);
+      ASSERT_NE(own_server_, nullptr) << error;
+      ASSERT_TRUE(own_server_->UseArchive(archive(), &error)) << error;
+      server = own_server_.get();
+    } else {
+      server = SharedServer(software(), archive(), &error);
+      ASSERT_NE(server, nullptr) << error;
+      static int tests = 0;
+      suffix_ = "." + std::to_string(++tests);
+    }
     for (const char* user : {"alice", "bob", "carol"})
-      ASSERT_TRUE(server->AddAccount(user, "pw", &error)) << error;
+      ASSERT_TRUE(server->AddAccount(User(user), "pw", &error)) << error;
     ASSERT_TRUE(server->Start(&error)) << error;
   }
 
+  // The account name and address the server knows this test's `user` by.
+  std::string User(const std::string& user) const { return user + suffix_; }
+  std::string Address(const std::string& user) const { return server->Address(User(user)); }
   XmppAccount Account(const std::string& user) const {
-    return XmppAccount{server->Address(user), "127.0.0.1", server->port(), "pw", false};
+    return XmppAccount{Address(user), "127.0.0.1", server->port(), "pw", false};
   }
 
   TempFolder folder;
-  std::unique_ptr<LocalXmppServer> server;
+  LocalXmppServer* server = nullptr;
+
+ private:
+  // The program's server of that kind, started at the first call and stopped
+  // when the program ends.
+  static LocalXmppServer* SharedServer(Software software, bool archive, std::string* error) {
+    struct Shared {
+      TempFolder folder;
+      std::unique_ptr<LocalXmppServer> server;  // stops before its folder goes
+    };
+    static std::map<std::pair<Software, bool>, std::unique_ptr<Shared>> servers;
+    std::unique_ptr<Shared>& shared = servers[{software, archive}];
+    if (shared == nullptr) {
+      auto made = std::make_unique<Shared>();
+      made->server = LocalXmppServer::Create(made->folder.path() + "/server", error, software);
+      if (made->server == nullptr || !made->server->UseArchive(archive, error) ||
+          !made->server->Start(error))
+        return nullptr;
+      shared = std::move(made);
+    }
+    return shared->server.get();
+  }
+
+  std::unique_ptr<LocalXmppServer> own_server_;
+  std::string suffix_;  // of the account names; empty on a server of the test's own
 };
 
 }  // namespace tessaro::host::testing

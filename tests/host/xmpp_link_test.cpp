@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -135,8 +136,8 @@ class XmppLinkTest : public XmppTest {
     peer.db = Database::Open(peer.profile, &error);
     ASSERT_NE(peer.db, nullptr) << error;
     for (const std::string& contact : contacts) {
-      if (peer.db->ContactByAddress(server->Address(contact)) == nullptr)
-        peer.db->AddContact(contact, "ICQ", server->Address(contact));
+      if (peer.db->ContactByAddress(Address(contact)) == nullptr)
+        peer.db->AddContact(contact, "ICQ", Address(contact));
     }
     LinkHooks hooks;
     hooks.event_added = [&peer](HANDLE, HANDLE event) {
@@ -154,7 +155,7 @@ class XmppLinkTest : public XmppTest {
     peer.db.reset();
   }
   HANDLE ContactOf(Peer& peer, const std::string& user) {
-    return peer.db->ContactByAddress(server->Address(user));
+    return peer.db->ContactByAddress(Address(user));
   }
   // A few tasks of each peer at a time, so that conditions are looked at often.
   void Pump() {
@@ -190,6 +191,24 @@ class XmppLinkTest : public XmppTest {
   Peer bob{"bob"};
   Peer second{"alice"};  // another host of Alice's account, when a test opens it
 };
+
+// What depends on how a server stores, hands out and archives messages no
+// ordinary client can show, and on how it treats the other clients of an
+// account, is played on prosody and on ejabberd.
+class XmppLinkOnEachServer : public XmppLinkTest,
+                             public ::testing::WithParamInterface<LocalXmppServer::Software> {
+ protected:
+  Software software() const override { return GetParam(); }
+};
+
+std::string ServerName(const ::testing::TestParamInfo<LocalXmppServer::Software>& info) {
+  return info.param == LocalXmppServer::Software::kProsody ? "Prosody" : "Ejabberd";
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, XmppLinkOnEachServer,
+                         ::testing::Values(LocalXmppServer::Software::kProsody,
+                                           LocalXmppServer::Software::kEjabberd),
+                         ServerName);
 
 TEST_F(XmppLinkTest, BothWaysInOrderAndEveryReceiptArrives) {
   Connect();
@@ -235,7 +254,7 @@ TEST_F(XmppLinkTest, ServerKilledOrStoppedDuringABurstLosesAndDoublesNothing) {
     const auto at = [&](std::size_t quarter) { return burst.begin() + c.lines * quarter / 4; };
     SendAll(alice, "bob", {at(0), at(2)});
     ASSERT_TRUE(PumpUntil([&] { return bob.got >= before + c.lines / 10; }));
-    (server.get()->*c.down)();
+    (server->*c.down)();
     SendAll(alice, "bob", {at(2), at(3)});
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
@@ -326,7 +345,7 @@ TEST_F(XmppLinkTest, ABusyProfileLosesNothing) {
 // what the server kept for him; while it is online the phone gets nothing, not
 // even a carbon copy. Bob's host gets everything once; the phone's receipts
 // confirm nothing.
-TEST_F(XmppLinkTest, AnotherClientOfTheAccountSeesNoGameAndConfirmsNothing) {
+TEST_P(XmppLinkOnEachServer, AnotherClientOfTheAccountSeesNoGameAndConfirmsNothing) {
   Connect();
   HANDLE bob_at_alice = ContactOf(alice, "bob");
   Close(bob);
@@ -336,19 +355,29 @@ TEST_F(XmppLinkTest, AnotherClientOfTheAccountSeesNoGameAndConfirmsNothing) {
   SendAll(alice, "bob", away);
   OtherClient phone(Account("bob"));
   phone.Start();
-  ASSERT_TRUE(PumpUntil([&] { return phone.Messages().size() >= away.size(); }));
-  // The phone's receipts reach Alice and change nothing.
+  // The phone takes what the server kept when it logs in. One that reached the
+  // server just before may be stored just after (ejabberd stores apart from
+  // routing): the server keeps that one for Bob's next login. The phone's
+  // receipts reach Alice and change nothing.
   ASSERT_TRUE(PumpUntil([&] {
-    return std::count_if(alice.log.begin(), alice.log.end(), [](const std::string& line) {
+    const std::size_t taken = phone.Messages().size();
+    return taken > 0 &&
+           std::count_if(alice.log.begin(), alice.log.end(), [](const std::string& line) {
              return line.find("delivery receipt") != std::string::npos;
-           }) >= static_cast<long>(away.size());
+           }) >= static_cast<long>(taken);
   }));
   EXPECT_EQ(alice.link->Unconfirmed(), away.size());
   EXPECT_TRUE(alice.link->IsOnline(bob_at_alice));
   EXPECT_FALSE(alice.link->HostOnline(bob_at_alice));
 
   Open(bob, {"alice"});
-  ASSERT_TRUE(PumpUntil([&] { return bob.got >= away.size() && alice.db->Outbox().empty(); }));
+  // Bob's host confirms what it got before Alice's has learnt, from its
+  // capabilities, that it runs the game: until then Alice's sends to Bob's
+  // bare address, which the phone gets too.
+  ASSERT_TRUE(PumpUntil([&] {
+    return bob.got >= away.size() && alice.db->Outbox().empty() &&
+           alice.link->HostOnline(bob_at_alice);
+  }));
   // Both hosts and the phone online: lines each way, and a plain message to
   // Bob's host from a client without carbon hints, which the phone must get as
   // a carbon copy (so carbons are on for it).
@@ -363,20 +392,25 @@ TEST_F(XmppLinkTest, AnotherClientOfTheAccountSeesNoGameAndConfirmsNothing) {
   carol.SendRaw("<message type='chat' to='" + bob_host +
                 "' id='c1'><body>control</body></message>");
   ASSERT_TRUE(PumpUntil([&] {
+    const auto seen = phone.Messages();
     return bob.got >= away.size() + online.size() && alice.got >= 1 && alice.db->Outbox().empty() &&
-           bob.db->Outbox().empty() && phone.Messages().size() > away.size();
+           bob.db->Outbox().empty() && !seen.empty() && seen.back().from == Address("bob");
   }));
   std::vector<std::string> expected = away;
   expected.insert(expected.end(), online.begin(), online.end());
   EXPECT_EQ(bob.Received(ContactOf(bob, "alice")), expected);
   EXPECT_EQ(alice.Received(bob_at_alice), std::vector<std::string>{"from bob"});
+  // What the phone got: Alice's messages while Bob's host was away (none of
+  // the later ones, numbered from 21), without text, then the carbon copy.
   const std::vector<IncomingStanza> seen = phone.Messages();
-  ASSERT_EQ(seen.size(), away.size() + 1);
-  for (std::size_t i = 0; i < away.size(); ++i) {
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_LE(seen.size(), away.size() + 1);
+  for (std::size_t i = 0; i + 1 < seen.size(); ++i) {
     EXPECT_FALSE(seen[i].has_body) << seen[i].from;
     EXPECT_TRUE(seen[i].has_game) << seen[i].from;
+    EXPECT_LE(std::stoul(seen[i].seq), away.size()) << seen[i].from;
   }
-  EXPECT_EQ(seen.back().from, "bob@localhost");  // the carbon copy
+  EXPECT_EQ(seen.back().from, Address("bob"));  // the carbon copy
 }
 
 // A message lost from the middle of a sequence (here: taken as confirmed
@@ -670,7 +704,7 @@ TEST_F(XmppLinkTest, HostSendsThroughTheLinkAndKeepsStrangersAsRequests) {
 // nothing the phone does confirms anything. When Bob's host comes online its
 // capabilities make it the one to send to: it gets every held message once,
 // though the resend and the archive both bring them.
-TEST_F(XmppLinkTest, AContactOnlineWithoutTheGameGetsItsHeldMessagesWhenItsHostComes) {
+TEST_P(XmppLinkOnEachServer, AContactOnlineWithoutTheGameGetsItsHeldMessagesWhenItsHostComes) {
   using Kind = XmppLink::PeerStatus::Kind;
   Connect();  // each sees the other's presence from now on
   Close(bob);
@@ -705,7 +739,9 @@ TEST_F(XmppLinkTest, AContactOnlineWithoutTheGameGetsItsHeldMessagesWhenItsHostC
 // Alice's and Bob's hosts are never online at the same time; Bob's phone takes
 // what Alice sends to his bare address. His host finds it in his account's
 // archive when it starts, and Alice's finds Bob's acknowledgements when it
-// starts again: nothing lost, nothing twice.
+// starts again: nothing lost, nothing twice. On prosody only: the refused
+// query is prosody's answer to an archive id it does not know, which ejabberd
+// does not refuse.
 TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
   Connect();
   Close(bob);
@@ -741,22 +777,21 @@ TEST_F(XmppLinkTest, WhatAPhoneTookComesFromTheArchiveThoughTheHostsNeverMeet) {
 }
 
 // Bob's phone (Debian's slixmpp: carbons on, every message answered with a
-// receipt) is online while his host is not, on a server with an archive and
-// on one without. Alice's host sends and quits; Bob's host starts: with the
+// receipt) is online while his host is not, on prosody and on ejabberd, each
+// with an archive and without. Alice's host sends and quits; Bob's host starts: with the
 // archive it finds the messages there at once; without, it gets them when
 // Alice's host comes back and sends them again. Nothing lost, nothing twice,
 // the phone shown no text and no carbon copy.
-class PhoneWhileTheHostIsAway : public XmppLinkTest, public ::testing::WithParamInterface<bool> {};
+class PhoneWhileTheHostIsAway
+    : public XmppLinkTest,
+      public ::testing::WithParamInterface<std::tuple<LocalXmppServer::Software, bool>> {
+ protected:
+  Software software() const override { return std::get<0>(GetParam()); }
+  bool archive() const override { return std::get<1>(GetParam()); }
+};
 
 TEST_P(PhoneWhileTheHostIsAway, LosesNothingWithOrWithoutAnArchive) {
-  const bool archive = GetParam();
   if (!DebianPhone::Installed()) GTEST_SKIP() << "python3-slixmpp is not installed";
-  std::string error;
-  if (!archive) {
-    server->Stop();
-    ASSERT_TRUE(server->UseArchive(false, &error)) << error;
-    ASSERT_TRUE(server->Start(&error)) << error;
-  }
   Connect();
   Close(bob);
   HANDLE bob_at_alice = ContactOf(alice, "bob");
@@ -772,7 +807,7 @@ TEST_P(PhoneWhileTheHostIsAway, LosesNothingWithOrWithoutAnArchive) {
   Close(alice);
   Open(bob, {"alice"});
   HANDLE alice_at_bob = ContactOf(bob, "alice");
-  if (archive) {
+  if (archive()) {
     ASSERT_TRUE(PumpUntil([&] { return bob.Received(alice_at_bob).size() >= lines.size(); }));
   }
   Open(alice, {"bob"});
@@ -786,15 +821,20 @@ TEST_P(PhoneWhileTheHostIsAway, LosesNothingWithOrWithoutAnArchive) {
   expected.push_back("last");
   EXPECT_EQ(bob.Received(alice_at_bob), expected);
   for (const std::string& seen : phone.Messages())
-    EXPECT_THAT(seen, ::testing::StartsWith("message alice@localhost/")) << seen;
+    EXPECT_THAT(seen, ::testing::StartsWith("message " + Address("alice") + "/")) << seen;
   for (const std::string& seen : phone.Messages())
     EXPECT_THAT(seen, ::testing::EndsWith(" nobody"));
 }
 
-INSTANTIATE_TEST_SUITE_P(XmppLinkTest, PhoneWhileTheHostIsAway, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& archive) {
-                           return archive.param ? "WithArchive" : "WithoutArchive";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    XmppLinkTest, PhoneWhileTheHostIsAway,
+    ::testing::Combine(::testing::Values(LocalXmppServer::Software::kProsody,
+                                         LocalXmppServer::Software::kEjabberd),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<LocalXmppServer::Software, bool>>& run) {
+      return ServerName({std::get<0>(run.param), run.index}) +
+             (std::get<1>(run.param) ? "WithArchive" : "WithoutArchive");
+    });
 
 // What Alice's host makes of Bob's clients, by what each advertises: a phone,
 // a host of this version, a host of another version (said in plain words,
