@@ -279,6 +279,12 @@ class DebianPhone {
   std::thread reader_;
 };
 
+// The name of a test run on a server of that kind: "Prosody" or "Ejabberd"
+// (CMake runs the tests whose names hold "Ejabberd" in one process).
+inline std::string ServerName(const ::testing::TestParamInfo<LocalXmppServer::Software>& info) {
+  return info.param == LocalXmppServer::Software::kProsody ? "Prosody" : "Ejabberd";
+}
+
 // A local server, running, with the accounts alice, bob and carol (password
 // "pw"): prosody of the test's own, unless the fixture asks for another
 // server. The ejabberd tests of one program share a server, started once (an

@@ -201,10 +201,6 @@ class XmppLinkOnEachServer : public XmppLinkTest,
   Software software() const override { return GetParam(); }
 };
 
-std::string ServerName(const ::testing::TestParamInfo<LocalXmppServer::Software>& info) {
-  return info.param == LocalXmppServer::Software::kProsody ? "Prosody" : "Ejabberd";
-}
-
 INSTANTIATE_TEST_SUITE_P(Servers, XmppLinkOnEachServer,
                          ::testing::Values(LocalXmppServer::Software::kProsody,
                                            LocalXmppServer::Software::kEjabberd),

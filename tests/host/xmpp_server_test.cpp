@@ -32,11 +32,16 @@ bool Accepts(uint16_t port) {
   return ok;
 }
 
-TEST(LocalXmppServerTest, ComesBackOnTheSamePortAfterStopAndKill) {
-  if (!LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
+// Prosody and ejabberd each: nothing is left listening after a stop or a kill.
+class LocalXmppServerOfEachKind : public ::testing::TestWithParam<LocalXmppServer::Software> {};
+
+TEST_P(LocalXmppServerOfEachKind, ComesBackOnTheSamePortAfterStopAndKill) {
+  const LocalXmppServer::Software software = GetParam();
+  if (!LocalXmppServer::Installed(software))
+    GTEST_SKIP() << LocalXmppServer::Name(software) << " is not installed";
   TempFolder folder;
   std::string error;
-  auto server = LocalXmppServer::Create(folder.path(), &error);
+  auto server = LocalXmppServer::Create(folder.path(), &error, software);
   ASSERT_NE(server, nullptr) << error;
   const uint16_t port = server->port();
   EXPECT_FALSE(Accepts(port));
@@ -55,6 +60,11 @@ TEST(LocalXmppServerTest, ComesBackOnTheSamePortAfterStopAndKill) {
   }
   EXPECT_EQ(server->port(), port);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, LocalXmppServerOfEachKind,
+                         ::testing::Values(LocalXmppServer::Software::kProsody,
+                                           LocalXmppServer::Software::kEjabberd),
+                         ServerName);
 
 TEST(LocalXmppServerTest, ReportsATakenPortAndBadAccountNames) {
   if (!LocalXmppServer::Installed()) GTEST_SKIP() << "prosody is not installed";
