@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -250,7 +251,7 @@ TEST_F(XmppLinkTest, ServerKilledOrStoppedDuringABurstLosesAndDoublesNothing) {
     const auto at = [&](std::size_t quarter) { return burst.begin() + c.lines * quarter / 4; };
     SendAll(alice, "bob", {at(0), at(2)});
     ASSERT_TRUE(PumpUntil([&] { return bob.got >= before + c.lines / 10; }));
-    (server->*c.down)();
+    std::invoke(c.down, *server);
     SendAll(alice, "bob", {at(2), at(3)});
     std::string error;
     ASSERT_TRUE(server->Start(&error)) << error;
