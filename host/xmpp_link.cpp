@@ -144,7 +144,9 @@ void XmppLink::SendStored(const OutboxRecord& message) {
   // While offline nothing is sent: the whole outbox goes out after the next login.
   if (state_ != LinkState::kOnline) return;
   if (std::string host = HostAddress(message.contact); !host.empty()) {
-    SendTo(host, message);
+    // The first copy goes unkept; a copy sent again (it was lost, or is late)
+    // is kept, in case the host's connection died unnoticed.
+    SendTo(host, message, last_sent_.count(message.id) != 0);
     return;
   }
   // No host online: the server keeps it offline, or hands it to another client
@@ -154,9 +156,9 @@ void XmppLink::SendStored(const OutboxRecord& message) {
   SendTo(db_.AddressOf(message.contact), message);
 }
 
-void XmppLink::SendTo(const std::string& to, const OutboxRecord& message) {
+void XmppLink::SendTo(const std::string& to, const OutboxRecord& message, bool keep) {
   if (message.seq != lose_seq_)
-    transport_->Send({to, message.id, message.body, message.seq, epoch_});
+    transport_->Send({to, message.id, message.body, message.seq, epoch_, keep});
   last_sent_[message.id] = Clock::now();
 }
 
@@ -319,13 +321,17 @@ void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
   if (event != nullptr && hooks_.event_added) hooks_.event_added(contact, event);
   RememberPlaying(contact, full_from);
   DeliverHeld(contact);
-  Acknowledge(contact, full_from, message.id, message.epoch, message.seq);
+  // A message that came straight from the contact's host is confirmed to it
+  // unkept. One sent to the bare address may lie in this account's archive,
+  // where another host of the account looks for its confirmation.
+  const bool keep = !message.direct || full_from != HostAddress(contact);
+  Acknowledge(contact, full_from, message.id, message.epoch, message.seq, keep);
 }
 
 void XmppLink::Acknowledge(HANDLE contact, const std::string& to, const std::string& id,
-                           uint64_t epoch, uint64_t seq) {
+                           uint64_t epoch, uint64_t seq, bool keep) {
   const InboundState in = db_.Inbound(contact);
-  LinkNotice ack{LinkNotice::Kind::kAck, to, id, epoch, 0, 0, false};
+  LinkNotice ack{LinkNotice::Kind::kAck, to, id, epoch, 0, 0, false, keep};
   if (in.epoch == epoch) ack.last = in.next - 1;
   ack.id_within_last = !id.empty() && seq != 0 && seq <= ack.last;
   if (!ack.id.empty() || ack.last != 0) transport_->SendNotice(std::move(ack));

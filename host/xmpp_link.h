@@ -195,14 +195,15 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   void AskForGap(HANDLE contact, Clock::time_point now);
   // Tells `to` which of the contact's messages this profile has handed on, and
   // confirms the message `id` (empty: none), numbered `seq` (0: unknown).
+  // `keep`: the server keeps it (see OutgoingMessage::keep).
   void Acknowledge(HANDLE contact, const std::string& to, const std::string& id, uint64_t epoch,
-                   uint64_t seq);
+                   uint64_t seq, bool keep = true);
   // Stores a message of the contact as an event inside the open transaction.
   HANDLE StoreEvent(HANDLE contact, std::string_view text, uint32_t flags);
   // Sends an outbox message to the contact's host, else to its bare address
   // while no client of it is online; else it waits for a host to come online.
   void SendStored(const OutboxRecord& message);
-  void SendTo(const std::string& to, const OutboxRecord& message);
+  void SendTo(const std::string& to, const OutboxRecord& message, bool keep = true);
   void ResendOverdue();
   // The full address of the contact's host that plays the game: the one that
   // sent the last game message when it is online, else the first online; empty:

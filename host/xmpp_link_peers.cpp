@@ -110,6 +110,11 @@ void XmppLink::ChangeResources(HANDLE contact, const std::function<void()>& chan
       SendTo(host, message);
     const InboundState in = db_.Inbound(contact);
     if (in.epoch != 0) Acknowledge(contact, host, {}, in.epoch, 0);
+  } else if (host.empty() && !host_before.empty() && state_ == LinkState::kOnline) {
+    // The host left: what was in flight to it went unkept, and may have reached
+    // no one. Again to the bare address, which the server keeps.
+    for (const OutboxRecord& message : db_.Outbox(contact))
+      SendStored(message);
   }
   if (after.kind == PeerStatus::Kind::kOtherVersion &&
       (before.kind != after.kind || before.version != after.version)) {
@@ -284,7 +289,9 @@ void XmppLink::HandleArchivePage() {
           " was taken by another host of this account");
       continue;
     }
-    HandleIncoming(stanza, item.full_from);
+    ParsedStanza kept = stanza;
+    kept.direct = false;  // whatever it was sent to, the server kept it
+    HandleIncoming(kept, item.full_from);
   }
   // Where the next query starts: what this page held is handed on or ignored.
   std::string last;

@@ -181,6 +181,7 @@ ParsedStanza ParseStanza(const IncomingStanza& stanza) {
     parsed.kind = ParsedStanza::Kind::kMessage;
     parsed.id = stanza.id;
     parsed.body = stanza.game_text;
+    parsed.direct = stanza.to.find('/') != std::string::npos && !parsed.sent_at;
     return parsed;
   }
   if (stanza.has_ack) {

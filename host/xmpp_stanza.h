@@ -17,7 +17,10 @@
 // profile's life: it is fixed when the profile is created and larger for a
 // profile created later, so a receiver tells a recreated sender (start again at
 // n = 1) from an old one (ignore). The hints keep the message out of carbon
-// copies and ask the server to keep it offline when nobody is online.
+// copies; <store/> asks the server to keep it offline and in the archive when
+// nobody is online. It is left out of a first copy sent straight to a Tessaro
+// that is online, and of the acknowledgement of such a copy: the sender keeps
+// the message until it is acknowledged, and sends it again with <store/>.
 //
 // The receiving host, once it has stored the message, acknowledges it:
 //   <ack xmlns='urn:tessaro:link:1' id='9f0c…' epoch='…' upto='16'/>
@@ -60,6 +63,7 @@ inline constexpr std::size_t kMaxBodyBytes = 64 * 1024;
 // The fields of a received <message/>, as the network thread found them.
 struct IncomingStanza {
   std::string from;  // full or bare address
+  std::string to;    // the address it was sent to: this host's full one or the bare one
   std::string type;  // "", "chat", "normal", "error", ...
   std::string id;
   bool has_body = false;
@@ -96,6 +100,9 @@ struct ParsedStanza {
   // When a server kept the message and sent it later: when it was stored,
   // microseconds since 1970.
   std::optional<uint64_t> sent_at;
+  // kMessage of the game: it came straight to this host's full address, not to
+  // the account's bare one and not out of the server's storage.
+  bool direct = false;
 };
 
 // ---- Functions ----

@@ -93,11 +93,12 @@ void SetNumber(xmpp_stanza_t* element, const char* name, uint64_t value) {
 }
 
 // What every stanza of the link carries: no carbon copy to the account's other
-// clients, and offline storage when nobody is online to take it.
-void AddHints(xmpp_ctx_t* ctx, xmpp_stanza_t* message) {
+// clients. One that may have to wait (`keep`) also asks the server to keep it
+// offline and in the archive when nobody is online to take it.
+void AddHints(xmpp_ctx_t* ctx, xmpp_stanza_t* message, bool keep) {
   Adopt(message, Child(ctx, "private", kCarbonsNamespace));
   Adopt(message, Child(ctx, "no-copy", kHintsNamespace));
-  Adopt(message, Child(ctx, "store", kHintsNamespace));
+  if (keep) Adopt(message, Child(ctx, "store", kHintsNamespace));
 }
 
 std::string Attribute(xmpp_stanza_t* element, const char* name) {
@@ -198,6 +199,7 @@ struct XmppTransport::Callbacks {
     in.from = Text(xmpp_stanza_get_from(stanza));
     in.type = Text(xmpp_stanza_get_type(stanza));
     in.id = Text(xmpp_stanza_get_id(stanza));
+    in.to = Text(xmpp_stanza_get_to(stanza));
     if (char* body = xmpp_message_get_body(stanza)) {
       in.has_body = true;
       in.body = body;
@@ -497,7 +499,9 @@ void XmppTransport::HoldAck(const LinkNotice& ack) {
   for (LinkNotice& held : held_acks_) {
     if (held.to != ack.to || held.epoch != ack.epoch) continue;
     if (ack.last >= held.last && (held.id.empty() || held.id_within_last)) {
+      const bool keep = held.keep || ack.keep;  // it stands for the one folded away too
       held = ack;
+      held.keep = keep;
       return;
     }
   }
@@ -518,7 +522,7 @@ void XmppTransport::SendHeldAcks() {
     SetNumber(notice, "epoch", ack.epoch);
     if (ack.last != 0) SetNumber(notice, "upto", ack.last);
     Adopt(stanza, notice);
-    AddHints(ctx, stanza);
+    AddHints(ctx, stanza, ack.keep);
     xmpp_send(Conn(conn_), stanza);
     xmpp_stanza_release(stanza);
   }
@@ -545,7 +549,7 @@ void XmppTransport::SendWork(Work& work) {
         Adopt(game, text);
       }
       Adopt(stanza, game);
-      AddHints(ctx, stanza);
+      AddHints(ctx, stanza, m.keep);
       break;
     }
     case Work::Kind::kNotice: {
@@ -562,7 +566,7 @@ void XmppTransport::SendWork(Work& work) {
       SetNumber(notice, "first", n.first);
       SetNumber(notice, "last", n.last);
       Adopt(stanza, notice);
-      AddHints(ctx, stanza);
+      AddHints(ctx, stanza, n.keep);
       break;
     }
     case Work::Kind::kReceipt: {

@@ -56,6 +56,10 @@ struct OutgoingMessage {
   std::string body;
   uint64_t seq = 0;  // 0: sent as an ordinary client's chat line, with a <body>
   uint64_t epoch = 0;
+  // Asks the server to keep it offline and in the archive (<store/>). Not for a
+  // first copy to a Tessaro that is online: keeping it would cost the server
+  // most of the message's time, and the outbox covers a copy that gets lost.
+  bool keep = true;
 };
 
 // An <ack/>, <missing/> or <gone/> of the link (see xmpp_stanza.h).
@@ -68,6 +72,7 @@ struct LinkNotice {
   uint64_t first = 0;           // kMissing, kGone
   uint64_t last = 0;            // kAck: upto (0: none); kMissing, kGone: the last number
   bool id_within_last = false;  // kAck: the message `id` is numbered `last` or lower
+  bool keep = true;             // as OutgoingMessage::keep
 };
 
 struct RosterItem {

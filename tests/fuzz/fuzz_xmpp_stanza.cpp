@@ -3,7 +3,7 @@
 // stamps, ordinary chat lines. The first byte sets the flags (bit 0 body,
 // 1 receipt request, 2 receipt, 3 game, 4 ack, 5 missing, 6 gone); the rest is
 // the fields from, type, id, body, game text, n, epoch, ack id, upto, first,
-// last and delay stamp, separated by zero bytes.
+// last, delay stamp and to, separated by zero bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tessaro::host;
   if (size == 0) return 0;
-  std::string fields[12];
+  std::string fields[13];
   size_t field = 0;
   for (size_t i = 1; i < size; ++i) {
     if (data[i] == 0 && field + 1 < std::size(fields)) {
@@ -43,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   stanza.first = fields[9];
   stanza.last = fields[10];
   stanza.delay_stamp = fields[11];
+  stanza.to = fields[12];
   const ParsedStanza parsed = ParseStanza(stanza);
   using Kind = ParsedStanza::Kind;
   // A sender's address is kept as its bare form; a game message is numbered; a
@@ -54,6 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   if (parsed.kind == Kind::kAck && parsed.id.empty() && parsed.upto == 0) std::abort();
+  // Only a game message sent live to a full address came straight to this host.
+  if (parsed.direct && (parsed.kind != Kind::kMessage || !stanza.has_game || parsed.sent_at ||
+                        stanza.to.find('/') == std::string::npos)) {
+    std::abort();
+  }
   // A stamp read back is the same time whatever zone it was written in.
   if (const auto at = ParseStamp(stanza.delay_stamp); at && stanza.delay_stamp.size() > 19) {
     const std::size_t zone = stanza.delay_stamp.find_first_of("Z+-", 19);
