@@ -324,7 +324,7 @@ void XmppLink::HandleGame(HANDLE contact, const ParsedStanza& message,
   // A message that came straight from the contact's host is confirmed to it
   // unkept. One sent to the bare address may lie in this account's archive,
   // where another host of the account looks for its confirmation.
-  const bool keep = !message.direct || full_from != HostAddress(contact);
+  const bool keep = !message.direct || !IsHost(from, full_from);
   Acknowledge(contact, full_from, message.id, message.epoch, message.seq, keep);
 }
 

@@ -209,6 +209,9 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
   // sent the last game message when it is online, else the first online; empty:
   // none online.
   std::string HostAddress(HANDLE contact) const;
+  // Whether `full` is online and runs this version of the game (`bare`: its
+  // bare address).
+  bool IsHost(const std::string& bare, const std::string& full) const;
   // Messages first to last from or to the contact that are lost: to the log and
   // the connection's history.
   void LogLost(const std::string& what);
@@ -231,6 +234,7 @@ class XmppLink final : public Transport, private XmppTransport::Listener {
     std::string ver;     // its capabilities' ver; empty: none usable
     bool known = false;  // whether `game` is known (from the cache or its disco answer)
     PeerGame game;
+    bool RunsThisGame() const { return known && game.kind == PeerGame::Kind::kSame; }
   };
   // bare -> each online resource
   std::map<std::string, std::map<std::string, Resource>> resources_;

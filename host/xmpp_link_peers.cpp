@@ -67,19 +67,23 @@ XmppLink::PeerStatus XmppLink::StatusOf(HANDLE contact) const {
   return status;
 }
 
+bool XmppLink::IsHost(const std::string& bare, const std::string& full) const {
+  auto it = resources_.find(bare);
+  if (it == resources_.end()) return false;
+  auto found = it->second.find(full);
+  return found != it->second.end() && found->second.RunsThisGame();
+}
+
 std::string XmppLink::HostAddress(HANDLE contact) const {
   auto it = resources_.find(db_.AddressOf(contact));
   if (it == resources_.end()) return {};
-  const auto is_host = [](const Resource& r) {
-    return r.known && r.game.kind == PeerGame::Kind::kSame;
-  };
   auto playing = playing_.find(contact);
   if (playing != playing_.end()) {
     auto found = it->second.find(playing->second);
-    if (found != it->second.end() && is_host(found->second)) return found->first;
+    if (found != it->second.end() && found->second.RunsThisGame()) return found->first;
   }
   for (const auto& [full, resource] : it->second)
-    if (is_host(resource)) return full;
+    if (resource.RunsThisGame()) return full;
   return {};
 }
 
@@ -113,8 +117,9 @@ void XmppLink::ChangeResources(HANDLE contact, const std::function<void()>& chan
   } else if (host.empty() && !host_before.empty() && state_ == LinkState::kOnline) {
     // The host left: what was in flight to it went unkept, and may have reached
     // no one. Again to the bare address, which the server keeps.
+    const std::string bare = db_.AddressOf(contact);
     for (const OutboxRecord& message : db_.Outbox(contact))
-      SendStored(message);
+      SendTo(bare, message);
   }
   if (after.kind == PeerStatus::Kind::kOtherVersion &&
       (before.kind != after.kind || before.version != after.version)) {
@@ -289,9 +294,7 @@ void XmppLink::HandleArchivePage() {
           " was taken by another host of this account");
       continue;
     }
-    ParsedStanza kept = stanza;
-    kept.direct = false;  // whatever it was sent to, the server kept it
-    HandleIncoming(kept, item.full_from);
+    HandleIncoming(stanza, item.full_from);
   }
   // Where the next query starts: what this page held is handed on or ignored.
   std::string last;

@@ -160,6 +160,7 @@ ParsedArchived ParseArchived(const IncomingArchived& item, std::string_view own_
   ParsedArchived parsed;
   parsed.archive_id = item.archive_id;
   parsed.stanza = ParseStanza(item.message);
+  parsed.stanza.direct = false;  // whatever it was sent to, the server kept it
   using Kind = ParsedStanza::Kind;
   const Kind kind = parsed.stanza.kind;
   const bool game = kind == Kind::kMessage && parsed.stanza.seq != 0;

@@ -101,6 +101,20 @@ void AddHints(xmpp_ctx_t* ctx, xmpp_stanza_t* message, bool keep) {
   if (keep) Adopt(message, Child(ctx, "store", kHintsNamespace));
 }
 
+// A notice of the link (`name`: ack, missing or gone) to `n.to`, with its epoch,
+// the attributes `fill` adds, and the hints.
+template <typename Fill>
+xmpp_stanza_t* NoticeStanza(xmpp_ctx_t* ctx, const LinkNotice& n, const char* name, Fill fill) {
+  xmpp_stanza_t* stanza =
+      xmpp_message_new(ctx, nullptr, n.to.c_str(), ("n-" + NewMessageId()).c_str());
+  xmpp_stanza_t* notice = Child(ctx, name, kLinkNamespace);
+  SetNumber(notice, "epoch", n.epoch);
+  fill(notice);
+  Adopt(stanza, notice);
+  AddHints(ctx, stanza, n.keep);
+  return stanza;
+}
+
 std::string Attribute(xmpp_stanza_t* element, const char* name) {
   return Text(xmpp_stanza_get_attribute(element, name));
 }
@@ -491,7 +505,7 @@ void XmppTransport::Flush() {
 
 // An acknowledgement waits kAckGathering for those that follow it: one with the
 // highest `upto` stands for all of them. During quick play that nearly halves what
-// the server takes in and stores (it keeps each stanza in both accounts' archives),
+// the server takes in (and, of those it keeps, stores in both accounts' archives),
 // and the peer's next message no longer queues behind an acknowledgement of the
 // one before. One whose message lies beyond its `upto` (it came out of order)
 // is never folded away: a later one could not confirm it.
@@ -514,15 +528,10 @@ void XmppTransport::SendHeldAcks() {
   std::vector<LinkNotice> held;
   held.swap(held_acks_);
   for (const LinkNotice& ack : held) {
-    xmpp_ctx_t* ctx = Ctx(ctx_);
-    xmpp_stanza_t* stanza =
-        xmpp_message_new(ctx, nullptr, ack.to.c_str(), ("n-" + NewMessageId()).c_str());
-    xmpp_stanza_t* notice = Child(ctx, "ack", kLinkNamespace);
-    if (!ack.id.empty()) xmpp_stanza_set_attribute(notice, "id", ack.id.c_str());
-    SetNumber(notice, "epoch", ack.epoch);
-    if (ack.last != 0) SetNumber(notice, "upto", ack.last);
-    Adopt(stanza, notice);
-    AddHints(ctx, stanza, ack.keep);
+    xmpp_stanza_t* stanza = NoticeStanza(Ctx(ctx_), ack, "ack", [&](xmpp_stanza_t* notice) {
+      if (!ack.id.empty()) xmpp_stanza_set_attribute(notice, "id", ack.id.c_str());
+      if (ack.last != 0) SetNumber(notice, "upto", ack.last);
+    });
     xmpp_send(Conn(conn_), stanza);
     xmpp_stanza_release(stanza);
   }
@@ -559,14 +568,11 @@ void XmppTransport::SendWork(Work& work) {
         return;
       }
       SendHeldAcks();  // what was said before goes first
-      stanza = xmpp_message_new(ctx, nullptr, n.to.c_str(), ("n-" + NewMessageId()).c_str());
-      xmpp_stanza_t* notice =
-          Child(ctx, n.kind == LinkNotice::Kind::kMissing ? "missing" : "gone", kLinkNamespace);
-      SetNumber(notice, "epoch", n.epoch);
-      SetNumber(notice, "first", n.first);
-      SetNumber(notice, "last", n.last);
-      Adopt(stanza, notice);
-      AddHints(ctx, stanza, n.keep);
+      stanza = NoticeStanza(ctx, n, n.kind == LinkNotice::Kind::kMissing ? "missing" : "gone",
+                            [&](xmpp_stanza_t* notice) {
+                              SetNumber(notice, "first", n.first);
+                              SetNumber(notice, "last", n.last);
+                            });
       break;
     }
     case Work::Kind::kReceipt: {
